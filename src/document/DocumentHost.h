@@ -1,0 +1,12 @@
+#pragma once
+// What a document window needs of the main window that holds it.
+#include <QString>
+
+class DocumentHost {
+ public:
+  virtual ~DocumentHost() = default;
+  virtual void setRedoEnabled(bool enabled) = 0;      // the "&Rétablir" menu item
+  virtual void enablePaste() = 0;                     // the "C&oller" item and button
+  virtual void showStatus(const QString& text) = 0;   // status panel 0
+  virtual void sourceViewCommand() = 0;               // the "Vue source" command
+};

@@ -1,0 +1,93 @@
+#pragma once
+// TEditeur: the window of one open document, with its source view, data page and tree view,
+// its file, its one-step undo and redo, the clipboard commands and printing.
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class DocumentHost;
+class QSplitter;
+class QStackedWidget;
+class QTableWidget;
+class QTreeWidget;
+class TColorMemo;
+
+class TEditeur : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The window starts with the four lines of a new document.
+  TEditeur(DocumentHost* host, const QString& caption, QWidget* parent = nullptr);
+  ~TEditeur() override;
+
+  // False when the file could not be read; the error has been shown and nothing was loaded.
+  bool OpenFile(const QString& path);
+  void Init(const QStringList& lines);
+  void Enregistrer();
+  void SaveAs();
+  QString GetFichier() const { return Fichier; }
+  void SetFichier(const QString& f) { Fichier = f; }
+  QString GetRepertoire() const { return Repertoire; }
+
+  void Actauto1(bool on) { ArbreAuto = on; }
+  void Actauto2(bool on) { FermetureAuto = on; }
+  void Actauto3(bool on) { CodageAuto = on; }
+  bool GetArbreAuto() const { return ArbreAuto; }
+  bool GetFermetureAuto() const { return FermetureAuto; }
+  bool GetCodageAuto() const { return CodageAuto; }
+
+  void Memorise();
+  void Annuler();
+  void Retablir();
+  bool RedoAvailable() const { return LignesRetablir.size() >= 3; }
+
+  void Couper();
+  void Copier();
+  void Coller();
+  void ToutSelectionner();
+  void Imprimer();
+  int Ligne() const;
+
+  // Analysis commands.
+  void Valid(int& code, QString& texte) const;
+  void Validdtd(int& code, QString& texte) const;
+  void Valider(bool dtd);
+
+  // Views (the data page is empty until the data view is built).
+  void VueSource();
+  void Vuedonnees();
+
+  // Window events.
+  void FormActivate();
+
+  int Tag = 0;  // 1 for a non-XML document
+  TColorMemo* Memo1 = nullptr;
+  QTreeWidget* TreeView1 = nullptr;
+  QTableWidget* StringGrid1 = nullptr;
+  QStackedWidget* PageControl1 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;   // FormCloseQuery
+  void resizeEvent(QResizeEvent* event) override; // FormResize
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Memo1KeyPress(QKeyEvent* event, bool* handled);
+  void Memo1MouseMove();
+  bool lectureSeule(const QString& path);
+  QString folderOf(const QString& path) const;
+
+  DocumentHost* host_;
+  QString Fichier;
+  QString Repertoire;
+  QStringList LignesAnnuler;
+  QStringList LignesRetablir;
+  int PositionMemorisee = 0;
+  bool ArbreAuto = false;
+  bool FermetureAuto = false;
+  bool CodageAuto = false;
+  bool ArbreActif = false;
+};

@@ -1,0 +1,89 @@
+#include "QtPrompts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+
+namespace {
+
+QString caption() { return QApplication::applicationDisplayName(); }
+
+Prompts::Answer toAnswer(int button) {
+  switch (button) {
+    case QMessageBox::Yes: return Prompts::Answer::Yes;
+    case QMessageBox::No: return Prompts::Answer::No;
+    default: return Prompts::Answer::Cancel;
+  }
+}
+
+QString runFileDialog(QWidget* parent, const Prompts::FileRequest& r, QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(parent, r.title);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                     : QFileDialog::AnyFile);
+  dialog.setNameFilter(Prompts::qtFilter(r.filter));
+  dialog.setDefaultSuffix(r.defaultSuffix);
+  dialog.setDirectory(r.directory.isEmpty() ? QDir::currentPath() : r.directory);
+  if (!r.fileName.isEmpty() && !r.fileName.contains(u'*')) dialog.selectFile(r.fileName);
+  // The file dialogs of the description change the current directory; later relative names
+  // (a wizard document's bare file name) are resolved against it.
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QString chosen = dialog.selectedFiles().constFirst();
+  QDir::setCurrent(QFileInfo(chosen).absolutePath());
+  return chosen;
+}
+
+}  // namespace
+
+void QtPrompts::information(QWidget* parent, const QString& text) {
+  QMessageBox::information(parent, caption(), text);
+}
+
+void QtPrompts::warning(QWidget* parent, const QString& text) {
+  QMessageBox::warning(parent, caption(), text);
+}
+
+void QtPrompts::error(QWidget* parent, const QString& text) {
+  QMessageBox::critical(parent, caption(), text);
+}
+
+Prompts::Answer QtPrompts::confirm(QWidget* parent, const QString& text) {
+  return toAnswer(QMessageBox::question(parent, caption(), text, QMessageBox::Yes | QMessageBox::No,
+                                        QMessageBox::Yes));
+}
+
+Prompts::Answer QtPrompts::confirmOrCancel(QWidget* parent, const QString& text) {
+  return toAnswer(QMessageBox::question(parent, caption(), text,
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                        QMessageBox::Yes));
+}
+
+QString QtPrompts::openFile(QWidget* parent, const FileRequest& request) {
+  return runFileDialog(parent, request, QFileDialog::AcceptOpen);
+}
+
+QString QtPrompts::saveFile(QWidget* parent, const FileRequest& request) {
+  return runFileDialog(parent, request, QFileDialog::AcceptSave);
+}
+
+bool QtPrompts::print(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPrompts::printerSetup(QWidget* parent, QPrinter& printer) {
+  QPageSetupDialog dialog(&printer, parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPrompts::font(QWidget* parent, QFont& font) {
+  bool ok = false;
+  const QFont chosen = QFontDialog::getFont(&ok, font, parent);
+  if (ok) font = chosen;
+  return ok;
+}

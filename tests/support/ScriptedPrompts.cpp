@@ -1,0 +1,70 @@
+#include "ScriptedPrompts.h"
+
+#include <cstring>
+
+#include <QPrinter>
+
+namespace {
+template <typename T>
+T take(std::deque<T>& q, T fallback) {
+  if (q.empty()) return fallback;
+  T v = q.front();
+  q.pop_front();
+  return v;
+}
+}  // namespace
+
+QStringList ScriptedPrompts::messages() const {
+  QStringList out;
+  for (const QString& entry : log) {
+    for (const char* kind : {"information: ", "warning: ", "error: "})
+      if (entry.startsWith(QLatin1String(kind))) out << entry.mid(int(strlen(kind)));
+  }
+  return out;
+}
+
+void ScriptedPrompts::information(QWidget*, const QString& text) { log << "information: " + text; }
+void ScriptedPrompts::warning(QWidget*, const QString& text) { log << "warning: " + text; }
+void ScriptedPrompts::error(QWidget*, const QString& text) { log << "error: " + text; }
+
+Prompts::Answer ScriptedPrompts::confirm(QWidget*, const QString& text) {
+  log << "confirm: " + text;
+  return take(answers, Answer::No);
+}
+
+Prompts::Answer ScriptedPrompts::confirmOrCancel(QWidget*, const QString& text) {
+  log << "confirmOrCancel: " + text;
+  return take(answers, Answer::Cancel);
+}
+
+QString ScriptedPrompts::openFile(QWidget*, const FileRequest& request) {
+  log << "open: " + request.fileName;
+  requests.push_back(request);
+  return take(files, QString());
+}
+
+QString ScriptedPrompts::saveFile(QWidget*, const FileRequest& request) {
+  log << "save: " + request.fileName;
+  requests.push_back(request);
+  return take(files, QString());
+}
+
+bool ScriptedPrompts::print(QWidget*, QPrinter& printer) {
+  log << QStringLiteral("print: ");
+  const bool ok = take(printAnswers, false);
+  if (ok && !printToPdf.isEmpty()) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(printToPdf);
+  }
+  return ok;
+}
+
+bool ScriptedPrompts::printerSetup(QWidget*, QPrinter&) {
+  log << QStringLiteral("printerSetup: ");
+  return take(printAnswers, false);
+}
+
+bool ScriptedPrompts::font(QWidget*, QFont&) {
+  log << QStringLiteral("font: ");
+  return false;
+}
