@@ -1,1 +1,400 @@
-// placeholder
+#include "Editeur.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QPrinter>
+#include <QResizeEvent>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "ColorMemo.h"
+#include "DocumentHost.h"
+#include "Dtd.h"
+#include "Prompts.h"
+#include "TextFile.h"
+#include "TextPrinter.h"
+#include "Wellformed.h"
+
+namespace {
+
+const QStringList kLignesInitiales = {QStringLiteral("<?xml version=\"1.0\"?>"),
+                                      QStringLiteral("<body>"), QString(),
+                                      QStringLiteral("</body>")};
+
+const QString kFiltreEnregistrer = QStringLiteral(
+    "Fichiers xml (*.xml)|*.xml|Fichiers dtd (*.dtd)|*.dtd|Fichiers css (*.css)|*.css|"
+    "Fichiers xsl (*.xsl)|*.xsl");
+
+constexpr int kHauteurArbre = 109;
+constexpr int kLargeurColonneLibelle = 200;
+// Column 1 leaves room for column 0, the grid lines and the frame.
+constexpr int kReserveColonneValeur = 206;
+// A redo snapshot shorter than this is never restored.
+constexpr int kLignesRetablirMin = 3;
+
+QString nomDeFichier(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+
+// The busy cursor of a long command, given back however the command ends.
+class CurseurOccupe {
+ public:
+  CurseurOccupe() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~CurseurOccupe() { rendre(); }
+  void rendre() {
+    if (actif_) QApplication::restoreOverrideCursor();
+    actif_ = false;
+  }
+  CurseurOccupe(const CurseurOccupe&) = delete;
+  CurseurOccupe& operator=(const CurseurOccupe&) = delete;
+
+ private:
+  bool actif_ = true;
+};
+
+}  // namespace
+
+TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
+    : QWidget(parent), host_(host) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(caption);
+  QFont police = font();
+  police.setPixelSize(16);
+  setFont(police);
+
+  Splitter1 = new QSplitter(Qt::Vertical, this);
+  Splitter1->setHandleWidth(3);
+  Splitter1->setChildrenCollapsible(false);
+
+  PageControl1 = new QStackedWidget(Splitter1);
+  TabSheet1 = new QWidget(PageControl1);
+  TabSheet2 = new QWidget(PageControl1);
+  PageControl1->addWidget(TabSheet1);
+  PageControl1->addWidget(TabSheet2);
+
+  Memo1 = new TColorMemo(TabSheet1);
+  QFont policeMemo(QStringLiteral("Times New Roman"));
+  policeMemo.setPixelSize(17);
+  Memo1->SetMemoFont(policeMemo);
+  Memo1->SetWordWrap(true);
+  auto* dispositionSource = new QVBoxLayout(TabSheet1);
+  dispositionSource->setContentsMargins(0, 0, 0, 0);
+  dispositionSource->addWidget(Memo1);
+
+  StringGrid1 = new QTableWidget(5, 2, TabSheet2);
+  StringGrid1->horizontalHeader()->hide();
+  StringGrid1->verticalHeader()->hide();
+  StringGrid1->verticalHeader()->setMinimumSectionSize(1);
+  StringGrid1->verticalHeader()->setDefaultSectionSize(24);
+  StringGrid1->horizontalHeader()->setDefaultSectionSize(kLargeurColonneLibelle);
+  StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  StringGrid1->setEditTriggers(QAbstractItemView::AllEditTriggers);
+  StringGrid1->installEventFilter(this);
+  auto* dispositionDonnees = new QVBoxLayout(TabSheet2);
+  dispositionDonnees->setContentsMargins(0, 0, 0, 0);
+  dispositionDonnees->addWidget(StringGrid1);
+
+  TreeView1 = new QTreeWidget(Splitter1);
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setRootIsDecorated(false);
+  TreeView1->setIndentation(19);
+  TreeView1->installEventFilter(this);
+
+  Splitter1->addWidget(PageControl1);
+  Splitter1->addWidget(TreeView1);
+  // The tree keeps its height when the window grows; the pages take the rest.
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setStretchFactor(1, 0);
+
+  auto* disposition = new QVBoxLayout(this);
+  disposition->setContentsMargins(0, 0, 0, 0);
+  disposition->addWidget(Splitter1);
+
+  resize(629, 429);
+  Splitter1->setSizes({429 - kHauteurArbre - Splitter1->handleWidth(), kHauteurArbre});
+  PageControl1->setCurrentWidget(TabSheet1);
+
+  Memo1->SetLines(kLignesInitiales);
+  Memo1->SetModified(false);
+  ajusteMarges();
+  ajusteColonnes();
+
+  // Avoids a doubled separator when the current directory is the root.
+  Repertoire = QDir::currentPath();
+  if (!Repertoire.endsWith(u'/')) Repertoire += u'/';
+
+  connect(Memo1, &TColorMemo::KeyPress, this,
+          [this](QKeyEvent* event, bool* handled) { Memo1KeyPress(event, handled); });
+  connect(Memo1, &TColorMemo::MouseMove, this, [this](QMouseEvent*) { Memo1MouseMove(); });
+  connect(Memo1, &TColorMemo::Change, this, [this] { finsLignesAJour_ = false; });
+}
+
+TEditeur::~TEditeur() = default;
+
+bool TEditeur::OpenFile(const QString& path) {
+  const textfile::Loaded charge = textfile::load(path);
+  if (!charge.ok) {
+    Prompts::get().error(this, charge.error);
+    return false;
+  }
+  Fichier = path;
+  Memo1->SetText(charge.text);
+  finsLignesAJour_ = false;
+  Memo1->SetSelStart(0);
+  Memo1->SetModified(false);
+  Memorise();
+  Repertoire = folderOf(path);
+  PageControl1->setCurrentWidget(TabSheet1);
+  Memo1->FocusText();
+  return true;
+}
+
+void TEditeur::Init(const QStringList& lines) {
+  Memo1->SetLines(lines);
+  finsLignesAJour_ = false;
+  // The generated text exists nowhere else until it is saved: closing must ask.
+  Memo1->SetModified(true);
+  Memorise();
+  Fichier = windowTitle();
+}
+
+void TEditeur::Enregistrer() {
+  if (Fichier.isEmpty() || lectureSeule(Fichier))
+    SaveAs();
+  else
+    ecrire(Fichier);
+  Repertoire = folderOf(Fichier);
+}
+
+void TEditeur::SaveAs() {
+  // The name and caption change only when the text is written under the new name.
+  const QString ancienFichier = Fichier;
+  const QString ancienTitre = windowTitle();
+  for (;;) {
+    Prompts::FileRequest demande;
+    demande.title = QStringLiteral("Enregistrer sous");
+    demande.filter = kFiltreEnregistrer;
+    demande.defaultSuffix = QStringLiteral("xml");
+    demande.fileName = nomDeFichier(Fichier);
+    demande.directory = folderOf(Fichier);
+    QString chemin = Prompts::get().saveFile(this, demande);
+    if (chemin.isEmpty()) break;
+    if (!chemin.contains(u'.')) chemin += QStringLiteral(".xml");
+    Fichier = chemin;
+    setWindowTitle(nomDeFichier(Fichier));
+    if (lectureSeule(Fichier)) continue;
+    if (ecrire(Fichier)) {
+      Repertoire = folderOf(Fichier);
+      return;
+    }
+    break;
+  }
+  Fichier = ancienFichier;
+  setWindowTitle(ancienTitre);
+}
+
+bool TEditeur::ecrire(const QString& path) {
+  const QString erreur = textfile::save(path, Memo1->Text());
+  if (!erreur.isEmpty()) {
+    Prompts::get().error(this, erreur);
+    return false;
+  }
+  Memo1->SetModified(false);
+  return true;
+}
+
+bool TEditeur::lectureSeule(const QString& path) {
+  if (path.isEmpty()) return false;
+  const QFileInfo info(path);
+  if (!info.exists() || info.isDir()) return false;
+  // The owner's write bit stands for the read-only attribute; it holds even for root, whom
+  // the permission check alone would let through.
+  if (info.permission(QFileDevice::WriteOwner) && info.isWritable()) return false;
+  Prompts::get().warning(this, QStringLiteral("Fichier en lecture seule"));
+  return true;
+}
+
+QString TEditeur::folderOf(const QString& path) const {
+  return path.left(path.lastIndexOf(u'/') + 1);
+}
+
+void TEditeur::Memorise() {
+  LignesAnnuler = Memo1->Lines();
+  PositionMemorisee = Memo1->SelStart() + Memo1->SelLength();
+}
+
+void TEditeur::remplaceLignes(const QStringList& lignes) {
+  const bool change = Memo1->Lines() != lignes;
+  const bool modifie = Memo1->Modified();
+  Memo1->SetLines(lignes);
+  finsLignesAJour_ = false;
+  // Restoring a snapshot is an edit: the text no longer matches the file.
+  Memo1->SetModified(modifie || change);
+  qint64 longueur = 0;
+  for (const QString& l : lignes) longueur += l.size() + 2;
+  if (longueur > 0) longueur -= 2;
+  Memo1->SetSelStart(int(std::min<qint64>(PositionMemorisee, longueur)));
+  Memo1->ScrollCaret();
+}
+
+void TEditeur::Annuler() {
+  LignesRetablir = Memo1->Lines();
+  if (host_) host_->setRedoEnabled(true);
+  remplaceLignes(LignesAnnuler);
+}
+
+void TEditeur::Retablir() {
+  if (LignesRetablir.size() < kLignesRetablirMin) return;
+  remplaceLignes(LignesRetablir);
+  if (host_) host_->setRedoEnabled(false);
+}
+
+void TEditeur::Memo1KeyPress(QKeyEvent*, bool*) {
+  if (!CodageAuto) return;
+  LignesRetablir.clear();
+  if (host_) host_->setRedoEnabled(false);
+}
+
+void TEditeur::Couper() {
+  Memorise();
+  Memo1->CutToClipboard();
+}
+
+void TEditeur::Copier() {
+  Memo1->CopyToClipboard();
+  if (host_) host_->enablePaste();
+}
+
+void TEditeur::Coller() {
+  Memorise();
+  Memo1->PasteFromClipboard();
+}
+
+void TEditeur::ToutSelectionner() { Memo1->SelectAll(); }
+
+void TEditeur::Imprimer() {
+  QPrinter& imprimante = Prompts::printer();
+  if (!Prompts::get().print(this, imprimante)) return;
+  imprimante.setPrintRange(QPrinter::AllPages);
+  // A size in screen pixels would print minute on a fine printer: keep the size the user sees.
+  QFont police = Memo1->MemoFont();
+  if (police.pixelSize() > 0) police.setPointSizeF(police.pixelSize() * 72.0 / Memo1->logicalDpiY());
+  if (!printTextLines(imprimante, police, Memo1->Lines()) ||
+      imprimante.printerState() == QPrinter::Error)
+    Prompts::get().error(this, QStringLiteral("Impossible d'imprimer le document « %1 » : "
+                                              "l'imprimante n'a pas pu être ouverte.")
+                                   .arg(windowTitle()));
+}
+
+int TEditeur::Ligne() const {
+  if (!finsLignesAJour_) {
+    finsLignes_.clear();
+    qint64 total = 0;
+    for (const QString& l : Memo1->Lines()) {
+      total += l.size() + 2;
+      finsLignes_.push_back(total);
+    }
+    finsLignesAJour_ = true;
+  }
+  if (finsLignes_.empty()) return 1;
+  const qint64 curseur = Memo1->SelStart();
+  const auto it = std::upper_bound(finsLignes_.begin(), finsLignes_.end(), curseur);
+  if (it == finsLignes_.end()) return int(finsLignes_.size());
+  return int(it - finsLignes_.begin()) + 1;
+}
+
+void TEditeur::Memo1MouseMove() {
+  if (host_) host_->showStatus(QStringLiteral("Ligne : ") + QString::number(Ligne()));
+}
+
+void TEditeur::Valid(int& code, QString& texte) const {
+  const analyse::Faute faute = analyse::Valid(Memo1->Lines());
+  code = faute.code;
+  texte = faute.texte;
+}
+
+void TEditeur::Validdtd(int& code, QString& texte) const {
+  QString dossier = folderOf(Fichier);
+  if (dossier.size() > 1) dossier.chop(1);
+  const analyse::Faute faute =
+      analyse::Validdtd(Memo1->Lines(), analyse::chargeurFichiers(dossier));
+  code = faute.code;
+  texte = faute.texte;
+}
+
+void TEditeur::Valider(bool dtd) {
+  if (host_) host_->showStatus(QStringLiteral("Valide document"));
+  QString message;
+  {
+    CurseurOccupe curseur;
+    QString dossier = folderOf(Fichier);
+    if (dossier.size() > 1) dossier.chop(1);
+    message = analyse::rapportValider(Memo1->Lines(), dtd, analyse::chargeurFichiers(dossier));
+  }
+  if (!message.isEmpty()) Prompts::get().information(this, message);
+  if (host_) host_->showStatus(QString());
+}
+
+void TEditeur::VueSource() { PageControl1->setCurrentWidget(TabSheet1); }
+
+void TEditeur::Vuedonnees() {
+  PageControl1->setCurrentWidget(TabSheet2);
+  ajusteColonnes();
+}
+
+void TEditeur::FormActivate() {
+  if (!host_) return;
+  host_->setRedoEnabled(LignesRetablir.size() >= kLignesRetablirMin);
+  host_->sourceViewCommand();
+}
+
+void TEditeur::closeEvent(QCloseEvent* event) {
+  if (Memo1->Modified()) {
+    const Prompts::Answer reponse = Prompts::get().confirmOrCancel(
+        this, QStringLiteral("Enregistrer changements dans '%1'?").arg(nomDeFichier(Fichier)));
+    if (reponse == Prompts::Answer::Cancel) {
+      event->ignore();
+      return;
+    }
+    // A cancelled or failed save keeps the window, and the text, open.
+    if (reponse == Prompts::Answer::Yes) {
+      Enregistrer();
+      if (Memo1->Modified()) {
+        event->ignore();
+        return;
+      }
+    }
+  }
+  event->accept();
+}
+
+void TEditeur::ajusteMarges() { Memo1->SetInsets(3, 2, 3, 2); }
+
+void TEditeur::ajusteColonnes() {
+  StringGrid1->setColumnWidth(0, kLargeurColonneLibelle);
+  StringGrid1->setColumnWidth(1, std::max(0, StringGrid1->width() - kReserveColonneValeur));
+}
+
+void TEditeur::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  ajusteMarges();
+  ajusteColonnes();
+}
+
+bool TEditeur::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == TreeView1) {
+    if (event->type() == QEvent::FocusIn) ArbreActif = true;
+    if (event->type() == QEvent::FocusOut) ArbreActif = false;
+  } else if (watched == StringGrid1 && event->type() == QEvent::Resize) {
+    // The grid on the hidden page is laid out only when shown, after the window's resize.
+    ajusteColonnes();
+  }
+  return QWidget::eventFilter(watched, event);
+}

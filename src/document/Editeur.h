@@ -1,6 +1,8 @@
 #pragma once
 // TEditeur: the window of one open document, with its source view, data page and tree view,
 // its file, its one-step undo and redo, the clipboard commands and printing.
+#include <vector>
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -47,6 +49,7 @@ class TEditeur : public QWidget {
   void ToutSelectionner();
   void Imprimer();
   int Ligne() const;
+  bool GetArbreActif() const { return ArbreActif; }
 
   // Analysis commands.
   void Valid(int& code, QString& texte) const;
@@ -79,6 +82,10 @@ class TEditeur : public QWidget {
   void Memo1MouseMove();
   bool lectureSeule(const QString& path);
   QString folderOf(const QString& path) const;
+  bool ecrire(const QString& path);
+  void remplaceLignes(const QStringList& lignes);
+  void ajusteColonnes();
+  void ajusteMarges();
 
   DocumentHost* host_;
   QString Fichier;
@@ -90,4 +97,9 @@ class TEditeur : public QWidget {
   bool FermetureAuto = false;
   bool CodageAuto = false;
   bool ArbreActif = false;
+
+  // Text position just past each line's CR LF, rebuilt after the text changes, so that the
+  // line number under a moving mouse does not copy a large document on every move.
+  mutable std::vector<qint64> finsLignes_;
+  mutable bool finsLignesAJour_ = false;
 };
