@@ -1,1 +1,343 @@
-// placeholder
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QStatusTipEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "ColorMemo.h"
+#include "Editeur.h"
+#include "HelpViewer.h"
+#include "MainForm.h"
+#include "ScriptedPrompts.h"
+
+namespace {
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = std::make_unique<TMainForm>();
+    form->show();
+  }
+  void TearDown() override {
+    // Nothing left to ask: close without questions.
+    for (TEditeur* e : form->editeurs()) e->Memo1->SetModified(false);
+    form.reset();
+  }
+
+  QStringList captions() const {
+    QStringList out;
+    for (QMdiSubWindow* w : form->mdiArea()->subWindowList()) out << w->windowTitle();
+    return out;
+  }
+
+  QString write(const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+  }
+
+  TEditeur* open(const QString& path) {
+    prompts.files.push_back(path);
+    form->FileOpenItemClick();
+    return form->activeEditeur();
+  }
+
+  // The toolbar's enabled state in the order of the summary table's rows.
+  std::vector<bool> toolbar() const {
+    return {form->SpeedButton1->isEnabled() && form->OpenBtn->isEnabled(),
+            form->SaveBtn->isEnabled(),
+            form->SpeedButton5->isEnabled(),
+            form->CutBtn->isEnabled() && form->CopyBtn->isEnabled() && form->PasteBtn->isEnabled(),
+            form->SpeedButton2->isEnabled() && form->SpeedButton4->isEnabled(),
+            form->SpeedButton3->isEnabled() && form->SpeedButton6->isEnabled() &&
+                form->SpeedButton7->isEnabled(),
+            form->SpeedButton8->isEnabled(),
+            form->SpeedButton9->isEnabled()};
+  }
+
+  QTemporaryDir dir;
+  ScriptedPrompts prompts;
+  std::unique_ptr<TMainForm> form;
+};
+
+}  // namespace
+
+TEST_F(MainFormTest, ToolbarFollowsTheStateTableInEveryState) {
+  using Row = std::vector<bool>;
+  // No document.
+  EXPECT_EQ(toolbar(), (Row{1, 0, 0, 0, 0, 0, 0, 0}));
+  // XML, source view.
+  form->FileNewItemClick();
+  EXPECT_EQ(toolbar(), (Row{1, 1, 1, 1, 1, 1, 0, 1}));
+  // XML, data view.
+  form->Vuedonnes1Click();
+  EXPECT_EQ(toolbar(), (Row{1, 1, 0, 0, 1, 0, 1, 0}));
+  // Non-XML document (activation runs the source-view command).
+  form->DocmumentDTD1Click();
+  EXPECT_EQ(toolbar(), (Row{1, 1, 0, 1, 0, 0, 0, 0}));
+  EXPECT_FALSE(form->Vuesource1->isEnabled());
+  EXPECT_FALSE(form->Vuedonnes1->isEnabled());
+}
+
+TEST_F(MainFormTest, WithoutDocumentOnlyTheFrameCommandsStayAvailable) {
+  for (QAction* a : {form->FileCloseItem, form->FileSaveItem, form->Toutenregistrer1,
+                     form->Imprimer1, form->Annuler1, form->Rtablir1, form->PasteItem,
+                     form->Balise1, form->Vuesource1, form->Lanverlenavigateur1,
+                     form->Vrifierlasysntaxe1, form->WindowTileItem, form->WindowMinimizeItem})
+    EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+  for (QAction* a : {form->DocmumentXML1, form->FileOpenItem, form->Documentsimple1,
+                     form->TransfertparFTP1, form->Configurationimpression1, form->FileExitItem,
+                     form->Calculatrice1, form->Blocnotes1, form->Index1, form->HelpAboutItem})
+    EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+  form->FileNewItemClick();
+  form->FileCloseItemClick();
+  QApplication::processEvents();
+  EXPECT_EQ(form->MDIChildCount(), 0);
+  EXPECT_FALSE(form->FileSaveItem->isEnabled());
+  EXPECT_FALSE(form->SaveBtn->isEnabled());
+}
+
+TEST_F(MainFormTest, NonXmlDocumentKeepsOnlyTheGeneralCommands) {
+  form->DocmumentDTD1Click();
+  for (QAction* a : {form->Commentaire1, form->Elment1, form->Attribut1, form->Entit1,
+                     form->Annuler1, form->Rtablir1, form->CutItem, form->Rechercher1,
+                     form->OptionsEditeur1, form->FileSaveAsItem})
+    EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+  for (QAction* a : {form->Balise1, form->SectionCDATA1, form->Ignore1, form->GnrerDTD1,
+                     form->Vrifierlasysntaxe1, form->Validerdocument1, form->Exporter1,
+                     form->CodagedescaractresnonASCII1})
+    EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+  EXPECT_FALSE(form->SpeedButton5->isEnabled());
+}
+
+TEST_F(MainFormTest, DataViewDisablesEditingEvenRightAfterAnUndo) {
+  form->FileNewItemClick();
+  TEditeur* e = form->activeEditeur();
+  e->Memo1->SetText(QStringLiteral("un\r\ndeux\r\ntrois"));
+  e->Memorise();
+  form->Vuedonnes1Click();
+  form->Annuler1->setEnabled(true);  // as if reached from a shortcut before the pass
+  e->Annuler();
+  form->UpdateMenuItems();
+  EXPECT_FALSE(form->Rtablir1->isEnabled());
+  for (QAction* a : {form->Construirelarborescence1, form->Dployerarbre1, form->Optionsdudocument1,
+                     form->CodagedescaractresnonASCII1, form->Vuesource1, form->Vuedonnes1,
+                     form->Lanverlenavigateur1, form->Importer1, form->Exporter1})
+    EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+  EXPECT_TRUE(form->Vuedonnes1->isChecked());
+  EXPECT_FALSE(form->Vuesource1->isChecked());
+  form->Vuesource1Click();
+  EXPECT_TRUE(form->Vuesource1->isChecked());
+  EXPECT_FALSE(form->Vuedonnes1->isChecked());
+}
+
+TEST_F(MainFormTest, NewDocumentsAreNumberedFromTheWindowCount) {
+  form->FileNewItemClick();
+  form->FileNewItemClick();
+  form->FileNewItemClick();
+  EXPECT_EQ(captions(), (QStringList{"XML1.xml", "XML2.xml", "XML3.xml"}));
+  form->mdiArea()->subWindowList().first()->close();
+  QApplication::processEvents();
+  form->FileNewItemClick();
+  form->DocmumentCSS1Click();
+  form->FeuilledestyleXSL1Click();
+  EXPECT_EQ(captions(),
+            (QStringList{"XML2.xml", "XML3.xml", "XML3.xml", "CSS4.css", "XSL5.xsl"}));
+}
+
+TEST_F(MainFormTest, NewXmlDocumentPutsTheCaretOnTheEmptyLine) {
+  form->fermerlesbalises1->setChecked(true);
+  form->FileNewItemClick();
+  TEditeur* e = form->activeEditeur();
+  EXPECT_EQ(e->Memo1->Text(), QStringLiteral("<?xml version=\"1.0\"?>\r\n<body>\r\n\r\n</body>"));
+  EXPECT_EQ(e->Memo1->SelStart(), 31);
+  EXPECT_EQ(e->Ligne(), 3);
+  EXPECT_TRUE(e->GetFermetureAuto());
+  EXPECT_TRUE(e->GetCodageAuto());
+  EXPECT_FALSE(e->GetArbreAuto());
+  EXPECT_EQ(e->Tag, 0);
+  EXPECT_FALSE(e->Memo1->Modified());
+}
+
+TEST_F(MainFormTest, NewDtdIsEmptyWithEveryTypingAidOff) {
+  form->fermerlesbalises1->setChecked(true);
+  form->Actualiserautomatiquement1->setChecked(true);
+  form->DocmumentDTD1Click();
+  TEditeur* e = form->activeEditeur();
+  EXPECT_EQ(e->Memo1->Text(), QString());
+  EXPECT_EQ(e->Tag, 1);
+  EXPECT_FALSE(e->GetFermetureAuto() || e->GetArbreAuto() || e->GetCodageAuto());
+  EXPECT_FALSE(e->Memo1->Modified());
+}
+
+TEST_F(MainFormTest, OpenNamesTheWindowAfterTheFileAndDecidesItsKind) {
+  form->fermerlesbalises1->setChecked(true);
+  const struct {
+    const char* name;
+    int tag;
+  } cases[] = {{"a.xml", 0}, {"data.xml.bak", 0}, {"schéma à voir.dtd", 1}, {"style.CSS", 1},
+               {"MAJ.XML", 0}};
+  for (const auto& c : cases) {
+    const QString path = write(QString::fromUtf8(c.name), "<a/>\r\n");
+    TEditeur* e = open(path);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->windowTitle(), QString::fromUtf8(c.name));
+    EXPECT_EQ(e->Tag, c.tag) << c.name;
+    EXPECT_EQ(e->GetFichier(), path);
+    EXPECT_TRUE(e->GetFermetureAuto()) << "opened files take the check marks, DTDs too";
+    EXPECT_FALSE(e->Memo1->Modified());
+  }
+  EXPECT_EQ(prompts.requests.front().fileName, QStringLiteral("*.xml"));
+  EXPECT_EQ(prompts.requests.front().defaultSuffix, QStringLiteral("xml"));
+  // The same file twice gives two windows.
+  const int before = form->MDIChildCount();
+  open(dir.filePath(QStringLiteral("a.xml")));
+  EXPECT_EQ(form->MDIChildCount(), before + 1);
+}
+
+TEST_F(MainFormTest, OpenFailureLeavesNoWindowBoundToThePath) {
+  form->FileNewItemClick();
+  form->Vuedonnes1Click();
+  open(dir.filePath(QStringLiteral("absent.xml")));
+  QApplication::processEvents();
+  EXPECT_EQ(form->MDIChildCount(), 1);
+  ASSERT_EQ(prompts.messages().size(), 1);
+  EXPECT_TRUE(prompts.messages().first().contains(dir.filePath(QStringLiteral("absent.xml"))));
+  EXPECT_TRUE(form->Vuesource1->isChecked());
+  // Cancelling the dialog changes nothing but still runs the state pass.
+  form->FileOpenItemClick();
+  EXPECT_EQ(form->MDIChildCount(), 1);
+}
+
+TEST_F(MainFormTest, TypingAidTogglesReachOnlyTheActiveWindow) {
+  form->FileNewItemClick();
+  TEditeur* first = form->activeEditeur();
+  form->FileNewItemClick();
+  TEditeur* second = form->activeEditeur();
+  ASSERT_NE(first, second);
+  form->CodagedescaractresnonASCII1->trigger();
+  EXPECT_FALSE(form->CodagedescaractresnonASCII1->isChecked());
+  EXPECT_FALSE(second->GetCodageAuto());
+  EXPECT_TRUE(first->GetCodageAuto());
+  form->fermerlesbalises1->trigger();
+  form->Actualiserautomatiquement1->trigger();
+  EXPECT_TRUE(second->GetFermetureAuto() && second->GetArbreAuto());
+  EXPECT_FALSE(first->GetFermetureAuto() || first->GetArbreAuto());
+  form->FileNewItemClick();
+  EXPECT_FALSE(form->activeEditeur()->GetCodageAuto());
+}
+
+TEST_F(MainFormTest, SaveAllGoesFromTheLastWindowToTheFirstAndSkipsCancelled) {
+  const QString a = write(QStringLiteral("a.xml"), "<a/>");
+  open(a)->Memo1->SetText(QStringLiteral("<a>modifié</a>"));
+  form->FileNewItemClick();  // never saved: asks for a name
+  form->FileNewItemClick();
+  prompts.files = {dir.filePath(QStringLiteral("trois.xml")), QString()};
+  form->Toutenregistrer1Click();
+  EXPECT_EQ(prompts.requests.size(), 3u);  // the open dialog, then two save dialogs
+  EXPECT_EQ(prompts.requests[1].fileName, QString());
+  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("trois.xml"))));
+  EXPECT_EQ(captions(), (QStringList{"a.xml", "XML2.xml", "trois.xml"}));
+  QFile f(a);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray("<a>modifi\xe9</a>"));
+}
+
+TEST_F(MainFormTest, QuitAsksEveryModifiedDocumentAndCancelKeepsRunning) {
+  form->FileNewItemClick();
+  form->activeEditeur()->Memo1->SetText(QStringLiteral("x"));
+  form->FileNewItemClick();
+  form->activeEditeur()->Memo1->SetText(QStringLiteral("y"));
+  prompts.answers = {Prompts::Answer::No, Prompts::Answer::Cancel};
+  EXPECT_FALSE(form->close());
+  EXPECT_EQ(prompts.log.filter(QStringLiteral("confirmOrCancel")).size(), 2);
+  EXPECT_EQ(prompts.log.first(), QStringLiteral("confirmOrCancel: Enregistrer changements dans ''?"));
+  EXPECT_EQ(form->MDIChildCount(), 1);
+  prompts.answers = {Prompts::Answer::No};
+  EXPECT_TRUE(form->close());
+}
+
+TEST_F(MainFormTest, BrowserGetsTheSavedFileAsAnAbsolutePath) {
+  RecordingDesktop desktop;
+  form->FileNewItemClick();
+  form->Lanverlenavigateur1Click();
+  EXPECT_TRUE(desktop.opened.isEmpty());  // never saved: nothing to show
+  const QString path = write(QStringLiteral("mon doc à voir.xml"), "<a/>");
+  open(path);
+  form->Lanverlenavigateur1->trigger();
+  EXPECT_EQ(desktop.opened, QStringList{path});
+}
+
+TEST_F(MainFormTest, StatusBarShowsHintsAndKeepsItsWidthAndClock) {
+  QStatusTipEvent tip(QStringLiteral("Ouvrir un fichier existant"));
+  QApplication::sendEvent(form->FileOpenItem->parent(), &tip);
+  EXPECT_EQ(form->statusText(), QStringLiteral("Ouvrir un fichier existant"));
+  QStatusTipEvent empty{QString()};
+  QApplication::sendEvent(form.get(), &empty);
+  EXPECT_EQ(form->statusText(), QString());
+  form->resize(900, 500);
+  QApplication::processEvents();
+  EXPECT_EQ(form->findChild<QWidget*>(QStringLiteral("Panel0"))->width(), form->width() - 100);
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,2}:\\d{2}:\\d{2}$"))
+                  .match(form->clockText())
+                  .hasMatch())
+      << form->clockText().toStdString();
+  EXPECT_EQ(form->SpeedButton1->toolTip(), QStringLiteral("Nouveau"));
+  EXPECT_EQ(form->SpeedButton3->statusTip(), QStringLiteral("Fermer la dernière balise"));
+}
+
+TEST_F(MainFormTest, WindowMenuListsTheDocumentsAndMinimizesThemAll) {
+  form->FileNewItemClick();
+  form->DocmumentDTD1Click();
+  emit form->Window1->aboutToShow();
+  QStringList texts;
+  for (QAction* a : form->Window1->actions()) texts << a->text();
+  EXPECT_TRUE(texts.contains(QStringLiteral("&1 XML1.xml")));
+  EXPECT_TRUE(texts.contains(QStringLiteral("&2 DTD2.dtd")));
+  form->WindowMinimizeItemClick();
+  for (QMdiSubWindow* w : form->mdiArea()->subWindowList()) EXPECT_TRUE(w->isMinimized());
+  form->WindowArrangeItemClick();
+  const auto windows = form->mdiArea()->subWindowList();
+  EXPECT_EQ(windows[0]->y(), windows[1]->y());
+  EXPECT_NE(windows[0]->x(), windows[1]->x());
+}
+
+TEST_F(MainFormTest, HelpOpensTheTopicOfEachContextAndSearchesTopics) {
+  form->HContents();
+  ASSERT_NE(form->helpViewer(), nullptr);
+  EXPECT_EQ(form->helpViewer()->currentTopic(), QStringLiteral("qrc:/help/index.html"));
+  form->HowToUse();
+  EXPECT_EQ(form->helpViewer()->currentTopic(), QStringLiteral("qrc:/help/utiliser-aide.html"));
+  for (int context : {1, 3, 4, 5, 6, 7, 8, 9, 10}) {
+    const QString topic = HelpViewer::topicOfContext(context);
+    EXPECT_NE(topic, QStringLiteral(":/help/index.html")) << context;
+    EXPECT_TRUE(QFile::exists(topic)) << topic.toStdString();
+  }
+  form->helpViewer()->search(QStringLiteral("Mosaïque"));
+  EXPECT_EQ(form->helpViewer()->listedTopics(), QStringList{QStringLiteral(":/help/fenetres.html")});
+  form->helpViewer()->search(QStringLiteral("mot-introuvable"));
+  EXPECT_TRUE(form->helpViewer()->listedTopics().isEmpty());
+}
+
+TEST_F(MainFormTest, MenusCarryTheirCaptionsShortcutsAndHints) {
+  EXPECT_EQ(form->DocmumentXML1->text(), QStringLiteral("Docmument  &XML"));
+  EXPECT_EQ(form->Annuler1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+  EXPECT_EQ(form->Continuer1->shortcut(), QKeySequence(Qt::Key_F3));
+  EXPECT_EQ(form->Validerdocument1->shortcut(), QKeySequence(Qt::Key_F7));
+  EXPECT_EQ(form->Importer1->statusTip(), QStringLiteral("Impoter fichier"));
+  EXPECT_EQ(form->Window1->title(), QStringLiteral("Fe&nêtre"));
+  EXPECT_EQ(form->HelpAboutItem->statusTip(), QStringLiteral("A propos de  Tovelo"));
+  EXPECT_TRUE(form->CodagedescaractresnonASCII1->isChecked());
+  EXPECT_FALSE(form->fermerlesbalises1->isChecked());
+  EXPECT_TRUE(form->Vuesource1->isChecked());
+}
