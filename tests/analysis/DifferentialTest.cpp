@@ -1,1 +1,371 @@
-// placeholder
+// The fast checks against the plain reference, on seeded random documents. A mismatch prints
+// the seed, the document and a reduced document that still shows it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "Dtd.h"
+#include "Generateur.h"
+#include "Reference.h"
+#include "Wellformed.h"
+#include "tags.h"
+
+namespace {
+
+using Diff = std::function<QString(const QStringList&)>;  // empty when both sides agree
+
+constexpr quint32 kGraine = 20240611;
+
+// One line per document line, as a C++ literal, so that a failing case can be pasted into a test.
+QString enLitteraux(const QStringList& lignes) {
+  QString out;
+  for (const QString& l : lignes) {
+    QString e = l;
+    e.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\"")).replace(u'\t', QStringLiteral("\\t"));
+    out += QStringLiteral("  u\"") + e + QStringLiteral("\",\n");
+  }
+  return out;
+}
+
+// Drops lines, then runs of characters, while the mismatch stays.
+QStringList reduit(QStringList doc, const Diff& differe) {
+  for (bool progres = true; progres;) {
+    progres = false;
+    for (qsizetype i = 0; i < doc.size() && doc.size() > 1;) {
+      QStringList essai = doc;
+      essai.removeAt(i);
+      if (!differe(essai).isEmpty()) {
+        doc = essai;
+        progres = true;
+      } else {
+        ++i;
+      }
+    }
+    for (qsizetype pas : {16, 4, 1}) {
+      for (qsizetype i = 0; i < doc.size(); ++i) {
+        for (qsizetype p = 0; p < doc[i].size();) {
+          QStringList essai = doc;
+          essai[i].remove(p, pas);
+          if (!differe(essai).isEmpty()) {
+            doc = essai;
+            progres = true;
+          } else {
+            p += pas;
+          }
+        }
+      }
+    }
+  }
+  return doc;
+}
+
+// Runs differe on every case; reports the first few mismatches, the first one reduced.
+class Comparateur {
+ public:
+  explicit Comparateur(const char* quoi) : quoi_(quoi) {}
+  ~Comparateur() { EXPECT_EQ(ecarts_, 0) << ecarts_ << " mismatches in " << quoi_; }
+
+  void compare(int cas, const QStringList& doc, const Diff& differe, const QStringList& externe = {}) {
+    const QString ecart = differe(doc);
+    if (ecart.isEmpty()) return;
+    if (++ecarts_ > 3) return;
+    QString rapport = QStringLiteral("%1, seed %2, case %3: %4\nDocument:\n%5")
+                          .arg(QString::fromUtf8(quoi_)).arg(kGraine).arg(cas).arg(ecart, enLitteraux(doc));
+    if (!externe.isEmpty()) rapport += QStringLiteral("External DTD:\n") + enLitteraux(externe);
+    if (ecarts_ == 1) {
+      const QStringList petit = reduit(doc, differe);
+      rapport += QStringLiteral("Reduced:\n") + enLitteraux(petit) + differe(petit);
+    }
+    ADD_FAILURE() << rapport.toStdString();
+  }
+
+ private:
+  const char* quoi_;
+  int ecarts_ = 0;
+};
+
+QString ecartFaute(const char* quoi, const reference::Resultat& attendu, const analyse::Faute& obtenu) {
+  if (attendu.code == obtenu.code && attendu.texte == obtenu.texte) return {};
+  return QStringLiteral("%1: reference %2 \"%3\", product %4 \"%5\"")
+      .arg(QString::fromUtf8(quoi)).arg(attendu.code).arg(attendu.texte).arg(obtenu.code).arg(obtenu.texte);
+}
+
+reference::Chargeur chargeurDe(const QString& nom, const QStringList& externe) {
+  return [nom, externe](const QString& demande, QStringList& lignes) {
+    if (nom.isEmpty() || demande != nom) return false;
+    lignes = externe;
+    return true;
+  };
+}
+
+// The tag keys of the start tags of each line, found without the comment state, so that the
+// overlap test is also asked about tags that the main pass would skip.
+std::vector<std::pair<int, QString>> balisesOuvrantes(const QStringList& lignes) {
+  std::vector<std::pair<int, QString>> out;
+  for (int i = 0; i < lignes.size(); ++i)
+    for (qsizetype p = 0; p < lignes[i].size(); ++p)
+      if (lignes[i][p] == u'<') {
+        const QString k = reference::NomBalise(lignes[i].mid(p, 64));
+        if (!k.isEmpty()) out.emplace_back(i, k);
+      }
+  return out;
+}
+
+TEST(Differentiel, TagFunctionsAgreeOnRandomText) {
+  reference::Generateur g(kGraine);
+  Comparateur c("tag functions");
+  for (int cas = 0; cas < 20000; ++cas) {
+    QString texte = g.bruit(70);
+    if (g.chance(0.5)) texte.prepend(g.chance(0.3) ? QStringLiteral("</") : QStringLiteral("<"));
+    const QStringList ligne{texte};
+    c.compare(cas, ligne, [](const QStringList& d) {
+      const QString& t = d.value(0);
+      QStringList ecarts;
+      if (reference::NomBalise(t) != analyse::NomBalise(t))
+        ecarts << QStringLiteral("NomBalise ") + reference::NomBalise(t) + QStringLiteral(" / ") + analyse::NomBalise(t);
+      if (t.startsWith(QStringLiteral("</")) && reference::cleFin(t) != analyse::cleFinBalise(t))
+        ecarts << QStringLiteral("cleFinBalise ") + reference::cleFin(t) + QStringLiteral(" / ") + analyse::cleFinBalise(t);
+      if (reference::ValeurGuillemets(t) != analyse::ValeurGuillemets(t))
+        ecarts << QStringLiteral("ValeurGuillemets ") + reference::ValeurGuillemets(t) + QStringLiteral(" / ") +
+                      analyse::ValeurGuillemets(t);
+      if (reference::ControleAttributs(t) != analyse::ControleAttributs(t))
+        ecarts << QStringLiteral("ControleAttributs %1 / %2").arg(reference::ControleAttributs(t)).arg(analyse::ControleAttributs(t));
+      bool actif = false;
+      analyse::EtatCommentaire etat;
+      for (qsizetype p = 0; p < t.size(); ++p) {
+        if (reference::commentaire(actif, t, p + 1) != etat.ignore(t, p)) {
+          ecarts << QStringLiteral("comment state at %1").arg(p);
+          break;
+        }
+        if (t[p] == u'<' && reference::Copy(t, p + 1, 64) != analyse::fenetreBalise(t, p)) {
+          ecarts << QStringLiteral("tag window at %1").arg(p);
+          break;
+        }
+      }
+      return ecarts.join(u'\n');
+    });
+  }
+}
+
+TEST(Differentiel, KeysCompareWithoutRegardToCaseLikeTheReference) {
+  const QString lettres = QStringLiteral("aAzZéÉçÇÿŸšŠœŒßµ<>");  // pairs: i and i ^ 1
+  reference::Generateur g(kGraine + 1);
+  int egales = 0;
+  for (int cas = 0; cas < 5000; ++cas) {
+    QString a, b;
+    for (int n = g.nombre(0, 4); n > 0; --n) {
+      const int i = g.nombre(0, int(lettres.size()) - 1);
+      a += lettres[i];
+      // Mostly the same letter in the other case, so that equal keys are common.
+      b += g.chance(0.85) ? (g.chance(0.5) ? lettres[i ^ 1] : lettres[i]) : lettres[g.nombre(0, int(lettres.size()) - 1)];
+    }
+    const bool attendu = reference::memeCle(a, b);
+    egales += attendu;
+    EXPECT_EQ(attendu, analyse::memeCleSansCasse(a, b)) << a.toStdString() << " / " << b.toStdString();
+  }
+  EXPECT_GT(egales, 500);
+}
+
+TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
+  reference::Generateur g(kGraine + 2);
+  Comparateur valid("Valid");
+  Comparateur chevauche("Chevauche");
+  std::map<int, int> codes;
+  for (int cas = 0; cas < 3000; ++cas) {
+    const QStringList doc = g.document();
+    codes[reference::Valid(doc).code]++;
+    valid.compare(cas, doc, [](const QStringList& d) {
+      const QString e = ecartFaute("Valid", reference::Valid(d), analyse::Valid(d));
+      if (!e.isEmpty()) return e;
+      const QString attendu = reference::rapport(d, false, {});
+      const QString obtenu = analyse::rapportValider(d, false, {});
+      return attendu == obtenu ? QString() : QStringLiteral("message: ") + attendu + QStringLiteral(" / ") + obtenu;
+    });
+    if (cas % 3 != 0) continue;  // the overlap test on every tag is the slow part
+    for (const auto& [ligne, cle] : balisesOuvrantes(doc)) {
+      const int l = ligne;
+      const QString k = cle;
+      chevauche.compare(cas, doc, [l, k](const QStringList& d) {
+        if (l >= d.size()) return QString();
+        const bool attendu = reference::Chevauche(d, k, l);
+        return attendu == analyse::Chevauche(d, k, l)
+                   ? QString()
+                   : QStringLiteral("Chevauche(%1, %2): reference %3").arg(k).arg(l).arg(attendu);
+      });
+    }
+  }
+  // The generator must reach every outcome, or the comparison proves little.
+  for (int code : {0, 1, 2, 3, 4, 5, 6, 7}) EXPECT_GT(codes[code], 15) << "code " << code;
+}
+
+TEST(Differentiel, LitDtdAndValiddtdAgreeOnRandomDocuments) {
+  reference::Generateur g(kGraine + 3);
+  Comparateur lit("LitDtd");
+  Comparateur validdtd("Validdtd");
+  Comparateur externe("Validdtd (external file reduced)");
+  std::map<int, int> codes;
+  int avecExterne = 0;
+  for (int cas = 0; cas < 2500; ++cas) {
+    const reference::DocumentDtd d = g.documentDtd();
+    const reference::Chargeur charge = chargeurDe(d.nomExterne, d.externe);
+    avecExterne += !d.nomExterne.isEmpty();
+    codes[reference::Validdtd(d.lignes, charge).code]++;
+    lit.compare(cas, d.lignes, [&charge](const QStringList& doc) {
+      const QStringList attendu = reference::LitDtd(doc, charge);
+      const QStringList obtenu = analyse::LitDtd(doc, charge);
+      if (attendu == obtenu) return QString();
+      return QStringLiteral("reference list:\n") + enLitteraux(attendu) + QStringLiteral("product list:\n") +
+             enLitteraux(obtenu);
+    }, d.externe);
+    const auto dtd = [&charge](const QStringList& doc) {
+      const QString e = ecartFaute("Validdtd", reference::Validdtd(doc, charge), analyse::Validdtd(doc, charge));
+      if (!e.isEmpty()) return e;
+      const QString attendu = reference::rapport(doc, true, charge);
+      const QString obtenu = analyse::rapportValider(doc, true, charge);
+      return attendu == obtenu ? QString() : QStringLiteral("message: ") + attendu + QStringLiteral(" / ") + obtenu;
+    };
+    validdtd.compare(cas, d.lignes, dtd, d.externe);
+    // The same mismatch reduced on the external file's side, when it is the external file's doing.
+    if (!d.nomExterne.isEmpty() && !dtd(d.lignes).isEmpty()) {
+      externe.compare(cas, d.externe, [&](const QStringList& ext) {
+        const reference::Chargeur c2 = chargeurDe(d.nomExterne, ext);
+        return ecartFaute("Validdtd", reference::Validdtd(d.lignes, c2), analyse::Validdtd(d.lignes, c2));
+      });
+    }
+  }
+  EXPECT_GT(avecExterne, 800);
+  for (int code : {0, 11, 12}) EXPECT_GT(codes[code], 50) << "code " << code;
+}
+
+// The cases that the description lists, on both sides: the reference is checked as much as
+// the product here.
+struct Cas {
+  const char* nom;
+  QStringList lignes;
+  int code;
+  QString texte;
+};
+
+TEST(CasDecrits, WellFormednessCasesGiveTheDescribedFault) {
+  const std::vector<Cas> cas = {
+      {"new document", {u"<?xml version=\"1.0\"?>"_qs, u"<body>"_qs, u""_qs, u"</body>"_qs}, 0, {}},
+      {"unclosed", {u"<a>"_qs}, 1, u"<a>"_qs},
+      {"earliest unclosed", {u"<r><a><b></r>"_qs}, 1, u"<a>"_qs},
+      {"unopened", {u"</a>"_qs}, 2, u"<a>"_qs},
+      {"last unopened", {u"</a>"_qs, u"</b>"_qs}, 2, u"<b>"_qs},
+      {"unopened wins over unclosed", {u"<a>"_qs, u"</b>"_qs}, 2, u"<b>"_qs},
+      {"root nested", {u"<r><r></r></r>"_qs}, 3, u"<r>"_qs},
+      {"second root", {u"<r></r>"_qs, u"<r></r>"_qs}, 3, u"<r>"_qs},
+      {"unquoted", {u"<p lang=fr>"_qs}, 4, u"<p>"_qs},
+      {"apostrophes", {u"<p lang='fr'></p>"_qs}, 0, {}},
+      {"blanks around =", {u"<p lang = \"fr\"></p>"_qs}, 0, {}},
+      {"= in a value", {u"<a href=\"x.php?id=3\">"_qs}, 4, u"<a>"_qs},
+      {"bare ampersand", {u"AT&T company"_qs}, 5, u"&T company"_qs},
+      {"references", {u"<a>&amp; &#233;</a>"_qs}, 0, {}},
+      {"ampersand in a comment", {u"<a><!-- x & y --></a>"_qs}, 5, u"& y --></a"_qs},
+      {"standalone maybe", {u"<?xml version=\"1.0\" standalone=\"maybe\"?>"_qs, u"<a/>"_qs}, 6, {}},
+      {"standalone yes", {u"<?xml version=\"1.0\" standalone=\"yes\"?>"_qs}, 0, {}},
+      {"standalone 'no'", {u"<?xml version=\"1.0\" standalone='no'?>"_qs}, 0, {}},
+      {"standalone empty", {u"<?xml version=\"1.0\" standalone=\"\"?>"_qs}, 6, {}},
+      {"overlap on four lines", {u"<a>"_qs, u"<b>"_qs, u"</a>"_qs, u"</b>"_qs}, 7, u"<b>"_qs},
+      {"overlap on one line", {u"<a><b></a></b>"_qs}, 0, {}},
+      {"overlap test starts at the line",
+       {u"<r>"_qs, u"<x>"_qs, u"</x><y>"_qs, u"</y>"_qs, u"</r>"_qs}, 7, u"<y>"_qs},
+      {"empty tag later in the window", {u"<a><b/></a>"_qs}, 2, u"<a>"_qs},
+      {"empty tags", {u"<r>"_qs, u"<br/>"_qs, u"<br />"_qs, u"</r>"_qs}, 0, {}},
+      {"case of the open list", {u"<A>"_qs, u"</a>"_qs}, 0, {}},
+      {"case of the root", {u"<r>"_qs, u"<R></R>"_qs, u"</r>"_qs}, 0, {}},
+      {"comment across lines", {u"<r><!-- <x>"_qs, u"<y> -->"_qs, u"</r>"_qs}, 0, {}},
+      {"end tag in CDATA", {u"<![CDATA[</x>]]>"_qs}, 2, u"<x>"_qs},
+      {"window cut at 64", {u"<a>"_qs, u"<"_qs + QString(70, u'n') + u">"_qs, u"</a>"_qs}, 1,
+       u"<"_qs + QString(63, u'n')},
+      {"no tags", {u"plain text"_qs}, 0, {}},
+  };
+  for (const Cas& c : cas) {
+    const reference::Resultat r = reference::Valid(c.lignes);
+    EXPECT_EQ(r.code, c.code) << "reference, " << c.nom;
+    EXPECT_EQ(r.texte, c.texte) << "reference, " << c.nom;
+    const analyse::Faute f = analyse::Valid(c.lignes);
+    EXPECT_EQ(f.code, c.code) << "product, " << c.nom;
+    EXPECT_EQ(f.texte, c.texte) << "product, " << c.nom;
+  }
+}
+
+TEST(CasDecrits, ValidationCasesGiveTheDescribedFault) {
+  const QStringList interne = {u"<!DOCTYPE r ["_qs, u"<!ELEMENT r (a)*>"_qs, u"<!ELEMENT a (#PCDATA)>"_qs, u"]>"_qs};
+  const QStringList body = {u"<!DOCTYPE body ["_qs, u"<!ELEMENT body (#PCDATA)>"_qs, u"]>"_qs};
+  const QStringList requis = {u"<!DOCTYPE a ["_qs, u"<!ELEMENT a (#PCDATA)>"_qs,
+                              u"<!ATTLIST a id CDATA #REQUIRED>"_qs, u"]>"_qs};
+  // One-line sections: a raw line of the file that begins with a declaration declares too.
+  const QStringList externe = {u"<!ELEMENT r ANY>"_qs, u"<![IGNORE[<!ELEMENT a ANY>]]>"_qs,
+                               u"<![IGNORE[<!ELEMENT b ANY>]]>"_qs};
+  const auto plus = [](QStringList a, const QStringList& b) { return a + b; };
+  const std::vector<Cas> cas = {
+      {"no DOCTYPE", {u"<r><a/></r>"_qs}, 0, {}},
+      {"undeclared", plus(interne, {u"<r><a>x</a><b>y</b></r>"_qs}), 11, u"<b>"_qs},
+      {"declared name begins with the tag's", plus(body, {u"<bo></bo>"_qs}), 0, u"<bo>"_qs},
+      {"required attribute missing", plus(requis, {u"<a>"_qs, u"</a>"_qs}), 12, u"<a>"_qs},
+      {"required attribute present", plus(requis, {u"<a id=\"1\">"_qs, u"</a>"_qs}), 0, u"<a>"_qs},
+      {"undeclared wins over missing",
+       {u"<!DOCTYPE a ["_qs, u"<!ELEMENT a ANY>"_qs, u"<!ATTLIST x id CDATA #REQUIRED>"_qs, u"]>"_qs, u"<x>"_qs},
+       11, u"<x>"_qs},
+      {"empty tag checked by its name", plus(interne, {u"<r><br/></r>"_qs}), 11, u"<br>"_qs},
+      {"start tag in a comment", plus(interne, {u"<r><!-- <z> --></r>"_qs}), 0, u"<r>"_qs},
+      {"start tag in CDATA", plus(interne, {u"<r><![CDATA[<z>]]></r>"_qs}), 11, u"<z>"_qs},
+      {"external file", {u"<!DOCTYPE r SYSTEM \"r.dtd\">"_qs, u"<r><b/></r>"_qs}, 0, u"<b>"_qs},
+      {"first IGNORE section cut", {u"<!DOCTYPE r SYSTEM \"r.dtd\">"_qs, u"<r><a/></r>"_qs}, 11, u"<a>"_qs},
+      {"absent external file", {u"<!DOCTYPE r SYSTEM \"absent.dtd\">"_qs, u"<r><a/></r>"_qs}, 0, {}},
+  };
+  const auto charge = chargeurDe(u"r.dtd"_qs, externe);
+  for (const Cas& c : cas) {
+    const reference::Resultat r = reference::Validdtd(c.lignes, charge);
+    EXPECT_EQ(r.code, c.code) << "reference, " << c.nom;
+    EXPECT_EQ(r.texte, c.texte) << "reference, " << c.nom;
+    const analyse::Faute f = analyse::Validdtd(c.lignes, charge);
+    EXPECT_EQ(f.code, c.code) << "product, " << c.nom;
+    EXPECT_EQ(f.texte, c.texte) << "product, " << c.nom;
+  }
+}
+
+TEST(CasDecrits, DeclarationListHoldsTheExternalLinesThenElementsThenAttributeLists) {
+  const QStringList externe = {u"  <!ELEMENT e ANY>"_qs, u"<![IGNORE[<!ELEMENT i ANY>]]>"_qs,
+                               u"<!ATTLIST e id CDATA #REQUIRED>"_qs};
+  const QStringList doc = {u"<!DOCTYPE r SYSTEM 'e.dtd' [<!ELEMENT r ANY>]>"_qs, u"<r/>"_qs};
+  const QStringList attendu = externe + QStringList{u"<!ELEMENT e ANY>"_qs, u"<!ATTLIST e id CDATA #REQUIRED>"_qs};
+  // The internal subset gives nothing here: once the IGNORE cut has run, the subset test reads
+  // the external text before the section, which holds no "]>".
+  const auto charge = chargeurDe(u"e.dtd"_qs, externe);
+  EXPECT_EQ(reference::LitDtd(doc, charge), attendu);
+  EXPECT_EQ(analyse::LitDtd(doc, charge), attendu);
+}
+
+TEST(CasDecrits, MessagesAreTheEditorsTexts) {
+  const std::vector<std::pair<QStringList, QString>> cas = {
+      {{u"<a>"_qs}, u"Balise <a> non fermée"_qs},
+      {{u"</a>"_qs}, u"Balise <a> non ouverte"_qs},
+      {{u"<r></r><r></r>"_qs}, u"Racine <r> non unique"_qs},
+      {{u"<p lang=fr>"_qs}, u"Attribut dans la balise <p> incorrect"_qs},
+      {{u"AT&T company"_qs}, u"&T company Manque ; en fin d'entité"_qs},
+      {{u"<?xml standalone=\"maybe\"?>"_qs}, u"Déclaration xml ou attribut standalone incorrect"_qs},
+      {{u"<a>"_qs, u"<b>"_qs, u"</a>"_qs, u"</b>"_qs}, u"Balise <b> chevauchée"_qs},
+      {{u"<r/>"_qs}, u"Le document est bien formé"_qs},
+  };
+  for (const auto& [lignes, texte] : cas) {
+    EXPECT_EQ(reference::rapport(lignes, false, {}), texte);
+    EXPECT_EQ(analyse::rapportValider(lignes, false, {}), texte);
+  }
+  const QStringList dtd = {u"<!DOCTYPE r [<!ELEMENT r ANY><!ATTLIST r id CDATA #REQUIRED>]>"_qs};
+  const std::vector<std::pair<QStringList, QString>> validation = {
+      {dtd + QStringList{u"<r id='1'><x></x></r>"_qs}, u"Balise <x> non déclarée"_qs},
+      {dtd + QStringList{u"<r></r>"_qs}, u"Attribut dans balise <r> manquant"_qs},
+      {dtd + QStringList{u"<r id='1'></r>"_qs}, u"Le document est valide"_qs},
+      {dtd + QStringList{u"<r id='1'>"_qs}, u"Balise <r> non fermée"_qs},
+  };
+  for (const auto& [lignes, texte] : validation) {
+    EXPECT_EQ(reference::rapport(lignes, true, {}), texte);
+    EXPECT_EQ(analyse::rapportValider(lignes, true, {}), texte);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+// A deliberately plain version of the document checks: character by character, quadratic, with
+// the 1-based positions and copy windows of the original written out as they are. It shares no
+// code with src/analysis and serves as the definition that the fast version is compared with.
+#include <functional>
+
+#include <QString>
+#include <QStringList>
+
+namespace reference {
+
+struct Resultat {
+  int code = 0;
+  QString texte;
+};
+
+// Gives the lines of the external DTD named after SYSTEM; false when the file is absent.
+using Chargeur = std::function<bool(const QString& nom, QStringList& lignes)>;
+
+// 1-based text helpers with the classic semantics: Pos of an empty text is 0 (an empty text
+// never occurs), Copy clamps its window to the text.
+qsizetype Pos(const QString& sous, const QString& s);
+QString Copy(const QString& s, qsizetype index, qsizetype compte);
+
+// Comment state: called before the character at 1-based position p is examined; true when it
+// is to be skipped.
+bool commentaire(bool& actif, const QString& ligne, qsizetype p);
+
+QString NomBalise(const QString& fenetre);
+QString cleFin(const QString& fenetre);
+QString ValeurGuillemets(const QString& texte);
+int ControleAttributs(const QString& texte);
+bool memeCle(const QString& a, const QString& b);  // without regard to case
+
+Resultat Valid(const QStringList& lignes);
+bool Chevauche(const QStringList& lignes, const QString& cle, int ligne);
+
+QStringList LitDtd(const QStringList& lignes, const Chargeur& charge);
+Resultat Validdtd(const QStringList& lignes, const Chargeur& charge);
+
+// The message box texts, and what the check command (dtd false) or the validate command shows.
+QString message(const Resultat& r);
+QString rapport(const QStringList& lignes, bool dtd, const Chargeur& charge);
+
+}  // namespace reference
