@@ -74,4 +74,5 @@ class TColorMemo : public QWidget {
 
  private:
   MemoEdit* edit_;
+  bool modified_ = false;
 };
