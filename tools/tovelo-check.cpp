@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     analyse::Faute faute;
     const QString message = analyse::rapportValider(
         lignes, valid, analyse::chargeurFichiers(QFileInfo(nom).absolutePath()), &faute);
-    ecrit(stdout, nom + u": " + message + u'\n');
+    ecrit(stdout, nom + QStringLiteral(": ") + message + u'\n');
     if (faute.code != analyse::kAucuneFaute && statut == kTousBons) statut = kFaute;
   }
   std::fflush(stdout);
