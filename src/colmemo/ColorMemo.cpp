@@ -59,11 +59,27 @@ QString TColorMemo::Line(int index) const {
   return block.isValid() ? block.text() : QString();
 }
 
+namespace {
+
+// QString::replace grows the string once per break, which takes seconds on large texts.
+QString withCrLf(const QString& raw, qsizetype breaks) {
+  QString out;
+  out.reserve(raw.size() + breaks);
+  qsizetype from = 0;
+  for (qsizetype at; (at = raw.indexOf(QChar::ParagraphSeparator, from)) >= 0; from = at + 1) {
+    out.append(QStringView(raw).sliced(from, at - from));
+    out.append(QLatin1String("\r\n"));
+  }
+  out.append(QStringView(raw).sliced(from));
+  return out;
+}
+
+}  // namespace
+
 QString TColorMemo::Text() const {
   // The raw text, not toPlainText(), which turns no-break spaces into spaces.
-  QString text = edit_->document()->toRawText();
-  text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-  return text;
+  const QTextDocument* doc = edit_->document();
+  return withCrLf(doc->toRawText(), doc->blockCount() - 1);
 }
 
 void TColorMemo::SetText(const QString& text) {
@@ -101,9 +117,8 @@ void TColorMemo::SetSelLength(int length) {
 }
 
 QString TColorMemo::SelText() const {
-  QString text = edit_->textCursor().selectedText();
-  text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-  return text;
+  const QString raw = edit_->textCursor().selectedText();
+  return withCrLf(raw, raw.count(QChar::ParagraphSeparator));
 }
 
 void TColorMemo::SetSelText(const QString& text) {
