@@ -1,0 +1,52 @@
+// The fast checks against the plain reference on small inputs (the reference is quadratic):
+// before the first NUL byte the document, after it the external DTD. Any difference traps.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "Cp1252.h"
+#include "Dtd.h"
+#include "Reference.h"
+#include "TextFile.h"
+
+namespace {
+
+QStringList lignes(const QByteArray& octets) {
+  return textfile::splitLines(textfile::normaliseLineBreaks(cp1252::decode(octets)));
+}
+
+[[noreturn]] void ecart(const char* quoi, const QString& attendu, const QString& obtenu) {
+  std::fprintf(stderr, "%s differs: reference [%s], product [%s]\n", quoi, attendu.toUtf8().constData(),
+               obtenu.toUtf8().constData());
+  __builtin_trap();
+}
+
+QString texte(int code, const QString& t) { return QString::number(code) + u' ' + t; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 1500) return 0;
+  const QByteArray octets(reinterpret_cast<const char*>(data), qsizetype(size));
+  const qsizetype nul = octets.indexOf('\0');
+  const QStringList document = lignes(nul < 0 ? octets : octets.left(nul));
+  const QStringList externe = nul < 0 ? QStringList() : lignes(octets.mid(nul + 1));
+  const auto charge = [&](const QString&, QStringList& l) {
+    if (nul < 0) return false;
+    l = externe;
+    return true;
+  };
+
+  const reference::Resultat rv = reference::Valid(document);
+  const analyse::Faute pv = analyse::Valid(document);
+  if (rv.code != pv.code || rv.texte != pv.texte) ecart("Valid", texte(rv.code, rv.texte), texte(pv.code, pv.texte));
+
+  const QStringList rl = reference::LitDtd(document, charge);
+  const QStringList pl = analyse::LitDtd(document, charge);
+  if (rl != pl) ecart("LitDtd", rl.join(u'|'), pl.join(u'|'));
+
+  const reference::Resultat rd = reference::Validdtd(document, charge);
+  const analyse::Faute pd = analyse::Validdtd(document, charge);
+  if (rd.code != pd.code || rd.texte != pd.texte) ecart("Validdtd", texte(rd.code, rd.texte), texte(pd.code, pd.texte));
+  return 0;
+}
