@@ -30,7 +30,8 @@ class TColorMemo : public QWidget {
   void SetText(const QString& text);
   void Clear();
 
-  // Selection in text positions.
+  // Selection in text positions. Positions out of range are clamped; one that falls between the
+  // CR and the LF of a break goes to the end of its line (a selection's end goes past the break).
   int SelStart() const;
   void SetSelStart(int pos);  // also empties the selection
   int SelLength() const;
@@ -39,9 +40,11 @@ class TColorMemo : public QWidget {
   void SetSelText(const QString& text);  // replaces the selection, caret after the new text
   void SelectAll();
 
+  // Set by every change of the text, by the user or by code; cleared only by SetModified(false).
   bool Modified() const;
   void SetModified(bool modified);
 
+  // The clipboard holds plain text with this platform's '\n' breaks; any breaks are accepted.
   void CopyToClipboard();
   void CutToClipboard();
   void PasteFromClipboard();
@@ -65,7 +68,9 @@ class TColorMemo : public QWidget {
   void FocusText();
 
  signals:
-  // A character key is about to be typed (OnKeyPress). Handlers may set *handled to swallow it.
+  // A key that produces text (printable, Enter, Backspace, Escape, Ctrl+letter) is about to be
+  // typed (OnKeyPress); Tab is not, it moves the focus. Handlers may set *handled to swallow it.
+  // Keys that a window shortcut claims (the menu's Ctrl+C, Ctrl+V...) never reach the text.
   void KeyPress(QKeyEvent* event, bool* handled);
   // The mouse moved over the text (OnMouseMove).
   void MouseMove(QMouseEvent* event);
