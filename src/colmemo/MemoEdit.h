@@ -28,8 +28,10 @@ class MemoEdit : public QPlainTextEdit {
   // Replaces the selection with widget text as one edit; the caret ends after it.
   void insertAtCaret(const QString& widgetText);
 
+  // Set again at every resize of the document window: unchanged margins cost no relayout.
   void setInsets(int left, int top, int right, int bottom) {
-    setViewportMargins(left, top, right, bottom);
+    const QMargins margins(left, top, right, bottom);
+    if (margins != viewportMargins()) setViewportMargins(margins);
   }
 
  signals:
