@@ -12,6 +12,9 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+// The topics live in the application library's resources, which a static link must register.
+static void registerHelpTopics() { Q_INIT_RESOURCE(resources); }
+
 namespace {
 
 const QString kRoot = QStringLiteral(":/help/");
@@ -45,6 +48,7 @@ QStringList allTopics() {
 }  // namespace
 
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
+  registerHelpTopics();
   setObjectName(QStringLiteral("HelpViewer"));
   setWindowTitle(QStringLiteral("Aide de Tovelo"));
   resize(760, 520);
