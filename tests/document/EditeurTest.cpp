@@ -23,6 +23,9 @@
 #include "Editeur.h"
 #include "ScriptedPrompts.h"
 
+// Readable failure messages for texts and lists of texts.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace {
 
 class FakeHost : public DocumentHost {
@@ -514,6 +517,16 @@ TEST_F(EditeurTest, ValiderReportsOnceClearsTheStatusAndRestoresTheCursor) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
   EXPECT_EQ(p.curseurPendantMessage, QList<bool>({false, false, false, false}));
+
+  // The DTD named after SYSTEM is found beside the document, whatever the current directory.
+  QDir().mkpath(chemin("doc"));
+  ecrit("doc/r.dtd", "<!ELEMENT r (#PCDATA)>\r\n");
+  const QString doc = ecrit("doc/d.xml", "<!DOCTYPE r SYSTEM \"r.dtd\">\r\n<r><x>1</x></r>\r\n");
+  TEditeur& e = nouveau();
+  ASSERT_TRUE(e.OpenFile(doc));
+  p.log.clear();
+  e.Valider(true);
+  EXPECT_EQ(p.messages(), QStringList("Balise <x> non déclarée"));
 }
 
 }  // namespace
