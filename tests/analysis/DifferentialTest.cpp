@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <ostream>
 
 #include "Dtd.h"
 #include "Generateur.h"
@@ -11,11 +12,17 @@
 #include "Wellformed.h"
 #include "tags.h"
 
+// Readable texts in failure messages; internal linkage, so that no other test file can clash.
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace {
 
 using Diff = std::function<QString(const QStringList&)>;  // empty when both sides agree
 
-constexpr quint32 kGraine = 20240611;
+// Fixed, so that a failure repeats; TOVELO_GRAINE=<n> explores other documents.
+const quint32 kGraine = qEnvironmentVariableIsSet("TOVELO_GRAINE")
+                            ? quint32(qEnvironmentVariableIntValue("TOVELO_GRAINE"))
+                            : 20240611u;
 
 // One line per document line, as a C++ literal, so that a failing case can be pasted into a test.
 QString enLitteraux(const QStringList& lignes) {
@@ -63,7 +70,7 @@ QStringList reduit(QStringList doc, const Diff& differe) {
 // Runs differe on every case; reports the first few mismatches, the first one reduced.
 class Comparateur {
  public:
-  explicit Comparateur(const char* quoi) : quoi_(quoi) {}
+  Comparateur(const char* quoi, quint32 graine) : quoi_(quoi), graine_(graine) {}
   ~Comparateur() { EXPECT_EQ(ecarts_, 0) << ecarts_ << " mismatches in " << quoi_; }
 
   void compare(int cas, const QStringList& doc, const Diff& differe, const QStringList& externe = {}) {
@@ -71,7 +78,7 @@ class Comparateur {
     if (ecart.isEmpty()) return;
     if (++ecarts_ > 3) return;
     QString rapport = QStringLiteral("%1, seed %2, case %3: %4\nDocument:\n%5")
-                          .arg(QString::fromUtf8(quoi_)).arg(kGraine).arg(cas).arg(ecart, enLitteraux(doc));
+                          .arg(QString::fromUtf8(quoi_)).arg(graine_).arg(cas).arg(ecart, enLitteraux(doc));
     if (!externe.isEmpty()) rapport += QStringLiteral("External DTD:\n") + enLitteraux(externe);
     if (ecarts_ == 1) {
       const QStringList petit = reduit(doc, differe);
@@ -82,6 +89,7 @@ class Comparateur {
 
  private:
   const char* quoi_;
+  quint32 graine_;
   int ecarts_ = 0;
 };
 
@@ -114,7 +122,7 @@ std::vector<std::pair<int, QString>> balisesOuvrantes(const QStringList& lignes)
 
 TEST(Differentiel, TagFunctionsAgreeOnRandomText) {
   reference::Generateur g(kGraine);
-  Comparateur c("tag functions");
+  Comparateur c("tag functions", kGraine);
   for (int cas = 0; cas < 20000; ++cas) {
     QString texte = g.bruit(70);
     if (g.chance(0.5)) texte.prepend(g.chance(0.3) ? QStringLiteral("</") : QStringLiteral("<"));
@@ -169,8 +177,8 @@ TEST(Differentiel, KeysCompareWithoutRegardToCaseLikeTheReference) {
 
 TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
   reference::Generateur g(kGraine + 2);
-  Comparateur valid("Valid");
-  Comparateur chevauche("Chevauche");
+  Comparateur valid("Valid", kGraine + 2);
+  Comparateur chevauche("Chevauche", kGraine + 2);
   std::map<int, int> codes;
   for (int cas = 0; cas < 3000; ++cas) {
     const QStringList doc = g.document();
@@ -201,9 +209,9 @@ TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
 
 TEST(Differentiel, LitDtdAndValiddtdAgreeOnRandomDocuments) {
   reference::Generateur g(kGraine + 3);
-  Comparateur lit("LitDtd");
-  Comparateur validdtd("Validdtd");
-  Comparateur externe("Validdtd (external file reduced)");
+  Comparateur lit("LitDtd", kGraine + 3);
+  Comparateur validdtd("Validdtd", kGraine + 3);
+  Comparateur externe("Validdtd (external file reduced)", kGraine + 3);
   std::map<int, int> codes;
   int avecExterne = 0;
   for (int cas = 0; cas < 2500; ++cas) {
@@ -338,6 +346,26 @@ TEST(CasDecrits, DeclarationListHoldsTheExternalLinesThenElementsThenAttributeLi
   const auto charge = chargeurDe(u"e.dtd"_qs, externe);
   EXPECT_EQ(reference::LitDtd(doc, charge), attendu);
   EXPECT_EQ(analyse::LitDtd(doc, charge), attendu);
+}
+
+// Each search for the next declaration copies at most 4096 characters out of the previous
+// window, never out of the whole text, so the windows only shrink: a declaration is found only
+// within 4096 characters of the first one of its kind, however close it is to the previous one.
+// The external file here is one line, so that its raw line declares "a" only.
+TEST(CasDecrits, DeclarationsAreFoundWithinTheFirstDeclarationsWindowOnly) {
+  const QString blancs(3000, u' ');
+  const QStringList externe = {u"<!ELEMENT a ANY>"_qs + blancs + u"<!ELEMENT b ANY>"_qs + blancs + u"<!ELEMENT c ANY>"_qs};
+  const QStringList doc = {u"<!DOCTYPE a SYSTEM \"x.dtd\">"_qs, u"<a>"_qs, u"<b/>"_qs, u"<c/>"_qs, u"</a>"_qs};
+  const auto charge = chargeurDe(u"x.dtd"_qs, externe);
+  const QStringList attendu = externe + QStringList{u"<!ELEMENT a ANY>"_qs, u"<!ELEMENT b ANY>"_qs};
+  EXPECT_EQ(reference::LitDtd(doc, charge), attendu);
+  EXPECT_EQ(analyse::LitDtd(doc, charge), attendu);
+  const reference::Resultat r = reference::Validdtd(doc, charge);
+  EXPECT_EQ(r.code, 11);
+  EXPECT_EQ(r.texte, u"<c>"_qs);
+  const analyse::Faute f = analyse::Validdtd(doc, charge);
+  EXPECT_EQ(f.code, 11);
+  EXPECT_EQ(f.texte, u"<c>"_qs);
 }
 
 TEST(CasDecrits, MessagesAreTheEditorsTexts) {

@@ -17,6 +17,10 @@ QString apostrophesEnGuillemets(QString s) {
   return s;
 }
 
+// Every text begins with the empty name (the key "<>" of "< x>" has one); "occurs", by contrast,
+// is Pos and never holds for an empty text.
+bool commencePar(const QString& r, const QString& n) { return Copy(r, 1, n.size()) == n; }
+
 qsizetype indexSansCasse(const QStringList& liste, const QString& cle) {
   for (qsizetype i = 0; i < liste.size(); ++i)
     if (memeCle(liste[i], cle)) return i;
@@ -287,11 +291,11 @@ Resultat Validdtd(const QStringList& lignes, const Chargeur& charge) {
       for (const QString& e : liste) {
         if (Pos(QStringLiteral("<!ELEMENT"), e) > 0) {
           const QString reste11 = Copy(e, 11, 256);
-          if (Pos(n, reste11) == 1) declare = true;
+          if (commencePar(reste11, n)) declare = true;
         }
         if (Pos(QStringLiteral("<!ATTLIST"), e) > 0) {
           const QString reste11 = Copy(e, 11, 256);
-          if (Pos(QStringLiteral("#REQUIRED"), reste11) > 0 && Pos(n, reste11) == 1) {
+          if (Pos(QStringLiteral("#REQUIRED"), reste11) > 0 && commencePar(reste11, n)) {
             QString a = Copy(reste11, n.size() + 2, kTout);
             const qsizetype blanc = Pos(QStringLiteral(" "), a);
             if (blanc > 0) a = Copy(a, 1, blanc - 1);
