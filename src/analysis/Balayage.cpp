@@ -1,5 +1,7 @@
 #include "Balayage.h"
 
+#include <cstring>
+
 #include "tags.h"
 
 namespace analyse::detail {
@@ -20,14 +22,6 @@ bool egaleCle(const Cle& c, QStringView texte) {
   if (texte.size() != n + 1 + (c.ferme ? 1 : 0) || texte[0] != u'<') return false;
   if (c.ferme && texte[n + 1] != u'>') return false;
   return texte.mid(1, n) == c.nom;
-}
-
-qsizetype Prochain::depuis(qsizetype p) {
-  if (trouve_ >= 0 && p >= debut_ && p <= trouve_) return trouve_;
-  debut_ = p;
-  const qsizetype i = p < ligne_.size() ? ligne_.indexOf(QChar(c_), p) : -1;
-  trouve_ = i < 0 ? ligne_.size() : i;
-  return trouve_;
 }
 
 qsizetype Curseurs::barreChevron(qsizetype p) {
@@ -59,8 +53,10 @@ Cle cleDebut(Curseurs& c, qsizetype p) {
   const qsizetype e = std::min(l.size(), p + kFenetreBalise);
   Cle r;
   if (e - p >= 2 && exclu(l[p + 1])) return r;
+  // Names are short: reading to the first blank or ">" beats asking the cursors.
+  qsizetype k = p + 1;
+  while (k < e && l[k] != u' ' && l[k] != u'>') ++k;
   if (c.barreChevron(p) + 1 < e) return r;
-  const qsizetype k = c.blancOuChevron(p + 1);
   if (k >= e) {
     r.nom = l.mid(p + 1, e - p - 1);
   } else {
@@ -79,7 +75,8 @@ Cle cleFin(Curseurs& c, qsizetype p) {
   Cle r;
   if (e - p >= 3 && exclu(l[p + 2])) return r;
   if (e - p >= 3 && c.barreChevron(p + 2) + 1 < e) return r;
-  const qsizetype k = e - p >= 3 ? c.blancOuChevron(p + 2) : e;
+  qsizetype k = p + 2;
+  while (k < e && l[k] != u' ' && l[k] != u'>') ++k;
   if (k >= e) {
     r.nom = l.mid(p + 2, std::max<qsizetype>(0, e - p - 2));
   } else {
@@ -119,10 +116,30 @@ constexpr uint32_t kGraine = 2166136261u;
 
 inline uint32_t melange(uint32_t h, uint32_t c) { return (h ^ c) * 16777619u; }
 
-uint32_t hacheExacte(const Cle& c) {
-  uint32_t h = kGraine;
-  for (QChar ch : c.nom) h = melange(h, ch.unicode());
-  return melange(h, c.ferme ? 0x10000u : 0x20000u);
+// Four characters at a time: names are a few characters long, and this runs for every tag.
+inline uint32_t hacheExacte(const char16_t* d, qsizetype n, bool ferme) {
+  constexpr uint64_t k = 0x9E3779B97F4A7C15ULL;
+  uint64_t h = uint64_t(n) * k + (ferme ? 1 : 2);
+  qsizetype i = 0;
+  for (; i + 4 <= n; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, d + i, sizeof w);
+    h = (h ^ w) * k;
+    h ^= h >> 29;
+  }
+  if (i < n) {
+    uint64_t w = 0;
+    std::memcpy(&w, d + i, size_t(n - i) * sizeof(char16_t));
+    h = (h ^ w) * k;
+  }
+  h ^= h >> 32;
+  return uint32_t(h);
+}
+
+inline bool memesCaracteres(const char16_t* a, const char16_t* b, qsizetype n) {
+  for (qsizetype i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
 }
 
 uint32_t hachePli(const Cle& c) {
@@ -139,18 +156,17 @@ bool memePli(const Cle& a, const Cle& b) {
   return true;
 }
 
-inline size_t masque(const std::vector<int32_t>& t) { return t.size() - 1; }
-
 }  // namespace
 
 Cles::Cles() : table_(64, -1), tablePlis_(64, -1) {}
 
-void Cles::agrandir(std::vector<int32_t>& table, const std::vector<uint32_t>& hachages) {
+template <class E>
+void Cles::agrandir(std::vector<int32_t>& table, const std::vector<E>& entrees) {
   std::vector<int32_t> nouvelle(table.size() * 2, -1);
   const size_t m = nouvelle.size() - 1;
   for (int32_t id : table) {
     if (id < 0) continue;
-    size_t i = hachages[size_t(id)] & m;
+    size_t i = entrees[size_t(id)].h & m;
     while (nouvelle[i] >= 0) i = (i + 1) & m;
     nouvelle[i] = id;
   }
@@ -158,34 +174,33 @@ void Cles::agrandir(std::vector<int32_t>& table, const std::vector<uint32_t>& ha
 }
 
 int Cles::exacte(const Cle& c) {
-  const uint32_t h = hacheExacte(c);
-  const size_t m = masque(table_);
+  const char16_t* d = c.nom.utf16();
+  const qsizetype n = c.nom.size();
+  const uint32_t h = hacheExacte(d, n, c.ferme);
+  const size_t m = table_.size() - 1;
   size_t i = h & m;
   for (int32_t id; (id = table_[i]) >= 0; i = (i + 1) & m) {
-    if (hachages_[size_t(id)] == h) {
-      const Cle& k = cles_[size_t(id)];
-      if (k.ferme == c.ferme && k.nom == c.nom) return id;
-    }
+    const Entree& k = entrees_[size_t(id)];
+    if (k.h == h && k.n == n && k.ferme == c.ferme && memesCaracteres(k.d, d, n))
+      return id;
   }
-  const int id = int(cles_.size());
-  cles_.push_back(c);
-  hachages_.push_back(h);
-  pliDe_.push_back(pliPour(c, hachePli(c)));
+  const int id = int(entrees_.size());
+  entrees_.push_back({d, n, h, pliPour(c), c.ferme});
   table_[i] = id;
-  if (cles_.size() * 2 > table_.size()) agrandir(table_, hachages_);
+  if (entrees_.size() * 2 > table_.size()) agrandir(table_, entrees_);
   return id;
 }
 
-int Cles::pliPour(const Cle& c, uint32_t h) {
-  const size_t m = masque(tablePlis_);
+int Cles::pliPour(const Cle& c) {
+  const uint32_t h = hachePli(c);
+  const size_t m = tablePlis_.size() - 1;
   size_t i = h & m;
   for (int32_t id; (id = tablePlis_[i]) >= 0; i = (i + 1) & m)
-    if (hachagesPlis_[size_t(id)] == h && memePli(representants_[size_t(id)], c)) return id;
-  const int id = int(representants_.size());
-  representants_.push_back(c);
-  hachagesPlis_.push_back(h);
+    if (plis_[size_t(id)].h == h && memePli(plis_[size_t(id)].representant, c)) return id;
+  const int id = int(plis_.size());
+  plis_.push_back({c, h});
   tablePlis_[i] = id;
-  if (representants_.size() * 2 > tablePlis_.size()) agrandir(tablePlis_, hachagesPlis_);
+  if (plis_.size() * 2 > tablePlis_.size()) agrandir(tablePlis_, plis_);
   return id;
 }
 

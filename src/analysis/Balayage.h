@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "Cp1252.h"
 
 namespace analyse::detail {
@@ -29,9 +33,71 @@ inline char16_t plie(char16_t c) {
   return cp1252::upper(QChar(c)).unicode();
 }
 
+// Position of the first c in d[from, n), or n. Lines are mostly short and tags close together,
+// so this inline search beats a library call; long lines go eight characters at a time.
+inline qsizetype chercheCar(const char16_t* d, qsizetype from, qsizetype n, char16_t c) {
+  qsizetype i = from;
+#ifdef __SSE2__
+  const __m128i v = _mm_set1_epi16(short(c));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    const int m = _mm_movemask_epi8(_mm_cmpeq_epi16(x, v));
+    if (m) return i + (__builtin_ctz(unsigned(m)) >> 1);
+  }
+#endif
+  for (; i < n; ++i)
+    if (d[i] == c) return i;
+  return n;
+}
+
+inline qsizetype chercheCar(QStringView l, qsizetype from, char16_t c) {
+  return chercheCar(l.utf16(), from, l.size(), c);
+}
+
+// Position of the first "-->" in l at or after from, or l's size.
+inline qsizetype chercheFinCommentaire(QStringView l, qsizetype from) {
+  const char16_t* d = l.utf16();
+  const qsizetype n = l.size();
+  for (qsizetype i = chercheCar(d, from, n, u'-'); i + 2 < n; i = chercheCar(d, i + 1, n, u'-'))
+    if (d[i + 1] == u'-' && d[i + 2] == u'>') return i;
+  return n;
+}
+
 inline bool debutCommentaire(QStringView l, qsizetype p) {
   return p + 4 <= l.size() && l[p] == u'<' && l[p + 1] == u'!' && l[p + 2] == u'-' &&
          l[p + 3] == u'-';
+}
+
+// Walks one line under the comment state (which carries over from line to line): calls
+// balise(q) for every "<" examined that does not open a comment, and finCommentaire(q) when a
+// "-->" at q turns the state off. balise returns false to leave the rest of the line.
+template <class Balise, class FinCommentaire>
+void parcourtLigne(QStringView l, bool& commentaire, Balise&& balise, FinCommentaire&& finCommentaire) {
+  const qsizetype n = l.size();
+  qsizetype p = 0;
+  while (p < n) {
+    if (commentaire) {
+      const qsizetype q = chercheFinCommentaire(l, p);
+      if (q >= n) return;
+      commentaire = false;
+      finCommentaire(q);
+      p = q + 1;  // the "-" there is examined, and is no tag
+      continue;
+    }
+    const qsizetype q = chercheCar(l, p, u'<');
+    if (q >= n) return;
+    p = q + 1;
+    if (debutCommentaire(l, q)) {
+      commentaire = true;
+    } else if (!balise(q)) {
+      return;
+    }
+  }
+}
+
+template <class Balise>
+void parcourtLigne(QStringView l, bool& commentaire, Balise&& balise) {
+  parcourtLigne(l, commentaire, balise, [](qsizetype) {});
 }
 
 // First occurrence of one character at or after a position. The answer is remembered, so a scan
@@ -40,7 +106,12 @@ class Prochain {
  public:
   Prochain(QStringView ligne, char16_t c) : ligne_(ligne), c_(c) {}
   // Position of the first c at or after p, or the line's size when there is none.
-  qsizetype depuis(qsizetype p);
+  qsizetype depuis(qsizetype p) {
+    if (p >= debut_ && p <= trouve_) return trouve_;
+    debut_ = p;
+    trouve_ = chercheCar(ligne_, p, c_);
+    return trouve_;
+  }
 
  private:
   QStringView ligne_;
@@ -82,22 +153,33 @@ class Cles {
  public:
   Cles();
   int exacte(const Cle& c);  // creates the id when the key is new
-  int pli(int exacte) const { return pliDe_[size_t(exacte)]; }
-  const Cle& cle(int exacte) const { return cles_[size_t(exacte)]; }
-  int nombre() const { return int(cles_.size()); }
-  int nombrePlis() const { return int(representants_.size()); }
+  int pli(int exacte) const { return entrees_[size_t(exacte)].pli; }
+  Cle cle(int exacte) const {
+    const Entree& e = entrees_[size_t(exacte)];
+    return {QStringView(e.d, e.n), e.ferme, true};
+  }
+  int nombre() const { return int(entrees_.size()); }
+  int nombrePlis() const { return int(plis_.size()); }
 
  private:
-  int pliPour(const Cle& c, uint32_t h);
-  static void agrandir(std::vector<int32_t>& table, const std::vector<uint32_t>& hachages);
+  struct Entree {
+    const char16_t* d;
+    qsizetype n;
+    uint32_t h;
+    int32_t pli;
+    bool ferme;
+  };
+  struct EntreePli {
+    Cle representant;
+    uint32_t h;
+  };
+  int pliPour(const Cle& c);
+  template <class E>
+  static void agrandir(std::vector<int32_t>& table, const std::vector<E>& entrees);
 
-  std::vector<Cle> cles_;
-  std::vector<uint32_t> hachages_;
-  std::vector<int32_t> pliDe_;
+  std::vector<Entree> entrees_;
   std::vector<int32_t> table_;  // open addressing, -1 free
-
-  std::vector<Cle> representants_;
-  std::vector<uint32_t> hachagesPlis_;
+  std::vector<EntreePli> plis_;
   std::vector<int32_t> tablePlis_;
 };
 

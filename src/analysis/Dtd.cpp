@@ -209,39 +209,23 @@ Faute Validdtd(const QStringList& lignes, const ChargeurDtd& charge) {
   for (int l = 0; l < lignes.size() && f.code == kAucuneFaute; ++l) {
     const QStringView t = lignes[l];
     detail::Curseurs c(t);
-    const qsizetype n = t.size();
-    qsizetype p = 0;
-    while (p < n) {
-      if (commentaire) {
-        const qsizetype q = t.indexOf(u"-->", p);
-        if (q < 0) break;
-        commentaire = false;
-        p = q + 1;
-        continue;
-      }
-      const qsizetype q = t.indexOf(u'<', p);
-      if (q < 0) break;
-      p = q + 1;
-      if (detail::debutCommentaire(t, q)) {
-        commentaire = true;
-        continue;
-      }
+    detail::parcourtLigne(t, commentaire, [&](qsizetype q) {
       // The tag text runs to the first ">" after the "<"; a "/" just before that ">" is
       // dropped. Only the end can then hold a ">", which keeps the key a view of the line.
       const qsizetype gt = c.chevron(q + 1);
-      if (gt >= n) continue;
+      if (gt >= t.size()) return true;
       const QChar second = t[q + 1];
-      if (second == u'/' || second == u'?' || second == u'!') continue;
+      if (second == u'/' || second == u'?' || second == u'!') return true;
       const bool barre = t[gt - 1] == u'/';
       const qsizetype finCorps = barre ? gt - 1 : gt;
-      if (barre && t[gt - 2] == u'/') continue;  // "//>" still holds "/>"
+      if (barre && t[gt - 2] == u'/') return true;  // "//>" still holds "/>"
       const qsizetype k = std::min(c.blanc(q + 1), finCorps);
-      if (k > q + 1 && t[k - 1] == u'/') continue;
+      if (k > q + 1 && t[k - 1] == u'/') return true;
       nom = t.mid(q + 1, k - q - 1);
       examine = true;
       f.code = index.controle(t, l, q, finCorps, nom);
-      if (f.code != kAucuneFaute) break;
-    }
+      return f.code == kAucuneFaute;
+    });
   }
   if (examine) f.texte = detail::texteCle({nom, true, true});
   return f;

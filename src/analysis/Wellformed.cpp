@@ -13,8 +13,6 @@ using detail::Curseurs;
 
 namespace {
 
-constexpr QStringView kFinCommentaire = u"-->";
-
 // The at most n characters of the text joined by CR LF, from column col of line ligne.
 QString fenetreJointe(const QStringList& lignes, qsizetype ligne, qsizetype col, qsizetype n) {
   QString s = QStringView(lignes[ligne]).mid(col, n).toString();
@@ -43,7 +41,8 @@ bool declarationIncorrecte(const QStringList& lignes) {
 
 bool entiteIncorrecte(const QStringList& lignes, Faute& f) {
   for (const QString& l : lignes) {
-    for (qsizetype p = l.indexOf(u'&'); p >= 0; p = l.indexOf(u'&', p + 1)) {
+    for (qsizetype p = detail::chercheCar(l, 0, u'&'); p < l.size();
+         p = detail::chercheCar(l, p + 1, u'&')) {
       const QStringView t = QStringView(l).mid(p, 10);
       if (!t.contains(u';')) {
         f.code = kEntiteSansPointVirgule;
@@ -90,35 +89,25 @@ class Verification {
   struct Analyse {
     int id;
     qint64 niveau;
-    int q0, q1;   // its questions, a range of requetes_
+    int q0, q1;   // its questions, a range of the question arrays
     int special;  // index into speciaux_, or -1
-    int attente;  // questions still waiting
+    int ouverte;  // first of its questions that may still wait
   };
   // A scan whose line starts inside a comment and keeps some entries from before the comment's
   // end: those entries absorb as many unmatched end tags of their key.
   struct Special {
     std::vector<std::pair<int, int>> restes;  // (key without case, count), sorted
   };
-  struct Requete {
-    qsizetype pos;
-    int ligne;
-    int cle;
-    int analyse;
-    int suivant;  // next question waiting under the same (level, key)
-    Etat etat;
-  };
-
-  bool balise(int ligne, Curseurs& c, qsizetype q);
+  bool balise(Curseurs& c, qsizetype q);
   void nouvelleAnalyse(qint64 niveau, int special, int id);
   void ombre(Curseurs& c, qsizetype finCommentaire);
-  void question(int ligne, qsizetype q, int cle);
+  void question(int cle);
   void tuer(int marque, int pli);
   bool absorbe(Special& s, int pli);
   void arret(int cle);
-  void resoudre(int r, Etat e);
-  Analyse* analyseDe(int id);
   void finLigne();
   Pli& pli(int cle);
+  int questionsAvant(int ligne, qsizetype pos);
   void premiereChevauchee(Faute& f);
 
   const QStringList& lignes_;
@@ -133,7 +122,11 @@ class Verification {
   std::vector<Analyse> pile_;
   std::vector<Analyse> gardees_;
   std::vector<Special> speciaux_;
-  std::vector<Requete> requetes_;
+  // The questions of the overlap pass (one per start tag, in order): answer, next question
+  // waiting under the same (level, key), key.
+  std::vector<uint8_t> etats_;
+  std::vector<int32_t> suivantes_;
+  std::vector<int32_t> clesQuestions_;
   detail::TableEntiers attente_;
   std::vector<int> arrets_;  // per exact key: id of the current line's scan that stopped on it
   std::vector<int> compteOmbre_;
@@ -152,33 +145,22 @@ Verification::Pli& Verification::pli(int cle) {
 Faute Verification::execute() {
   Faute f;
   for (int l = 0; l < lignes_.size(); ++l) {
-    const QStringView ligne = lignes_[l];
-    Curseurs c(ligne);
+    Curseurs c(lignes_[l]);
     if (!commentaire_) nouvelleAnalyse(niveau_, -1, prochainId_++);
-    const qsizetype n = ligne.size();
-    qsizetype p = 0;
-    while (p < n) {
-      if (commentaire_) {
-        const qsizetype q = ligne.indexOf(kFinCommentaire, p);
-        if (q < 0) break;
-        commentaire_ = false;
-        if (courant_ < 0) ombre(c, q);
-        p = q + 1;  // the "-" that ends the comment is examined, and is no tag
-        continue;
-      }
-      const qsizetype q = ligne.indexOf(u'<', p);
-      if (q < 0) break;
-      p = q + 1;
-      if (detail::debutCommentaire(ligne, q)) {
-        commentaire_ = true;
-        continue;
-      }
-      if (!balise(l, c, q)) {
-        f.code = racine_ == -2 ? kRacineNonUnique : kAttributIncorrect;
-        f.texte = detail::texteCle(detail::cleDebut(c, q));
-        return f;
-      }
-    }
+    bool faute = false;
+    detail::parcourtLigne(
+        c.ligne(), commentaire_,
+        [&](qsizetype q) {
+          if (balise(c, q)) return true;
+          f.code = racine_ == -2 ? kRacineNonUnique : kAttributIncorrect;
+          f.texte = detail::texteCle(detail::cleDebut(c, q));
+          faute = true;
+          return false;
+        },
+        [&](qsizetype q) {
+          if (courant_ < 0) ombre(c, q);
+        });
+    if (faute) return f;
     finLigne();
   }
 
@@ -202,12 +184,12 @@ Faute Verification::execute() {
 void Verification::nouvelleAnalyse(qint64 niveau, int special, int id) {
   courant_ = id;
   courantMort_ = false;
-  const int q = int(requetes_.size());
-  pile_.push_back({id, niveau, q, q, special, 0});
+  const int q = int(etats_.size());
+  pile_.push_back({id, niveau, q, q, special, q});
 }
 
 // Returns false on fault 3 (racine_ set to -2) or 4.
-bool Verification::balise(int ligne, Curseurs& c, qsizetype q) {
+bool Verification::balise(Curseurs& c, qsizetype q) {
   const QStringView l = c.ligne();
   if (q + 1 < l.size() && l[q + 1] == u'/') {
     const Cle k = detail::cleFin(c, q);
@@ -244,7 +226,7 @@ bool Verification::balise(int ligne, Curseurs& c, qsizetype q) {
   pl.pile.push_back(prochainId_);
   ++niveau_;
   if (detail::controleAttributs(c, q) == kAttributIncorrect) return false;
-  question(ligne, q, id);
+  question(id);
   return true;
 }
 
@@ -259,7 +241,7 @@ void Verification::ombre(Curseurs& c, qsizetype finCommentaire) {
   std::vector<int> touches;
   qint64 taille = 0;
   bool mort = false;
-  for (qsizetype q = l.indexOf(u'<'); q >= 0 && q < fin; q = l.indexOf(u'<', q + 1)) {
+  for (qsizetype q = detail::chercheCar(l, 0, u'<'); q < fin; q = detail::chercheCar(l, q + 1, u'<')) {
     const bool finBalise = q + 1 < l.size() && l[q + 1] == u'/';
     const Cle k = finBalise ? detail::cleFin(c, q) : detail::cleDebut(c, q);
     if (!k.valide) continue;
@@ -296,29 +278,29 @@ void Verification::ombre(Curseurs& c, qsizetype finCommentaire) {
   }
 }
 
-void Verification::question(int ligne, qsizetype q, int cle) {
-  const int r = int(requetes_.size());
-  requetes_.push_back({q, ligne, cle, courant_, -1, kAttente});
-  Requete& req = requetes_.back();
+void Verification::question(int cle) {
+  const int r = int(etats_.size());
+  etats_.push_back(kAttente);
+  suivantes_.push_back(-1);
+  clesQuestions_.push_back(cle);
   if (arrets_[size_t(cle)] == courant_) {
-    req.etat = kFaux;
+    etats_.back() = kFaux;
     return;
   }
   if (courantMort_) {
-    req.etat = kVrai;
+    etats_.back() = kVrai;
     return;
   }
   Analyse& a = pile_.back();  // a live current scan is always on top
   a.q1 = r + 1;
   int32_t& tete = attente_.valeur((uint64_t(uint32_t(a.niveau)) << 32) | uint32_t(cle), -1);
-  if (tete >= a.q0 && requetes_[size_t(tete)].etat == kAttente) {
+  if (tete >= a.q0 && etats_[size_t(tete)] == kAttente) {
     // Same line, same key: the same answer as the earlier question, which is asked first.
-    req.etat = kFaux;
+    etats_.back() = kFaux;
     return;
   }
-  req.suivant = tete;
+  suivantes_.back() = tete;
   tete = r;
-  ++a.attente;
 }
 
 bool Verification::absorbe(Special& s, int pli) {
@@ -339,31 +321,19 @@ void Verification::tuer(int marque, int pli) {
       gardees_.push_back(a);
       continue;
     }
-    for (int r = a.q0; r < a.q1; ++r)
-      if (requetes_[size_t(r)].etat == kAttente) requetes_[size_t(r)].etat = kVrai;
+    for (int r = a.ouverte; r < a.q1; ++r)
+      if (etats_[size_t(r)] == kAttente) etats_[size_t(r)] = kVrai;
     if (a.id == courant_) courantMort_ = true;
   }
   for (auto it = gardees_.rbegin(); it != gardees_.rend(); ++it) pile_.push_back(*it);
-}
-
-Verification::Analyse* Verification::analyseDe(int id) {
-  auto it = std::lower_bound(pile_.begin(), pile_.end(), id,
-                             [](const Analyse& a, int v) { return a.id < v; });
-  return it != pile_.end() && it->id == id ? &*it : nullptr;
-}
-
-void Verification::resoudre(int r, Etat e) {
-  Requete& req = requetes_[size_t(r)];
-  if (req.etat != kAttente) return;
-  req.etat = e;
-  if (Analyse* a = analyseDe(req.analyse)) --a->attente;
 }
 
 // An end tag that brings the level to niveau_: every live scan of that level has an empty list.
 void Verification::arret(int cle) {
   const uint64_t k = (uint64_t(uint32_t(niveau_)) << 32) | uint32_t(cle);
   if (int32_t* tete = attente_.cherche(k)) {
-    for (int r = *tete; r >= 0; r = requetes_[size_t(r)].suivant) resoudre(r, kFaux);
+    for (int r = *tete; r >= 0; r = suivantes_[size_t(r)])
+      if (etats_[size_t(r)] == kAttente) etats_[size_t(r)] = kFaux;
     *tete = -1;
   }
   if (courant_ >= 0 && !courantMort_ && pile_.back().niveau == niveau_)
@@ -371,38 +341,55 @@ void Verification::arret(int cle) {
 }
 
 void Verification::finLigne() {
-  while (!pile_.empty() && pile_.back().attente == 0) pile_.pop_back();
+  // Scans whose questions are all answered matter no more.
+  while (!pile_.empty()) {
+    Analyse& a = pile_.back();
+    while (a.ouverte < a.q1 && etats_[size_t(a.ouverte)] != kAttente) ++a.ouverte;
+    if (a.ouverte < a.q1) break;
+    pile_.pop_back();
+  }
   courant_ = -1;
   courantMort_ = false;
 }
 
+// Number of questions asked before the position (ligne, pos): the start tags with a key, which
+// the walk meets with its comment state off as long as no "<!--" has come.
+int Verification::questionsAvant(int ligne, qsizetype pos) {
+  int n = 0;
+  for (int l = 0; l <= ligne && l < lignes_.size(); ++l) {
+    Curseurs c(lignes_[l]);
+    const qsizetype fin = l == ligne ? pos : c.ligne().size();
+    for (qsizetype q = detail::chercheCar(c.ligne(), 0, u'<'); q < fin;
+         q = detail::chercheCar(c.ligne(), q + 1, u'<')) {
+      if (q + 1 < c.ligne().size() && c.ligne()[q + 1] == u'/') continue;
+      if (detail::cleDebut(c, q).valide) ++n;
+    }
+  }
+  return n;
+}
+
 void Verification::premiereChevauchee(Faute& f) {
   for (const Analyse& a : pile_)
-    for (int r = a.q0; r < a.q1; ++r)
-      if (requetes_[size_t(r)].etat == kAttente)
-        requetes_[size_t(r)].etat = niveau_ == a.niveau ? kFaux : kVrai;
+    for (int r = a.ouverte; r < a.q1; ++r)
+      if (etats_[size_t(r)] == kAttente) etats_[size_t(r)] = niveau_ == a.niveau ? kFaux : kVrai;
 
   // The overlap pass starts with the comment state that the open/close pass ended with; when
   // that is on, it sees no tag before the first "-->" or "<!--" of the text.
-  int ligneMin = 0;
-  qsizetype posMin = 0;
+  size_t debut = 0;
   if (commentaire_) {
-    ligneMin = int(lignes_.size());
     for (int l = 0; l < lignes_.size(); ++l) {
-      const qsizetype a = lignes_[l].indexOf(kFinCommentaire);
+      const qsizetype a = lignes_[l].indexOf(u"-->");
       const qsizetype b = lignes_[l].indexOf(u"<!--");
       if (a >= 0 || b >= 0) {
-        ligneMin = l;
-        posMin = a < 0 ? b : (b < 0 ? a : std::min(a, b));
+        debut = size_t(questionsAvant(l, a < 0 ? b : (b < 0 ? a : std::min(a, b))));
         break;
       }
     }
   }
-  for (const Requete& r : requetes_) {
-    if (r.ligne < ligneMin || (r.ligne == ligneMin && r.pos < posMin)) continue;
-    if (r.etat == kVrai) {
+  for (size_t r = debut; r < etats_.size(); ++r) {
+    if (etats_[r] == kVrai) {
       f.code = kBaliseChevauchee;
-      f.texte = detail::texteCle(cles_.cle(r.cle));
+      f.texte = detail::texteCle(cles_.cle(clesQuestions_[r]));
       return;
     }
   }
@@ -428,39 +415,30 @@ bool Chevauche(const QStringList& lignes, const QString& cle, int ligne) {
   qint64 taille = 0;
   bool commentaire = false;
   for (int l = ligne; l < lignes.size(); ++l) {
-    const QStringView t = lignes[l];
-    Curseurs c(t);
-    qsizetype p = 0;
-    while (p < t.size()) {
-      if (commentaire) {
-        const qsizetype q = t.indexOf(kFinCommentaire, p);
-        if (q < 0) break;
-        commentaire = false;
-        p = q + 1;
-        continue;
-      }
-      const qsizetype q = t.indexOf(u'<', p);
-      if (q < 0) break;
-      p = q + 1;
-      if (detail::debutCommentaire(t, q)) {
-        commentaire = true;
-        continue;
-      }
-      const bool fin = q + 1 < t.size() && t[q + 1] == u'/';
+    Curseurs c(lignes[l]);
+    int reponse = -1;
+    detail::parcourtLigne(c.ligne(), commentaire, [&](qsizetype q) {
+      const bool fin = q + 1 < c.ligne().size() && c.ligne()[q + 1] == u'/';
       const Cle k = fin ? detail::cleFin(c, q) : detail::cleDebut(c, q);
-      if (!k.valide) continue;
+      if (!k.valide) return true;
       const size_t pl = size_t(cles.pli(cles.exacte(k)));
       if (pl >= compte.size()) compte.resize(pl + 1, 0);
       if (!fin) {
         ++compte[pl];
         ++taille;
       } else if (compte[pl] == 0) {
-        return true;  // unmatched: nothing later can change the answer
+        reponse = 1;  // unmatched: nothing later can change the answer
+        return false;
       } else {
         --compte[pl];
-        if (--taille == 0 && detail::egaleCle(k, cle)) return false;
+        if (--taille == 0 && detail::egaleCle(k, cle)) {
+          reponse = 0;
+          return false;
+        }
       }
-    }
+      return true;
+    });
+    if (reponse >= 0) return reponse == 1;
   }
   return taille > 0;
 }
