@@ -1,9 +1,12 @@
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QScreen>
 #include <QTimer>
 #include <QTranslator>
 
+#include "Glyphs.h"
 #include "MainForm.h"
 #include "Splash.h"
 
@@ -18,6 +21,7 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
 
   QApplication::setApplicationName(QStringLiteral("Tovelo"));
+  QApplication::setWindowIcon(QIcon(logoPixmap(64)));
   QApplication::setApplicationDisplayName(QStringLiteral("Tovelo"));
 
   // Qt's own buttons ("Oui", "Annuler") in French.
@@ -31,6 +35,9 @@ int main(int argc, char** argv) {
     delete splash;
     splash = nullptr;
   });
+  // Without a window manager a maximize request is ignored; fill the screen ourselves then.
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    mainForm.setGeometry(screen->availableGeometry());
   mainForm.showMaximized();
   return app.exec();
 }
