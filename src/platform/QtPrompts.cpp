@@ -12,6 +12,15 @@ namespace {
 
 QString caption() { return QApplication::applicationDisplayName(); }
 
+// Messages quote tag keys such as "<a>", which a rich-text box would swallow as markup.
+int ask(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+        QMessageBox::StandardButtons buttons, QMessageBox::StandardButton byDefault) {
+  QMessageBox box(icon, caption(), text, buttons, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(byDefault);
+  return box.exec();
+}
+
 Prompts::Answer toAnswer(int button) {
   switch (button) {
     case QMessageBox::Yes: return Prompts::Answer::Yes;
@@ -40,26 +49,25 @@ QString runFileDialog(QWidget* parent, const Prompts::FileRequest& r, QFileDialo
 }  // namespace
 
 void QtPrompts::information(QWidget* parent, const QString& text) {
-  QMessageBox::information(parent, caption(), text);
+  ask(parent, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtPrompts::warning(QWidget* parent, const QString& text) {
-  QMessageBox::warning(parent, caption(), text);
+  ask(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtPrompts::error(QWidget* parent, const QString& text) {
-  QMessageBox::critical(parent, caption(), text);
+  ask(parent, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 Prompts::Answer QtPrompts::confirm(QWidget* parent, const QString& text) {
-  return toAnswer(QMessageBox::question(parent, caption(), text, QMessageBox::Yes | QMessageBox::No,
-                                        QMessageBox::Yes));
+  return toAnswer(ask(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+                      QMessageBox::Yes));
 }
 
 Prompts::Answer QtPrompts::confirmOrCancel(QWidget* parent, const QString& text) {
-  return toAnswer(QMessageBox::question(parent, caption(), text,
-                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                        QMessageBox::Yes));
+  return toAnswer(ask(parent, QMessageBox::Question, text,
+                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes));
 }
 
 QString QtPrompts::openFile(QWidget* parent, const FileRequest& request) {

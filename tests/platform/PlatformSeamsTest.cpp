@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 
 #include "Desktop.h"
 #include "Prompts.h"
+#include "QtPrompts.h"
 #include "TextPrinter.h"
 
 TEST(Desktop, BrowserParameterQuotesThePathWithForwardSlashes) {
@@ -59,4 +63,20 @@ TEST(TextPrinter, StartsANewPageOnlyWhenTheNextLineDoesNotFit) {
   EXPECT_GT(printPages(wide), pages);
   // Tabs are drawn as room, never lost or looping.
   EXPECT_EQ(printPages({QStringLiteral("a\tb\t\tc"), QString(500, u'\t')}), 1);
+}
+
+TEST(QtPromptsBoxes, ShowTagKeysAsPlainText) {
+  QtPrompts real;
+  QString seen;
+  Qt::TextFormat format = Qt::RichText;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      seen = box->text();
+      format = box->textFormat();
+      box->accept();
+    }
+  });
+  real.information(nullptr, QStringLiteral("Balise <a> non déclarée"));
+  EXPECT_EQ(seen, QStringLiteral("Balise <a> non déclarée"));
+  EXPECT_EQ(format, Qt::PlainText);
 }
