@@ -35,9 +35,12 @@ QString fenetreDepuis(const QStringList& lignes, QStringView motif, qsizetype n)
   return {};
 }
 
-// Every declaration of one kind, each cut at its first ">" within 4096 characters. The next one
-// is looked for in the 4096 characters that follow the previous one's keyword, so a declaration
-// is found when it begins within 4096 characters of the previous declaration of its kind.
+// Every declaration of one kind, each read up to its first ">" within the 4096 characters from its
+// keyword. The next one is looked for in the 4096 characters after the previous keyword, taken
+// from the whole text: a declaration is found when it begins within 4096 characters of the
+// previous one of its kind, however long the DTD. (Taking each window out of the previous
+// window instead would stop every search 4096 characters after the first declaration and lose
+// the rest of any longer DTD.)
 void declarations(QStringView x, QStringView motif, QStringList& liste) {
   qsizetype debut = 0;
   qsizetype fin = x.size();
@@ -45,8 +48,7 @@ void declarations(QStringView x, QStringView motif, QStringList& liste) {
     const qsizetype i = x.mid(debut, fin - debut).indexOf(motif);
     if (i < 0) return;
     const qsizetype p = debut + i;
-    const qsizetype finDecl = std::min(p + kFenetreDeclaration, fin);
-    const qsizetype gt = x.mid(p, finDecl - p).indexOf(u'>');
+    const qsizetype gt = x.mid(p, kFenetreDeclaration).indexOf(u'>');
     liste << (gt < 0 ? QString() : x.mid(p, gt + 1).toString());
     debut = p + motif.size();
     fin = std::min(debut + kFenetreDeclaration, x.size());

@@ -409,7 +409,7 @@ Faute Valid(const QStringList& lignes) {
 }
 
 bool Chevauche(const QStringList& lignes, const QString& cle, int ligne) {
-  if (ligne < 0) return false;  // no such line: nothing is scanned
+  ligne = std::max(ligne, 0);
   detail::Cles cles;
   std::vector<qint64> compte;
   qint64 taille = 0;
