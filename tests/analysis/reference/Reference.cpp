@@ -223,8 +223,7 @@ Resultat Valid(const QStringList& lignes) {
   return r;
 }
 
-QStringList LitDtd(const QStringList& lignes, const Chargeur& charge) {
-  QStringList liste;
+QString texteDeclarations(const QStringList& lignes, const Chargeur& charge, QStringList* externe) {
   const QString t = lignes.join(QStringLiteral("\r\n"));
   QString d;
   QString x;
@@ -236,10 +235,10 @@ QStringList LitDtd(const QStringList& lignes, const Chargeur& charge) {
   if (system > 0) {
     d = Copy(d, system, 256);
     const QString f = ValeurGuillemets(d);
-    QStringList externe;
-    if (!f.isEmpty() && charge && charge(f, externe)) {
-      liste = externe;
-      x = externe.join(QString());
+    QStringList fichier;
+    if (!f.isEmpty() && charge && charge(f, fichier)) {
+      if (externe) *externe = fichier;
+      x = fichier.join(QString());
       const qsizetype ignore = Pos(QStringLiteral("<![IGNORE"), x);
       if (ignore > 0) {
         // d is taken over here: the internal subset test below then reads this prefix.
@@ -253,7 +252,12 @@ QStringList LitDtd(const QStringList& lignes, const Chargeur& charge) {
 
   const qsizetype sousEnsemble = Pos(QStringLiteral("]>"), d);
   if (sousEnsemble > 0) x += Copy(d, 1, sousEnsemble + 1);
+  return x;
+}
 
+QStringList LitDtd(const QStringList& lignes, const Chargeur& charge) {
+  QStringList liste;
+  const QString x = texteDeclarations(lignes, charge, &liste);
   for (const QString& mot : {QStringLiteral("<!ELEMENT"), QStringLiteral("<!ATTLIST")}) {
     QString y = x;
     for (qsizetype q = Pos(mot, y); q > 0; q = Pos(mot, y)) {

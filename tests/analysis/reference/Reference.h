@@ -35,6 +35,9 @@ bool memeCle(const QString& a, const QString& b);  // without regard to case
 Resultat Valid(const QStringList& lignes);
 bool Chevauche(const QStringList& lignes, const QString& cle, int ligne);
 
+// The text that LitDtd searches for declarations (X); the external file's lines in *externe
+// when it was read.
+QString texteDeclarations(const QStringList& lignes, const Chargeur& charge, QStringList* externe = nullptr);
 QStringList LitDtd(const QStringList& lignes, const Chargeur& charge);
 Resultat Validdtd(const QStringList& lignes, const Chargeur& charge);
 
