@@ -83,7 +83,9 @@ QString TColorMemo::Text() const {
 }
 
 void TColorMemo::SetText(const QString& text) {
-  edit_->setPlainText(MemoEdit::toWidgetText(text));
+  const QString widgetText = MemoEdit::toWidgetText(text);
+  edit_->adaptWrapTo(widgetText, true);
+  edit_->setPlainText(widgetText);
 }
 
 void TColorMemo::Clear() { edit_->clear(); }

@@ -85,7 +85,25 @@ QString MemoEdit::toWidgetText(const QString& text) {
   return needsReference(lf) ? cp1252::referenceUnrepresentable(lf) : lf;
 }
 
+void MemoEdit::adaptWrapTo(const QString& widgetText, bool replacesAll) {
+  constexpr qsizetype kLongestWord = 1000;
+  qsizetype run = 0;
+  bool longRun = false;
+  for (const QChar c : widgetText) {
+    run = c.isSpace() ? 0 : run + 1;
+    if (run > kLongestWord) {
+      longRun = true;
+      break;
+    }
+  }
+  if (longRun)
+    setWordWrapMode(QTextOption::WrapAnywhere);
+  else if (replacesAll)
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+}
+
 void MemoEdit::insertAtCaret(const QString& widgetText) {
+  adaptWrapTo(widgetText, false);
   QTextCursor cursor = textCursor();
   cursor.beginEditBlock();
   cursor.insertText(widgetText);
