@@ -321,10 +321,8 @@ void TEditeur::Valid(int& code, QString& texte) const {
 }
 
 void TEditeur::Validdtd(int& code, QString& texte) const {
-  QString dossier = folderOf(Fichier);
-  if (dossier.size() > 1) dossier.chop(1);
   const analyse::Faute faute =
-      analyse::Validdtd(Memo1->Lines(), analyse::chargeurFichiers(dossier));
+      analyse::Validdtd(Memo1->Lines(), analyse::chargeurFichiers(folderOf(Fichier)));
   code = faute.code;
   texte = faute.texte;
 }
@@ -334,9 +332,8 @@ void TEditeur::Valider(bool dtd) {
   QString message;
   {
     CurseurOccupe curseur;
-    QString dossier = folderOf(Fichier);
-    if (dossier.size() > 1) dossier.chop(1);
-    message = analyse::rapportValider(Memo1->Lines(), dtd, analyse::chargeurFichiers(dossier));
+    message = analyse::rapportValider(Memo1->Lines(), dtd,
+                                      analyse::chargeurFichiers(folderOf(Fichier)));
   }
   if (!message.isEmpty()) Prompts::get().information(this, message);
   if (host_) host_->showStatus(QString());
