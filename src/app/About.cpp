@@ -11,6 +11,9 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QStringLiteral("A propos"));
   auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(16, 16, 16, 12);
+  grid->setHorizontalSpacing(16);
+  setMinimumWidth(280);
   auto* picture = new QLabel(this);
   picture->setPixmap(logoPixmap(64));
   grid->addWidget(picture, 0, 0, 3, 1, Qt::AlignTop);

@@ -95,6 +95,7 @@ void HelpViewer::search(const QString& words) {
     auto* item = new QListWidgetItem(titleOf(html), list_);
     item->setData(Qt::UserRole, topic);
   }
+  list_->sortItems();
   list_->blockSignals(false);
 }
 
