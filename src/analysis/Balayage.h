@@ -129,7 +129,6 @@ class Curseurs {
   qsizetype blanc(qsizetype p) { return blanc_.depuis(p); }
   qsizetype chevron(qsizetype p) { return chevron_.depuis(p); }
   qsizetype egal(qsizetype p) { return egal_.depuis(p); }
-  qsizetype blancOuChevron(qsizetype p) { return std::min(blanc(p), chevron(p)); }
   // First "/>" at or after p (position of the "/"), or the line's size.
   qsizetype barreChevron(qsizetype p);
 
@@ -158,8 +157,6 @@ class Cles {
     const Entree& e = entrees_[size_t(exacte)];
     return {QStringView(e.d, e.n), e.ferme, true};
   }
-  int nombre() const { return int(entrees_.size()); }
-  int nombrePlis() const { return int(plis_.size()); }
 
  private:
   struct Entree {
