@@ -36,26 +36,29 @@ QString enLitteraux(const QStringList& lignes) {
   return out;
 }
 
-// Drops lines, then runs of characters, while the mismatch stays.
+// Drops lines, then runs of characters, while the mismatch stays; a bounded number of tries,
+// so that a failing run still ends soon.
 QStringList reduit(QStringList doc, const Diff& differe) {
-  for (bool progres = true; progres;) {
+  int essais = 20000;
+  const auto garde = [&](const QStringList& essai) { return --essais > 0 && !differe(essai).isEmpty(); };
+  for (bool progres = true; progres && essais > 0;) {
     progres = false;
     for (qsizetype i = 0; i < doc.size() && doc.size() > 1;) {
       QStringList essai = doc;
       essai.removeAt(i);
-      if (!differe(essai).isEmpty()) {
+      if (garde(essai)) {
         doc = essai;
         progres = true;
       } else {
         ++i;
       }
     }
-    for (qsizetype pas : {16, 4, 1}) {
+    for (qsizetype pas : {256, 16, 1}) {
       for (qsizetype i = 0; i < doc.size(); ++i) {
         for (qsizetype p = 0; p < doc[i].size();) {
           QStringList essai = doc;
           essai[i].remove(p, pas);
-          if (!differe(essai).isEmpty()) {
+          if (garde(essai)) {
             doc = essai;
             progres = true;
           } else {
@@ -181,7 +184,7 @@ TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
   Comparateur valid("Valid", kGraine + 2);
   Comparateur chevauche("Chevauche", kGraine + 2);
   std::map<int, int> codes;
-  for (int cas = 0; cas < 6000; ++cas) {
+  for (int cas = 0; cas < 15000; ++cas) {
     const QStringList doc = g.document();
     codes[reference::Valid(doc).code]++;
     valid.compare(cas, doc, [](const QStringList& d) {
@@ -205,7 +208,7 @@ TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
     }
   }
   // The generator must reach every outcome, or the comparison proves little.
-  for (int code : {0, 1, 2, 3, 4, 5, 6, 7}) EXPECT_GT(codes[code], 40) << "code " << code;
+  for (int code : {0, 1, 2, 3, 4, 5, 6, 7}) EXPECT_GT(codes[code], 100) << "code " << code;
 }
 
 // True when the declaration text runs past the window of the first declaration of a kind, where
@@ -227,7 +230,7 @@ TEST(Differentiel, LitDtdAndValiddtdAgreeOnRandomDocuments) {
   std::map<int, int> codes;
   int avecExterne = 0;
   int fenetre = 0;
-  for (int cas = 0; cas < 4000; ++cas) {
+  for (int cas = 0; cas < 10000; ++cas) {
     const reference::DocumentDtd d = g.documentDtd();
     const reference::Chargeur charge = chargeurDe(d.nomExterne, d.externe);
     avecExterne += !d.nomExterne.isEmpty();
@@ -262,9 +265,9 @@ TEST(Differentiel, LitDtdAndValiddtdAgreeOnRandomDocuments) {
     }
   }
   if (fenetre > 0) std::cout << fenetre << " documents set aside: declarations past the first window\n";
-  EXPECT_LT(fenetre, 200);
-  EXPECT_GT(avecExterne, 1200);
-  for (int code : {0, 11, 12}) EXPECT_GT(codes[code], 80) << "code " << code;
+  EXPECT_LT(fenetre, 500);  // about 1 in 100 documents
+  EXPECT_GT(avecExterne, 3000);
+  for (int code : {0, 11, 12}) EXPECT_GT(codes[code], 200) << "code " << code;
 }
 
 // The cases that the description lists, on both sides: the reference is checked as much as
