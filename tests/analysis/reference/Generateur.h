@@ -76,7 +76,9 @@ class Generateur {
 
   // A short random text over the characters that the tag rules look at.
   QString bruit(int longueurMax) {
-    static const QString alphabet = QStringLiteral("<<<>>//  ==\"\"''?!--aAbBé\t&;[]x");
+    // Controls and a no-break space too: only codes up to 32 are dropped before a value.
+    static const QString alphabet = QStringLiteral("<<<>>//  ==\"\"''?!--aAbBé\t&;[]x") + QChar(1) + QChar(0x7F) +
+                                    QChar(0x85) + QChar(0xA0) + QChar(0x2026);
     QString s;
     for (int n = nombre(0, longueurMax); n > 0; --n) s += alphabet[nombre(0, int(alphabet.size()) - 1)];
     return s;
