@@ -222,6 +222,21 @@ bool auDelaDeLaPremiereFenetre(const QStringList& doc, const reference::Chargeur
   return false;
 }
 
+TEST(Differentiel, ValidAgreesOnLongerDocuments) {
+  reference::Generateur g(kGraine + 4);
+  Comparateur valid("Valid (longer documents)", kGraine + 4);
+  std::map<int, int> codes;
+  for (int cas = 0; cas < 800; ++cas) {
+    const QStringList doc = g.documentLong(g.nombre(5, 80));
+    codes[reference::Valid(doc).code]++;
+    valid.compare(cas, doc, [](const QStringList& d) {
+      return ecartFaute("Valid", reference::Valid(d), analyse::Valid(d));
+    });
+  }
+  EXPECT_GT(codes[0], 200);
+  EXPECT_GT(codes[7], 100);
+}
+
 TEST(Differentiel, LitDtdAndValiddtdAgreeOnRandomDocuments) {
   reference::Generateur g(kGraine + 3);
   Comparateur lit("LitDtd", kGraine + 3);

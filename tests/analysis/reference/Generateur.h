@@ -33,6 +33,20 @@ class Generateur {
     return enLignes(jetons);
   }
 
+  // Many subtrees under one root: longer scans, many keys met again and again.
+  QStringList documentLong(int sousArbres) {
+    noms_.clear();
+    std::vector<QString> jetons;
+    jetons.push_back(QStringLiteral("<racine>\n"));
+    propre_ = true;  // faults come from the damage below only, or every document would fail early
+    for (int i = 0; i < sousArbres; ++i) arbre(jetons, 1);
+    jetons.push_back(QStringLiteral("\n</racine>"));
+    for (int n = chance(0.4) ? 0 : nombre(1, 2); n > 0; --n) endommage(jetons);
+    const QStringList lignes = enLignes(jetons);
+    propre_ = false;
+    return lignes;
+  }
+
   DocumentDtd documentDtd() {
     DocumentDtd d;
     noms_.clear();
@@ -97,7 +111,7 @@ class Generateur {
       n = noms_[size_t(nombre(chance(0.1) ? 0 : 1, int(noms_.size()) - 1))];
     } else {
       switch (nombre(0, 9)) {
-        case 0: n = QString(nombre(40, 70), u'n'); break;  // the window cuts the tag
+        case 0: n = QString(nombre(40, propre_ ? 60 : 70), u'n'); break;  // the window cuts the tag
         case 1: n = QStringLiteral("item") + QString::number(nombre(0, 3)); break;
         case 2: n = choix({QStringLiteral("é"), QStringLiteral("É"), QStringLiteral("body")}); break;
         case 3: n = choix({QStringLiteral("bo"), QStringLiteral("body"), QStringLiteral("BODY")}); break;
@@ -117,14 +131,14 @@ class Generateur {
   QString attribut() {
     const QString nomAttr = choix({QStringLiteral("id"), QStringLiteral("lang"), QStringLiteral("class"),
                                    QStringLiteral("version"), QStringLiteral("idx")});
-    if (chance(0.93)) {
+    if (propre_ || chance(0.93)) {
       QString valeur = choix({QStringLiteral("1"), QStringLiteral("fr"), QStringLiteral("été"), QString(),
                               QString(nombre(20, 80), u'v')});
       // A ">" in a value cuts the attribute text; "<!--" in a value opens a comment.
-      if (chance(0.05)) valeur = choix({QStringLiteral("-->"), QStringLiteral("<!--")});
+      if (!propre_ && chance(0.05)) valeur = choix({QStringLiteral("-->"), QStringLiteral("<!--")});
       const QString q = chance(0.3) ? QStringLiteral("'") : QStringLiteral("\"");
       const QString egal = choix({QStringLiteral("="), QStringLiteral("="), QStringLiteral(" = "), QStringLiteral("=\t")});
-      return (chance(0.9) ? QStringLiteral(" ") : QStringLiteral("\t")) + nomAttr + egal + q + valeur + q;
+      return (propre_ || chance(0.9) ? QStringLiteral(" ") : QStringLiteral("\t")) + nomAttr + egal + q + valeur + q;
     }
     const QString valeur = choix({QStringLiteral("1"), QStringLiteral("l'a"), QStringLiteral("x.php?id=3"),
                                   QStringLiteral("a/>b"), QString()});
@@ -137,15 +151,15 @@ class Generateur {
 
   QString baliseOuvrante(const QString& n, bool vide) {
     QString t = QStringLiteral("<") + n;
-    for (int k = chance(0.3) ? nombre(1, chance(0.1) ? 12 : 3) : 0; k > 0; --k) t += attribut();
+    for (int k = chance(0.3) ? nombre(1, !propre_ && chance(0.1) ? 12 : 3) : 0; k > 0; --k) t += attribut();
     if (chance(0.1)) t += QStringLiteral(" ");
     if (vide) return t + (chance(0.5) ? QStringLiteral("/>") : QStringLiteral(" />"));
     return t + QStringLiteral(">");
   }
 
   QString baliseFermante(const QString& n) {
-    const int mode = chance(0.15) ? nombre(1, 2) : 0;
-    switch (nombre(0, 15)) {
+    const int mode = !propre_ && chance(0.15) ? nombre(1, 2) : 0;
+    switch (propre_ ? 15 : nombre(0, 15)) {
       case 0: return QStringLiteral("</") + casse(n, mode) + QStringLiteral(" >");
       case 1: return QStringLiteral("</ ") + n + QStringLiteral(">");
       case 2: return QStringLiteral("</") + casse(n, mode);  // no ">" on the line
@@ -166,6 +180,7 @@ class Generateur {
   }
 
   QString texte() {
+    if (propre_) return choix({QStringLiteral("&amp;"), QStringLiteral("café É ç"), QStringLiteral("texte"), QStringLiteral("-->")});
     switch (nombre(0, 16)) {
       case 0: return QStringLiteral("AT&T company");
       case 1: return QStringLiteral("&amp;");
@@ -185,8 +200,8 @@ class Generateur {
   }
 
   QString divers() {
-    switch (nombre(0, 9)) {
-      case 0: return QStringLiteral("<!-- ") + bruit(6) + QStringLiteral(" -->");
+    switch (propre_ ? choix({0, 2, 5, 6, 9}) : nombre(0, 9)) {
+      case 0: return QStringLiteral("<!-- ") + (propre_ ? QStringLiteral("note") : bruit(6)) + QStringLiteral(" -->");
       case 1: return QStringLiteral("<!-- <b>\n</a> -->");
       case 2: return QStringLiteral("<!--\n") + nom().prepend(u'<') + QStringLiteral(">\n-->");
       case 3: return QStringLiteral("<![CDATA[</") + nom() + QStringLiteral(">]]>");
@@ -200,6 +215,8 @@ class Generateur {
   void arbre(std::vector<QString>& jetons, int profondeur) {
     const QString n = nom();
     jetons.push_back(baliseOuvrante(n, false));
+    // An empty-element tag later in the same window would take the start tag's key away.
+    if (propre_) jetons.push_back(QStringLiteral("\n"));
     const int enfants = profondeur > 3 ? 0 : nombre(0, profondeur == 0 ? 4 : 2);
     for (int i = 0; i < enfants; ++i) {
       if (chance(0.3)) jetons.push_back(QStringLiteral("\n"));
@@ -218,7 +235,8 @@ class Generateur {
     if (jetons.empty()) return;
     const size_t i = size_t(nombre(0, int(jetons.size()) - 1));
     const size_t j = size_t(nombre(0, int(jetons.size()) - 1));
-    switch (nombre(0, 9)) {
+    // Clean documents are mostly damaged by swapped end tags, the overlap test's business.
+    switch (propre_ && chance(0.7) ? 9 : nombre(0, 9)) {
       case 0: jetons.erase(jetons.begin() + long(i)); break;
       case 1: jetons.insert(jetons.begin() + long(i), jetons[j]); break;
       case 2: std::swap(jetons[i], jetons[j]); break;
@@ -227,13 +245,20 @@ class Generateur {
       case 5: jetons.insert(jetons.begin() + long(i), divers()); break;
       case 6: jetons[i] = jetons[i].toUpper(); break;
       default: {
-        // Two end tags swapped, with a line break near each: the overlap test's favourite.
+        // Two end tags swapped, with a line break near each: the overlap test's favourite. In a
+        // clean document, an end tag and the next tag when that is an end tag too, so that the
+        // swap makes an overlap and nothing else.
         std::vector<size_t> fins;
         for (size_t k = 0; k < jetons.size(); ++k)
           if (jetons[k].startsWith(QStringLiteral("</"))) fins.push_back(k);
         if (fins.size() < 2) return;
         const size_t a = fins[size_t(nombre(0, int(fins.size()) - 1))];
-        const size_t b = fins[size_t(nombre(0, int(fins.size()) - 1))];
+        size_t b = fins[size_t(nombre(0, int(fins.size()) - 1))];
+        if (propre_) {
+          b = a + 1;
+          while (b < jetons.size() && !jetons[b].startsWith(u'<')) ++b;
+          if (b >= jetons.size() || !jetons[b].startsWith(QStringLiteral("</"))) return;
+        }
         std::swap(jetons[a], jetons[b]);
         jetons[a] += QStringLiteral("\n");
         if (chance(0.5)) jetons[b].prepend(u'\n');
@@ -275,16 +300,19 @@ class Generateur {
     QString tout;
     for (const QString& j : jetons) {
       tout += j;
-      if (chance(0.12)) tout += u'\n';
+      // One token a line in clean documents: the overlap test of a tag starts at its line's
+      // first character, and whatever precedes the tag there would count.
+      if (propre_ || chance(0.12)) tout += u'\n';
     }
     // Now and then a break at any place, tags included: windows never cross lines.
-    for (int n = chance(0.2) ? nombre(1, 3) : 0; n > 0 && !tout.isEmpty(); --n)
+    for (int n = !propre_ && chance(0.2) ? nombre(1, 3) : 0; n > 0 && !tout.isEmpty(); --n)
       tout.insert(nombre(0, int(tout.size())), u'\n');
     return tout.split(u'\n');
   }
 
   std::mt19937 rng_;
   std::vector<QString> noms_;
+  bool propre_ = false;
 };
 
 }  // namespace reference
