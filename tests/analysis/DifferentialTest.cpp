@@ -285,7 +285,7 @@ TEST(Differentiel, LitDtdAndValiddtdAgreeOnRandomDocuments) {
   for (int code : {0, 11, 12}) EXPECT_GT(codes[code], 200) << "code " << code;
 }
 
-// The cases that the description lists, on both sides: the reference is checked as much as
+// Edge cases with known answers, on both sides: the reference is checked as much as
 // the product here.
 struct Cas {
   const char* nom;
