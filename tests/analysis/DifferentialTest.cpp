@@ -407,6 +407,22 @@ TEST(CasDecrits, DeclarationsAreFoundWithinTheFirstDeclarationsWindowOnly) {
   EXPECT_EQ(f.texte, u"<c>"_qs);
 }
 
+// The key "<>" (of "<>" or "< x>") has an empty name, and every text begins with the empty
+// text: an element declaration of any length declares it, a raw "<!ELEMENT" line too (its text
+// from the 11th character is empty).
+TEST(CasDecrits, EmptyNameIsDeclaredByAnyElementDeclaration) {
+  const QStringList doc = {u"<!DOCTYPE r SYSTEM \"r.dtd\">"_qs, u"<>"_qs};
+  for (const QString& ligne : {u"<!ELEMENT"_qs, u"<!ELEMENT r ANY>"_qs}) {
+    const auto charge = chargeurDe(u"r.dtd"_qs, {ligne});
+    const reference::Resultat r = reference::Validdtd(doc, charge);
+    EXPECT_EQ(r.code, 0) << ligne.toStdString();
+    EXPECT_EQ(r.texte, u"<>"_qs);
+    const analyse::Faute f = analyse::Validdtd(doc, charge);
+    EXPECT_EQ(f.code, 0) << ligne.toStdString();
+    EXPECT_EQ(f.texte, u"<>"_qs);
+  }
+}
+
 TEST(CasDecrits, MessagesAreTheEditorsTexts) {
   const std::vector<std::pair<QStringList, QString>> cas = {
       {{u"<a>"_qs}, u"Balise <a> non fermée"_qs},
