@@ -4,7 +4,6 @@
 // drift from the plain one: comments across lines, tag windows cut at 64 characters, "/>" later
 // in a window, "=" inside values, mixed-case keys, entities near line ends, DOCTYPE windows.
 #include <random>
-#include <string>
 #include <vector>
 
 #include <QString>
