@@ -106,7 +106,9 @@ class Index {
     qsizetype trouve = -1;
   };
 
-  static bool commencePar(QStringView r, QStringView n) { return r.startsWith(n); }
+  // Every text begins with the empty name, also the null view of a declaration too short to
+  // have an 11th character (Qt's startsWith says no for a null text).
+  static bool commencePar(QStringView r, QStringView n) { return n.isEmpty() || r.startsWith(n); }
 
   void remplir(Fiche& f, QStringView n) {
     f.faite = true;
