@@ -258,13 +258,19 @@ QString texteDeclarations(const QStringList& lignes, const Chargeur& charge, QSt
 QStringList LitDtd(const QStringList& lignes, const Chargeur& charge) {
   QStringList liste;
   const QString x = texteDeclarations(lignes, charge, &liste);
+  // Each window is taken out of the whole text X, from the tenth character of the declaration
+  // just found: taken out of the previous window instead, the windows would only shrink and every
+  // declaration more than 4096 characters after the first one of its kind would be lost.
   for (const QString& mot : {QStringLiteral("<!ELEMENT"), QStringLiteral("<!ATTLIST")}) {
     QString y = x;
+    qsizetype debut = 1;  // where y begins in x
     for (qsizetype q = Pos(mot, y); q > 0; q = Pos(mot, y)) {
-      y = Copy(y, q, 4096);
+      const qsizetype declaration = debut + q - 1;
+      y = Copy(x, declaration, 4096);
       const qsizetype chevron = Pos(QStringLiteral(">"), y);
       liste.append(chevron > 0 ? Copy(y, 1, chevron) : QString());
-      y = Copy(y, 10, 4096);
+      debut = declaration + 9;
+      y = Copy(x, debut, 4096);
     }
   }
   return liste;
