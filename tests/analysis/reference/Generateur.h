@@ -291,6 +291,8 @@ class Generateur {
       }
       if (externe && chance(0.1)) l << QStringLiteral("<![INCLUDE[") << element(nom()) << QStringLiteral("]]>");
       if (chance(0.05)) l << bruit(20);
+      // Raw lines shorter than a declaration's name position.
+      if (externe && chance(0.03)) l << choix({QStringLiteral("<!ELEMENT"), QStringLiteral("<!ATTLIST #REQUIRED"), QStringLiteral("<!ELEMENT ")});
     }
     return l;
   }
