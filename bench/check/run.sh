@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Times tovelo-check against xmllint on the same generated documents, in one run, best of 3,
-# and prints the ratios (machines are noisy; only ratios within one run mean something).
+# Times tovelo-check against xmllint on the same generated documents, in one run, best of
+# $ESSAIS runs (5 unless set), and prints the ratios (machines are noisy; only ratios within one
+# run mean something).
 # xmllint runs with --huge, without which it stops at nesting level 256 of deep.xml.
 # Usage: bench/check/run.sh [--quick]   (--quick leaves out the 50 and 100 MB documents)
 set -uo pipefail
@@ -9,6 +10,7 @@ racine=$(cd "$(dirname "$0")/../.." && pwd)
 build=$racine/build-bench
 sortie=$racine/bench/out
 
+essais=${ESSAIS:-5}
 tailles=(1 10 50 100)
 if [ "${1:-}" = "--quick" ]; then tailles=(1 10); fi
 
@@ -30,10 +32,10 @@ genere unclosed.xml unclosed
 genere longlines.xml longlines
 genere dtd.xml dtd
 
-# meilleur CMD...: best wall time of 3 runs in $temps (seconds), exit status of the last in $rc.
+# meilleur CMD...: best wall time of $essais runs in $temps (seconds), exit status in $rc.
 meilleur() {
   temps=""
-  for _ in 1 2 3; do
+  for ((n = 0; n < essais; n++)); do
     local t0 t1
     t0=$(date +%s%N)
     "$@" >/dev/null 2>&1
@@ -66,7 +68,7 @@ for doc in "${documents[@]}"; do
   printf '%-20s %8s | %7s/%-2s %7s/%-2s %6s | %7s/%-2s %7s/%-2s %6s\n' "$doc" "$mo" \
     "$c" "$crc" "$x" "$xrc" "${resultat[$doc.ratio]}" "$v" "$vrc" "$xv" "$xvrc" "${resultat[$doc.vratio]}"
 done
-echo "(seconds, best of 3 / exit status; ratio = tovelo-check time / xmllint time)"
+echo "(seconds, best of $essais / exit status; ratio = tovelo-check time / xmllint time)"
 echo "tovelo-check: $("$check" "$sortie/records-1mb.xml")"
 
 echo
