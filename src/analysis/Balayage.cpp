@@ -253,4 +253,15 @@ void TableEntiers::agrandir() {
   occupe_.swap(occupe);
 }
 
+// The at most n characters of the text joined by CR LF, from column col of line ligne.
+QString fenetreJointe(const QStringList& lignes, qsizetype ligne, qsizetype col, qsizetype n) {
+  QString s = QStringView(lignes[ligne]).mid(col, n).toString();
+  for (qsizetype i = ligne + 1; s.size() < n && i < lignes.size(); ++i) {
+    s += u"\r\n";
+    s += QStringView(lignes[i]).left(n);
+  }
+  s.truncate(n);
+  return s;
+}
+
 }  // namespace analyse::detail

@@ -3,6 +3,7 @@
 // (no allocation per "<"), next-occurrence cursors along a line, and the interning of keys
 // exactly and without regard to case. Internal to the analysis library.
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <algorithm>
@@ -26,6 +27,9 @@ struct Cle {
 };
 
 QString texteCle(const Cle& c);
+
+// The at most n characters of the lines joined by CR LF, from column col of line ligne.
+QString fenetreJointe(const QStringList& lignes, qsizetype ligne, qsizetype col, qsizetype n);
 bool egaleCle(const Cle& c, QStringView texte);
 
 inline char16_t plie(char16_t c) {

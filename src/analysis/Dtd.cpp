@@ -23,14 +23,7 @@ constexpr qsizetype kFenetreNom = 256;
 QString fenetreDepuis(const QStringList& lignes, QStringView motif, qsizetype n) {
   for (qsizetype i = 0; i < lignes.size(); ++i) {
     const qsizetype x = lignes[i].indexOf(motif);
-    if (x < 0) continue;
-    QString s = QStringView(lignes[i]).mid(x, n).toString();
-    for (qsizetype j = i + 1; s.size() < n && j < lignes.size(); ++j) {
-      s += u"\r\n";
-      s += QStringView(lignes[j]).left(n);
-    }
-    s.truncate(n);
-    return s;
+    if (x >= 0) return detail::fenetreJointe(lignes, i, x, n);
   }
   return {};
 }

@@ -13,17 +13,6 @@ using detail::Curseurs;
 
 namespace {
 
-// The at most n characters of the text joined by CR LF, from column col of line ligne.
-QString fenetreJointe(const QStringList& lignes, qsizetype ligne, qsizetype col, qsizetype n) {
-  QString s = QStringView(lignes[ligne]).mid(col, n).toString();
-  for (qsizetype i = ligne + 1; s.size() < n && i < lignes.size(); ++i) {
-    s += u"\r\n";
-    s += QStringView(lignes[i]).left(n);
-  }
-  s.truncate(n);
-  return s;
-}
-
 bool declarationIncorrecte(const QStringList& lignes) {
   // "<?xml" holds no line break, so its first occurrence in the joined text is the first one
   // found line by line.
