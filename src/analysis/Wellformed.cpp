@@ -19,7 +19,7 @@ bool declarationIncorrecte(const QStringList& lignes) {
   for (qsizetype i = 0; i < lignes.size(); ++i) {
     const qsizetype x = lignes[i].indexOf(u"<?xml");
     if (x < 0) continue;
-    const QString s = fenetreJointe(lignes, i, x, 1024);
+    const QString s = detail::fenetreJointe(lignes, i, x, 1024);
     const qsizetype j = s.indexOf(u"standalone=");
     if (j < 0) return false;
     const QString v = ValeurGuillemets(QStringView(s).mid(j));
