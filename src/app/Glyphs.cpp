@@ -134,12 +134,19 @@ void draw(QPainter& p, Glyph g) {
 }  // namespace
 
 QIcon glyphIcon(Glyph g) {
-  QPixmap pm(16, 16);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  draw(p, g);
-  p.end();
-  return QIcon(pm);
+  // A second, faded picture for the disabled button: the style's own greying leaves dark
+  // outlines looking enabled.
+  QIcon icon;
+  for (const auto& [mode, opacity] : {std::pair{QIcon::Normal, 1.0}, {QIcon::Disabled, 0.3}}) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setOpacity(opacity);
+    draw(p, g);
+    p.end();
+    icon.addPixmap(pm, mode);
+  }
+  return icon;
 }
 
 QPixmap logoPixmap(int size) {
