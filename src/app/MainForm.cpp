@@ -85,8 +85,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
   createStatusBar();
 
-  // Modal windows opening and closing change the active window too.
+  // Modal windows opening and closing change the active window too; the window system may not
+  // report the return to the frame, so their showing and hiding is watched as well.
   connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { UpdateMenuItems(); });
+  qApp->installEventFilter(this);
 
   RepertoireDepart = QDir::currentPath();
 
@@ -100,8 +102,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 TMainForm::~TMainForm() {
-  // Document windows outlive nothing: closing without queries when the frame is destroyed
-  // directly (tests); the interactive quit goes through closeEvent first.
+  qApp->removeEventFilter(this);
   disconnect(qApp, nullptr, this, nullptr);
 }
 
@@ -680,6 +681,11 @@ bool TMainForm::event(QEvent* e) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::Show || e->type() == QEvent::Hide) {
+    const auto* w = qobject_cast<QWidget*>(watched);
+    if (w && w->isWindow() && w->isModal() && w != this)
+      QTimer::singleShot(0, this, [this] { UpdateMenuItems(); });
+  }
   if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {
     if (auto* menu = qobject_cast<QMenu*>(watched)) {
       const QVariant context = menu->property(kHelpContext);

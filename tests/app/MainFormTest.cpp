@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -341,4 +343,22 @@ TEST_F(MainFormTest, MenusCarryTheirCaptionsShortcutsAndHints) {
   EXPECT_TRUE(form->CodagedescaractresnonASCII1->isChecked());
   EXPECT_FALSE(form->fermerlesbalises1->isChecked());
   EXPECT_TRUE(form->Vuesource1->isChecked());
+}
+
+TEST_F(MainFormTest, ModalWindowsOpeningAndClosingRunTheStatePass) {
+  form->FileNewItemClick();
+  form->activateWindow();
+  QApplication::processEvents();
+  form->CutItem->setEnabled(false);  // a stale state that the next pass mends
+  QDialog modal(form.get());
+  bool enabledWhileOpen = false;
+  QTimer::singleShot(50, &modal, [&] {
+    enabledWhileOpen = form->CutItem->isEnabled();
+    form->CutItem->setEnabled(false);
+    modal.accept();
+  });
+  modal.exec();
+  QApplication::processEvents();
+  EXPECT_TRUE(enabledWhileOpen);
+  EXPECT_TRUE(form->CutItem->isEnabled());
 }
