@@ -291,10 +291,6 @@ void TMainForm::createMenus() {
   HelpAboutItem = item(Help1, "HelpAboutItem", QStringLiteral("&A propos"),
                        QStringLiteral("A propos de  Tovelo"));
 
-  // F1 over an open menu shows the help page of that menu's context.
-  for (QMenu* m : {File1, Edit1, Insertion1, Paramtres1, Outils1, Utilitaires1, Window1, Help1})
-    m->installEventFilter(this);
-
   const auto onActive = [this](QAction* a, void (TEditeur::*method)()) {
     connect(a, &QAction::triggered, this, [this, method] {
       if (TEditeur* e = activeEditeur()) (e->*method)();
@@ -686,11 +682,18 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
     if (w && w->isWindow() && w->isModal() && w != this)
       QTimer::singleShot(0, this, [this] { UpdateMenuItems(); });
   }
+  // F1 over an open menu shows the help page of that menu's context.
   if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {
     if (auto* menu = qobject_cast<QMenu*>(watched)) {
-      const QVariant context = menu->property(kHelpContext);
+      // A submenu speaks with the context of the top-level menu that holds it.
+      int context = 1;
+      for (QObject* o = menu; o; o = o->parent())
+        if (const QVariant v = o->property(kHelpContext); v.isValid()) {
+          context = v.toInt();
+          break;
+        }
       menu->close();
-      showHelp(context.isValid() ? context.toInt() : 1);
+      showHelp(context);
       return true;
     }
   }

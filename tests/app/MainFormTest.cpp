@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QFile>
 #include <QMdiArea>
@@ -361,4 +362,17 @@ TEST_F(MainFormTest, ModalWindowsOpeningAndClosingRunTheStatePass) {
   QApplication::processEvents();
   EXPECT_TRUE(enabledWhileOpen);
   EXPECT_TRUE(form->CutItem->isEnabled());
+}
+
+TEST_F(MainFormTest, F1OverAMenuOpensTheHelpOfItsContext) {
+  const std::pair<QMenu*, const char*> cases[] = {
+      {form->Edit1, "qrc:/help/edition.html"},
+      {form->FileNewItem, "qrc:/help/fichier.html"},  // a submenu takes its menu's context
+      {form->Window1, "qrc:/help/fenetres.html"}};
+  for (const auto& [menu, topic] : cases) {
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(menu, &f1);
+    ASSERT_NE(form->helpViewer(), nullptr);
+    EXPECT_EQ(form->helpViewer()->currentTopic(), QLatin1String(topic));
+  }
 }
