@@ -1,5 +1,11 @@
 #pragma once
 // Reading and writing document files: Windows-1252 bytes, line breaks kept as CR LF.
+// Only regular files are read or replaced: a device, a named pipe or a socket would never end
+// or would block, so they are refused with a message, never opened for reading.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include <QString>
 #include <QStringList>
 
@@ -11,17 +17,41 @@ struct Loaded {
   QString error;  // French message naming the file and the reason, when !ok
 };
 
-// Reads the whole file. A folder, a missing or unreadable file gives ok == false.
-Loaded load(const QString& path);
+struct LoadedBytes {
+  bool ok = false;
+  std::string bytes;  // the file's bytes with every line break turned into CR LF
+  QString error;      // as Loaded::error
+};
 
-// Writes text beside the file and replaces it only once the whole write has succeeded, so a
-// failed save never leaves a truncated file. Returns an empty string or the French error message.
+// Reads the whole file. A folder, a file that is not a regular file, a missing or unreadable
+// file, or one too large for the free memory gives ok == false.
+Loaded load(const QString& path);
+// The same, as bytes: about the file's size in memory, for the text store of large documents.
+LoadedBytes loadBytes(const QString& path);
+
+// Writes beside the file and replaces it only once the whole write has succeeded, so a failed
+// save never leaves a truncated file. When the folder refuses the file beside it, and only
+// then, the file is written in place. Returns an empty string or the French error message,
+// which says which step failed and why.
 QString save(const QString& path, const QString& text);
+QString saveBytes(const QString& path, std::string_view bytes);
 
 // Every CR, LF, CR LF and LF CR becomes one CR LF.
 QString normaliseLineBreaks(const QString& text);
+// The same on bytes, in place; the string grows only by the breaks that gain a byte, and
+// within its spare capacity when it has enough, so a caller that reserves a little room holds
+// the text about once.
+void normaliseLineBreaks(std::string& bytes);
 
 // Splits CR LF-joined text into lines; the empty text is one empty line.
 QStringList splitLines(const QString& crlfText);
+
+// The message given for a file too large for the free memory.
+QString tooLargeMessage();
+
+// Bytes of memory the system can still give without swapping, or -1 when unknown. Tests
+// replace it; the function returns the previous one.
+using MemoryProbe = int64_t (*)();
+MemoryProbe setAvailableMemoryProbe(MemoryProbe probe);
 
 }  // namespace textfile

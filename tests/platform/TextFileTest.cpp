@@ -1,10 +1,23 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstring>
+#include <random>
+#include <string>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "Cp1252.h"
+#include "SystemError.h"
 #include "TextFile.h"
 
 namespace {
@@ -99,17 +112,232 @@ TEST(TextFile, FailedSaveLeavesNothingHalfWritten) {
   const QString path = sub + QStringLiteral("/doc.xml");
   ASSERT_TRUE(QDir(sub).removeRecursively());
   const QString error = textfile::save(path, QStringLiteral("<a/>"));
-  EXPECT_TRUE(error.startsWith(QStringLiteral("Impossible d'enregistrer le fichier « ") + path));
+  EXPECT_EQ(error, QStringLiteral("Impossible d'enregistrer le fichier « %1 » : le fichier "
+                                  "temporaire ne peut pas être créé dans le dossier « %2 » "
+                                  "(fichier ou dossier introuvable).")
+                       .arg(path, sub));
   EXPECT_FALSE(QFile::exists(path));
+}
 
-  const QString kept = dir.filePath(QStringLiteral("gardé.xml"));
-  writeBytes(kept, "original");
-  QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-  const QString denied = textfile::save(kept, QStringLiteral("nouveau"));
-  QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ExeOwner);
-  // Root may write anyway; otherwise the refused save must leave the old content.
-  if (!denied.isEmpty()) {
-    EXPECT_EQ(readBytes(kept), QByteArray("original"));
+namespace {
+
+std::string normalisedByQString(const std::string& in) {
+  return textfile::normaliseLineBreaks(QString::fromLatin1(in.data(), qsizetype(in.size())))
+      .toLatin1()
+      .toStdString();
+}
+
+// Runs of breaks of every shape between a few letters, with a fixed seed.
+std::string randomBreaks(std::mt19937& random, size_t length) {
+  static const char kAlphabet[] = {'\r', '\n', '\r', '\n', 'a', 'b'};
+  std::string s(length, ' ');
+  for (char& c : s) c = kAlphabet[random() % sizeof kAlphabet];
+  return s;
+}
+
+}  // namespace
+
+TEST(TextFile, BytesAreNormalisedAsTheTextIsWhetherInPlaceOrCopied) {
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 3000; ++round) {
+    const std::string in = randomBreaks(random, random() % 120);
+    const std::string expected = normalisedByQString(in);
+
+    std::string roomy = in;
+    roomy.reserve(in.size() * 2 + 16);
+    const char* before = roomy.data();
+    textfile::normaliseLineBreaks(roomy);
+    EXPECT_EQ(roomy, expected) << round;
+    // With room enough the text is never held twice.
+    EXPECT_EQ(roomy.data(), before) << round;
+
+    std::string tight(in.begin(), in.end());
+    tight.shrink_to_fit();
+    textfile::normaliseLineBreaks(tight);
+    EXPECT_EQ(tight, expected) << round;
   }
+}
+
+TEST(TextFile, LoadBytesGivesCrLfAndSaveBytesWritesThemBack) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("mélangé.xml"));
+  QByteArray bytes = allBytes();
+  writeBytes(path, bytes + "\nunix\rmac\n\rlfcr\r\nfin");
+  const textfile::LoadedBytes loaded = textfile::loadBytes(path);
+  ASSERT_TRUE(loaded.ok) << loaded.error.toStdString();
+  // The lone LF (byte 10) and CR (byte 13) of the byte run become CR LF too.
+  const QByteArray all = allBytes();
+  const QByteArray expected = all.left(10) + "\r\n" + all.mid(11, 2) + "\r\n" + all.mid(14) +
+             "\r\nunix\r\nmac\r\nlfcr\r\nfin";
+  EXPECT_EQ(QByteArray::fromStdString(loaded.bytes), expected);
+  // The text path gives the same characters.
+  EXPECT_EQ(textfile::load(path).text, cp1252::decode(expected));
+
+  const QString copy = dir.filePath(QStringLiteral("copie.xml"));
+  EXPECT_EQ(textfile::saveBytes(copy, loaded.bytes), QString());
+  EXPECT_EQ(readBytes(copy), expected);
+}
+
+TEST(TextFile, OnlyRegularFilesAreReadOrReplaced) {
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath(QStringLiteral("tube"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString socketPath = dir.filePath(QStringLiteral("prise"));
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray socketName = QFile::encodeName(socketPath);
+  ASSERT_LT(size_t(socketName.size()), sizeof address.sun_path);
+  std::memcpy(address.sun_path, socketName.constData(), size_t(socketName.size()));
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  const struct {
+    QString path;
+    const char* reason;
+  } cases[] = {
+      // A device that never ends: reading it would exhaust the memory.
+      {QStringLiteral("/dev/zero"), "c'est un périphérique, pas un fichier ordinaire"},
+      // A pipe without writer: opening or reading it would wait forever.
+      {fifo, "c'est un tube nommé, pas un fichier ordinaire"},
+      {socketPath, "c'est un socket, pas un fichier ordinaire"},
+      {dir.path(), "c'est un dossier"},
+  };
+  for (const auto& c : cases) {
+    const QString expected = QStringLiteral("Impossible d'ouvrir le fichier « %1 » : %2.")
+                                 .arg(c.path, QString::fromUtf8(c.reason));
+    const textfile::Loaded text = textfile::load(c.path);
+    EXPECT_FALSE(text.ok);
+    EXPECT_EQ(text.error, expected);
+    const textfile::LoadedBytes bytes = textfile::loadBytes(c.path);
+    EXPECT_FALSE(bytes.ok);
+    EXPECT_EQ(bytes.error, expected);
+  }
+  // Saving over a pipe or a socket must not replace it by a regular file.
+  for (const QString& special : {fifo, socketPath}) {
+    EXPECT_TRUE(textfile::saveBytes(special, "<a/>").startsWith(
+        QStringLiteral("Impossible d'enregistrer le fichier « %1 » : c'est un ").arg(special)));
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(special).constData(), &st), 0);
+    EXPECT_FALSE(S_ISREG(st.st_mode)) << special.toStdString();
+  }
+  ::close(sock);
+}
+
+namespace {
+int64_t availableMemory = 0;
+int64_t fakeMemory() { return availableMemory; }
+}  // namespace
+
+TEST(TextFile, AFileTooLargeForTheFreeMemoryIsRefusedBeforeReading) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("grand.xml"));
+  writeBytes(path, QByteArray(100000, 'x'));
+  const textfile::MemoryProbe previous = textfile::setAvailableMemoryProbe(fakeMemory);
+  const int64_t mib = int64_t(1) << 20;
+  const struct {
+    int64_t available;
+    bool loads;
+  } cases[] = {
+      {-1, true},                 // unknown: nothing is refused
+      {1 << 30, true},            // plenty
+      {64 * mib + 100000, false}, // the file fits, but leaves too little for the program
+      {50 * mib, false},
+      {0, false},
+  };
+  for (const auto& c : cases) {
+    availableMemory = c.available;
+    const textfile::LoadedBytes bytes = textfile::loadBytes(path);
+    const textfile::Loaded text = textfile::load(path);
+    EXPECT_EQ(bytes.ok, c.loads) << c.available;
+    EXPECT_EQ(text.ok, c.loads) << c.available;
+    if (!c.loads) {
+      EXPECT_EQ(bytes.error, QStringLiteral("Le texte dépasse la capacité du mémo"));
+      EXPECT_EQ(text.error, QStringLiteral("Le texte dépasse la capacité du mémo"));
+      EXPECT_TRUE(bytes.bytes.empty());
+    } else {
+      EXPECT_EQ(bytes.bytes.size(), 100000u);
+    }
+  }
+  textfile::setAvailableMemoryProbe(previous);
+}
+
+namespace {
+
+// Sets a resource limit for the life of the object.
+class ScopedLimit {
+ public:
+  ScopedLimit(int resource, rlim_t soft) : resource_(resource) {
+    ::getrlimit(resource_, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = soft;
+    ok_ = ::setrlimit(resource_, &lowered) == 0;
+  }
+  ~ScopedLimit() { ::setrlimit(resource_, &saved_); }
+  bool ok() const { return ok_; }
+
+ private:
+  int resource_;
+  rlimit saved_{};
+  bool ok_ = false;
+};
+
+}  // namespace
+
+TEST(TextFile, AWriteThatFailsHalfWayLeavesTheFileAsItWas) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("gardé.xml"));
+  writeBytes(path, "original");
+  const auto before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+  // A file size limit makes the write fail with EFBIG, for root too.
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  QString error;
+  {
+    const ScopedLimit limit(RLIMIT_FSIZE, 64);
+    ASSERT_TRUE(limit.ok());
+    error = textfile::saveBytes(path, std::string(100000, 'y'));
+  }
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_EQ(error, QStringLiteral("Impossible d'enregistrer le fichier « %1 » : l'écriture a "
+                                  "échoué (fichier trop volumineux) ; le fichier n'a pas été "
+                                  "modifié.")
+                       .arg(path));
+  EXPECT_EQ(readBytes(path), QByteArray("original"));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
+TEST(TextFile, TheSystemsReasonsAreFrenchWhateverTheLocale) {
+  std::setlocale(LC_ALL, "C");
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("fichier.xml"));
+  writeBytes(file, "<a/>");
+  const QString loopA = dir.filePath(QStringLiteral("boucle-a"));
+  const QString loopB = dir.filePath(QStringLiteral("boucle-b"));
+  ASSERT_TRUE(QFile::link(loopB, loopA));
+  ASSERT_TRUE(QFile::link(loopA, loopB));
+  const struct {
+    QString path;
+    const char* reason;
+  } cases[] = {
+      {file + QStringLiteral("/dedans.xml"), "un élément du chemin n'est pas un dossier"},
+      {dir.filePath(QString(300, u'n')), "nom de fichier trop long"},
+      {loopA, "trop de niveaux de liens symboliques"},
+      {dir.filePath(QStringLiteral("absent.xml")), "il n'existe pas"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(textfile::loadBytes(c.path).error,
+              QStringLiteral("Impossible d'ouvrir le fichier « %1 » : %2.")
+                  .arg(c.path, QString::fromUtf8(c.reason)));
+  {
+    // No descriptor left: open fails after stat succeeded.
+    const ScopedLimit limit(RLIMIT_NOFILE, 0);
+    ASSERT_TRUE(limit.ok());
+    const textfile::Loaded loaded = textfile::load(file);
+    EXPECT_EQ(loaded.error, QStringLiteral("Impossible d'ouvrir le fichier « %1 » : trop de "
+                                           "fichiers ouverts par le programme.")
+                                .arg(file));
+  }
+  EXPECT_EQ(systemErrorText(EIO), QStringLiteral("erreur d'entrée-sortie"));
+  EXPECT_EQ(systemErrorText(EACCES), QStringLiteral("permission refusée"));
+  EXPECT_EQ(systemErrorText(99999), QStringLiteral("erreur du système n° 99999"));
 }
