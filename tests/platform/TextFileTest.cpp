@@ -20,6 +20,9 @@
 #include "SystemError.h"
 #include "TextFile.h"
 
+// Readable failure messages for texts.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace {
 
 QByteArray allBytes() {
