@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 
 #include "Cp1252.h"
@@ -38,6 +39,11 @@ int64_t memAvailableFromProc() {
 }
 
 MemoryProbe memoryProbe = memAvailableFromProc;
+
+QHash<QString, int>& refusedForTests() {
+  static QHash<QString, int> refused;
+  return refused;
+}
 
 bool fitsInMemory(int64_t size, int64_t costPerByte) {
   const int64_t available = memoryProbe();
@@ -95,6 +101,8 @@ QString readRegularFile(const QString& path, int64_t costPerByte, std::string& o
   if (!S_ISREG(st.st_mode)) return openMessage(path, notRegularReason(st.st_mode));
   if (!fitsInMemory(st.st_size, costPerByte)) return tooLargeMessage();
 
+  if (const int refused = refusedForTests().value(QFileInfo(path).absoluteFilePath()))
+    return openMessage(path, systemErrorText(refused));
   // O_NONBLOCK: if the path became a pipe since stat, neither open nor read waits for a writer.
   const Descriptor fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (fd.get() < 0) return openMessage(path, systemErrorText(errno));
@@ -215,6 +223,14 @@ MemoryProbe setAvailableMemoryProbe(MemoryProbe probe) {
   const MemoryProbe previous = memoryProbe;
   memoryProbe = probe ? probe : memAvailableFromProc;
   return previous;
+}
+
+void refuseReadingForTests(const QString& path, int e) {
+  const QString key = QFileInfo(path).absoluteFilePath();
+  if (e == 0)
+    refusedForTests().remove(key);
+  else
+    refusedForTests().insert(key, e);
 }
 
 QString normaliseLineBreaks(const QString& text) {

@@ -54,4 +54,8 @@ QString tooLargeMessage();
 using MemoryProbe = int64_t (*)();
 MemoryProbe setAvailableMemoryProbe(MemoryProbe probe);
 
+// Tests only: opening path for reading fails with the system error e, as when its permissions
+// refuse it (root reads through any permission); e == 0 lifts it.
+void refuseReadingForTests(const QString& path, int e);
+
 }  // namespace textfile

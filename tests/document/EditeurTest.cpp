@@ -2,8 +2,8 @@
 // ScriptedPrompts, the main window replaced by a host that records what it is told.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -22,6 +22,7 @@
 #include "DocumentHost.h"
 #include "Editeur.h"
 #include "ScriptedPrompts.h"
+#include "TextFile.h"
 
 // Readable failure messages for texts and lists of texts.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -276,7 +277,8 @@ TEST_F(EditeurTest, UnreadableFilesAreReportedAndLoadNothing) {
   QFile::setPermissions(interdit, {});
   QDir().mkpath(chemin("dossier.xml"));
   QStringList chemins = {chemin("absent.xml"), chemin("dossier.xml")};
-  if (geteuid() != 0) chemins << interdit;  // root reads anything
+  chemins << interdit;
+  textfile::refuseReadingForTests(interdit, EACCES);  // root reads it anyway
   for (const QString& c : chemins) {
     SCOPED_TRACE(c.toStdString());
     prompts.log.clear();
@@ -287,6 +289,7 @@ TEST_F(EditeurTest, UnreadableFilesAreReportedAndLoadNothing) {
     EXPECT_EQ(e.GetFichier(), "");
     EXPECT_EQ(e.Memo1->Lines(), kNouveau);
   }
+  textfile::refuseReadingForTests(interdit, 0);
 }
 
 TEST_F(EditeurTest, PathWithSpacesAndAccentsOpensAndSaves) {
