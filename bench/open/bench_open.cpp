@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -116,7 +115,7 @@ class Opened {
     memo_->ScrollCaret();
     settle();
     QWidget* target = QApplication::focusWidget();
-    return target ? target : memo_->findChild<QPlainTextEdit*>();
+    return target ? target : memo_->focusProxy();
   }
 
   // One keystroke with everything it causes (layout, repaint), in nanoseconds.
@@ -183,8 +182,8 @@ int main(int argc, char** argv) {
   const double openS = seconds(t);
   const long peak = peakKiB();
   if (!doc.ok() || doc.memo()->LineCount() != lines) {
-    std::fprintf(stderr, "the document did not open whole (%d of %lld lines)\n",
-                 doc.memo()->LineCount(), static_cast<long long>(lines));
+    std::fprintf(stderr, "the document did not open whole (%lld of %lld lines)\n",
+                 static_cast<long long>(doc.memo()->LineCount()), static_cast<long long>(lines));
     return 1;
   }
 

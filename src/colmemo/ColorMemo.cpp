@@ -1,163 +1,159 @@
 #include "ColorMemo.h"
 
-#include <climits>
+#include <algorithm>
 
+#include <QMetaMethod>
 #include <QMouseEvent>
-#include <QTextBlock>
 #include <QVBoxLayout>
 
-#include "MemoEdit.h"
+#include "MemoView.h"
 
-TColorMemo::TColorMemo(QWidget* parent) : QWidget(parent), edit_(new MemoEdit(this)) {
+TColorMemo::TColorMemo(QWidget* parent) : QWidget(parent), view_(new MemoView(this)) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(edit_);
-  setFocusProxy(edit_);
+  layout->addWidget(view_);
+  setFocusProxy(view_);
 
   QFont font(QStringLiteral("Times New Roman"));
   font.setPixelSize(17);
-  edit_->setFont(font);
-  edit_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  edit_->setTabChangesFocus(true);
-  edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  view_->setFont(font);
+  view_->setWordWrap(true);
 
-  // The selection stays visible, in the same colours, when the text loses the focus.
-  QPalette palette = edit_->palette();
-  for (const auto role : {QPalette::Highlight, QPalette::HighlightedText})
-    palette.setBrush(QPalette::Inactive, role, palette.brush(QPalette::Active, role));
-  edit_->setPalette(palette);
-
-  connect(edit_->document(), &QTextDocument::contentsChange, this,
-          [this](int, int removed, int added) {
-            if (removed == 0 && added == 0) return;
-            modified_ = true;
-            emit Change();
-          });
-  connect(edit_, &MemoEdit::keyTyped, this, &TColorMemo::KeyPress);
-  connect(edit_, &MemoEdit::mouseMoved, this, [this](QMouseEvent* e) {
+  connect(view_, &MemoView::textChanged, this, [this] {
+    modified_ = true;
+    emit Change();
+  });
+  connect(view_, &MemoView::keyTyped, this, &TColorMemo::KeyPress);
+  connect(view_, &MemoView::mouseMoved, this, [this](QMouseEvent* e) {
     // Handlers read the point in this widget's coordinates, as PositionAt takes it.
-    const QPointF local = edit_->viewport()->mapTo(this, e->position());
+    const QPointF local = view_->viewport()->mapTo(this, e->position());
     QMouseEvent mapped(e->type(), local, e->scenePosition(), e->globalPosition(), e->button(),
                        e->buttons(), e->modifiers(), e->pointingDevice());
     emit MouseMove(&mapped);
   });
+  connect(view_, &MemoView::undoRequested, this, &TColorMemo::UndoRequested);
+  connect(view_, &MemoView::cutRequested, this, &TColorMemo::CutRequested);
+  connect(view_, &MemoView::pasteRequested, this, &TColorMemo::PasteRequested);
+  view_->ownerTakesCommand = [this](MemoView::Command command) {
+    switch (command) {
+      case MemoView::Command::Undo:
+        return isSignalConnected(QMetaMethod::fromSignal(&TColorMemo::UndoRequested));
+      case MemoView::Command::Cut:
+        return isSignalConnected(QMetaMethod::fromSignal(&TColorMemo::CutRequested));
+      case MemoView::Command::Paste:
+        return isSignalConnected(QMetaMethod::fromSignal(&TColorMemo::PasteRequested));
+    }
+    return false;
+  };
 }
 
 TColorMemo::~TColorMemo() = default;
 
 QStringList TColorMemo::Lines() const {
-  return edit_->document()->toRawText().split(QChar::ParagraphSeparator);
+  const std::unique_ptr<TextLines> lines = view_->store().lines();
+  QStringList out;
+  out.reserve(qsizetype(lines->count()));
+  for (int64_t i = 0; i < lines->count(); ++i) out.append(MemoView::decode(lines->line(i)));
+  return out;
 }
 
 void TColorMemo::SetLines(const QStringList& lines) { SetText(lines.join(QStringLiteral("\r\n"))); }
 
-int TColorMemo::LineCount() const { return edit_->document()->blockCount(); }
+qint64 TColorMemo::LineCount() const { return view_->store().lineCount(); }
 
-QString TColorMemo::Line(int index) const {
-  const QTextBlock block = edit_->document()->findBlockByNumber(index);
-  return block.isValid() ? block.text() : QString();
+QString TColorMemo::Line(qint64 index) const {
+  const TextStore& store = view_->store();
+  if (index < 0 || index >= store.lineCount()) return QString();
+  return MemoView::decode(store.text(store.lineStart(index), store.lineLength(index)));
 }
 
-namespace {
+QString TColorMemo::Text() const { return MemoView::decode(view_->store().text()); }
 
-// QString::replace grows the string once per break, which takes seconds on large texts.
-QString withCrLf(const QString& raw, qsizetype breaks) {
-  QString out;
-  out.reserve(raw.size() + breaks);
-  qsizetype from = 0;
-  for (qsizetype at; (at = raw.indexOf(QChar::ParagraphSeparator, from)) >= 0; from = at + 1) {
-    out.append(QStringView(raw).sliced(from, at - from));
-    out.append(QLatin1String("\r\n"));
-  }
-  out.append(QStringView(raw).sliced(from));
-  return out;
+void TColorMemo::SetText(const QString& text) { SetBytes(MemoView::toStoreBytes(text)); }
+
+void TColorMemo::Clear() { SetText(QString()); }
+
+std::string TColorMemo::Bytes() const { return view_->store().text(); }
+
+void TColorMemo::SetBytes(std::string bytes) {
+  view_->setStore(TextStore(MemoView::withCrLf(std::move(bytes))));
+  // A new text is seen from its start.
+  view_->setSelection(0, 0);
+  view_->ensureCaretVisible();
 }
 
-}  // namespace
+TextStore TColorMemo::Store() const { return view_->store(); }
 
-QString TColorMemo::Text() const {
-  // The raw text, not toPlainText(), which turns no-break spaces into spaces.
-  const QTextDocument* doc = edit_->document();
-  return withCrLf(doc->toRawText(), doc->blockCount() - 1);
+void TColorMemo::SetStore(const TextStore& store) { view_->setStore(store); }
+
+std::unique_ptr<TextLines> TColorMemo::LinesView() const { return view_->store().lines(); }
+
+qint64 TColorMemo::LineOfPosition(qint64 pos) const {
+  const TextStore& store = view_->store();
+  return store.lineOf(std::clamp<qint64>(pos, 0, store.size()));
 }
 
-void TColorMemo::SetText(const QString& text) {
-  const QString widgetText = MemoEdit::toWidgetText(text);
-  edit_->adaptWrapTo(widgetText, true);
-  edit_->setPlainText(widgetText);
+qint64 TColorMemo::LineStart(qint64 line) const { return view_->store().lineStart(line); }
+
+qint64 TColorMemo::SelStart() const { return view_->selectionStart(); }
+
+void TColorMemo::SetSelStart(qint64 pos) {
+  const qint64 p = view_->validPosition(pos);
+  view_->setSelection(p, p);
+  view_->ensureCaretVisible();
 }
 
-void TColorMemo::Clear() { edit_->clear(); }
+qint64 TColorMemo::SelLength() const { return view_->selectionEnd() - view_->selectionStart(); }
 
-int TColorMemo::SelStart() const {
-  return edit_->toTextPosition(edit_->textCursor().selectionStart());
+void TColorMemo::SetSelLength(qint64 length) {
+  const qint64 start = view_->selectionStart();
+  const qint64 end = length <= 0 ? start
+                                 : view_->validPosition(
+                                       start + std::min<qint64>(length, view_->store().size()),
+                                       true);
+  view_->setSelection(start, end);
+  view_->ensureCaretVisible();
 }
 
-void TColorMemo::SetSelStart(int pos) {
-  QTextCursor cursor = edit_->textCursor();
-  cursor.setPosition(edit_->toWidgetPosition(pos, MemoEdit::Round::Down));
-  edit_->setTextCursor(cursor);
-}
-
-int TColorMemo::SelLength() const {
-  const QTextCursor cursor = edit_->textCursor();
-  return edit_->toTextPosition(cursor.selectionEnd()) -
-         edit_->toTextPosition(cursor.selectionStart());
-}
-
-void TColorMemo::SetSelLength(int length) {
-  QTextCursor cursor = edit_->textCursor();
-  const int start = cursor.selectionStart();
-  const int end = length <= 0 ? start
-                              : edit_->toWidgetPosition(
-                                    edit_->toTextPosition(start) + qMin(length, INT_MAX / 2),
-                                    MemoEdit::Round::Up);
-  cursor.setPosition(start);
-  cursor.setPosition(end, QTextCursor::KeepAnchor);
-  edit_->setTextCursor(cursor);
-}
-
-QString TColorMemo::SelText() const {
-  const QString raw = edit_->textCursor().selectedText();
-  return withCrLf(raw, raw.count(QChar::ParagraphSeparator));
-}
+QString TColorMemo::SelText() const { return view_->selectedText(); }
 
 void TColorMemo::SetSelText(const QString& text) {
-  edit_->insertAtCaret(MemoEdit::toWidgetText(text));
+  view_->insertText(text);
+  view_->ensureCaretVisible();
 }
 
-void TColorMemo::SelectAll() { edit_->selectAll(); }
+void TColorMemo::SelectAll() { view_->selectAll(); }
 
 bool TColorMemo::Modified() const { return modified_; }
 
 void TColorMemo::SetModified(bool modified) { modified_ = modified; }
 
-void TColorMemo::CopyToClipboard() { edit_->copy(); }
+void TColorMemo::CopyToClipboard() { view_->copy(); }
 
-void TColorMemo::CutToClipboard() { edit_->cut(); }
+void TColorMemo::CutToClipboard() { view_->cut(); }
 
-void TColorMemo::PasteFromClipboard() { edit_->paste(); }
+void TColorMemo::PasteFromClipboard() { view_->paste(); }
 
-QFont TColorMemo::MemoFont() const { return edit_->font(); }
+QFont TColorMemo::MemoFont() const { return view_->font(); }
 
-void TColorMemo::SetMemoFont(const QFont& font) { edit_->setFont(font); }
+void TColorMemo::SetMemoFont(const QFont& font) { view_->setFont(font); }
 
-bool TColorMemo::WordWrap() const { return edit_->lineWrapMode() != QPlainTextEdit::NoWrap; }
+bool TColorMemo::WordWrap() const { return view_->wordWrap(); }
 
-void TColorMemo::SetWordWrap(bool wrap) {
-  edit_->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-}
+void TColorMemo::SetWordWrap(bool wrap) { view_->setWordWrap(wrap); }
 
 void TColorMemo::SetInsets(int left, int top, int right, int bottom) {
-  edit_->setInsets(qMax(0, left), qMax(0, top), qMax(0, right), qMax(0, bottom));
+  view_->setInsets(std::max(0, left), std::max(0, top), std::max(0, right), std::max(0, bottom));
 }
 
-void TColorMemo::ScrollCaret() { edit_->ensureCursorVisible(); }
+void TColorMemo::ScrollCaret() { view_->ensureCaretVisible(); }
 
-int TColorMemo::PositionAt(const QPoint& point) const {
-  const QPoint inViewport = edit_->viewport()->mapFrom(this, point);
-  return edit_->toTextPosition(edit_->cursorForPosition(inViewport).position());
+qint64 TColorMemo::PositionAt(const QPoint& point) const {
+  return view_->positionAt(view_->viewport()->mapFrom(this, QPointF(point)));
 }
 
-void TColorMemo::FocusText() { edit_->setFocus(Qt::OtherFocusReason); }
+void TColorMemo::FocusText() { view_->setFocus(Qt::OtherFocusReason); }
+
+void TColorMemo::SetColourProvider(ColourProvider provider) {
+  view_->setColourProvider(std::move(provider));
+}

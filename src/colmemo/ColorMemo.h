@@ -1,16 +1,22 @@
 #pragma once
-// TColorMemo: the source view of a document. It is the only place that knows which text widget
-// holds the text; everything else speaks text positions, in which every line break counts two
+// TColorMemo: the source view of a document. It is the only place that knows how the text is
+// held and drawn; everything else speaks text positions, in which every line break counts two
 // characters (CR LF), and lines, which are the text's own lines (never the wrapped rows).
 // Characters that Windows-1252 cannot hold (typed, pasted, dropped) become "&#code;".
+#include <memory>
+#include <string>
+
 #include <QFont>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
+#include "ColourRun.h"
+#include "TextStore.h"
+
 class QKeyEvent;
 class QMouseEvent;
-class MemoEdit;
+class MemoView;
 
 class TColorMemo : public QWidget {
   Q_OBJECT
@@ -22,25 +28,41 @@ class TColorMemo : public QWidget {
   // Lines of the text (the empty text is one empty line).
   QStringList Lines() const;
   void SetLines(const QStringList& lines);
-  int LineCount() const;
-  QString Line(int index) const;
+  qint64 LineCount() const;
+  QString Line(qint64 index) const;
 
   // The whole text, lines joined by CR LF. SetText accepts any line breaks.
   QString Text() const;
   void SetText(const QString& text);
   void Clear();
 
+  // The text as it is saved (Windows-1252, CR LF), and loading from such bytes without any
+  // QString on the way; breaks of any kind become CR LF. Like SetText, the caret goes to 0.
+  std::string Bytes() const;
+  void SetBytes(std::string bytes);
+  // A snapshot of the text, cheap to take and to give back (undo, redo): SetStore makes the
+  // snapshot's text the memo's, a change when it differs.
+  TextStore Store() const;
+  void SetStore(const TextStore& store);
+  // The lines as they are now, for the scans; later edits do not disturb the view.
+  std::unique_ptr<TextLines> LinesView() const;
+  // The line holding a text position (a break belongs to the line it ends), and a line's
+  // first position; both clamp out-of-range arguments.
+  qint64 LineOfPosition(qint64 pos) const;
+  qint64 LineStart(qint64 line) const;
+
   // Selection in text positions. Positions out of range are clamped; one that falls between the
   // CR and the LF of a break goes to the end of its line (a selection's end goes past the break).
-  int SelStart() const;
-  void SetSelStart(int pos);  // also empties the selection
-  int SelLength() const;
-  void SetSelLength(int length);  // extends from SelStart
-  QString SelText() const;        // with CR LF breaks
+  qint64 SelStart() const;
+  void SetSelStart(qint64 pos);  // also empties the selection
+  qint64 SelLength() const;
+  void SetSelLength(qint64 length);  // extends from SelStart
+  QString SelText() const;           // with CR LF breaks
   void SetSelText(const QString& text);  // replaces the selection, caret after the new text
   void SelectAll();
 
   // Set by every change of the text, by the user or by code; cleared only by SetModified(false).
+  // A change that leaves the text as it was is no change.
   bool Modified() const;
   void SetModified(bool modified);
 
@@ -61,23 +83,32 @@ class TColorMemo : public QWidget {
   // Scrolls the caret into view.
   void ScrollCaret();
 
-  // Position in text positions of the character under a point of this widget, and its line.
-  int PositionAt(const QPoint& point) const;
+  // Position in text positions of the character under a point of this widget.
+  qint64 PositionAt(const QPoint& point) const;
 
   // Gives the keyboard focus to the text.
   void FocusText();
 
+  // The colouring's hook: asked at every paint for the runs of the positions on screen.
+  void SetColourProvider(ColourProvider provider);
+
  signals:
-  // A key that produces text (printable, Enter, Backspace, Escape, Ctrl+letter) is about to be
-  // typed (OnKeyPress); Tab is not, it moves the focus. Handlers may set *handled to swallow it.
+  // A key that produces text (printable, Enter, Backspace, Escape, Ctrl+letter, or a character
+  // that an input method or a dead key composed) is about to be typed (OnKeyPress); Tab is not,
+  // it moves the focus. Handlers may set *handled to swallow it.
   // Keys that a window shortcut claims (the menu's Ctrl+C, Ctrl+V...) never reach the text.
   void KeyPress(QKeyEvent* event, bool* handled);
   // The mouse moved over the text (OnMouseMove).
   void MouseMove(QMouseEvent* event);
   // The text changed (by the user or by code).
   void Change();
+  // The context menu's Annuler, Couper and Coller, for the owner's commands, which take their
+  // undo snapshot. Without a receiver, Couper and Coller act directly and Annuler is disabled.
+  void UndoRequested();
+  void CutRequested();
+  void PasteRequested();
 
  private:
-  MemoEdit* edit_;
+  MemoView* view_;
   bool modified_ = false;
 };

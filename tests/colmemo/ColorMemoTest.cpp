@@ -1,5 +1,5 @@
 // The source view, driven through its public interface and, for typing, pasting and the mouse,
-// through real key, mouse and drop events on the text widget inside it.
+// through real key, mouse and drop events on the widget that takes its focus.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,10 +8,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
-#include <QPlainTextEdit>
+#include <QAbstractScrollArea>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include "ColorMemo.h"
@@ -29,7 +29,7 @@ void type(QWidget* w, const QString& text) {
 struct Window {
   QWidget top;
   TColorMemo* memo = new TColorMemo(&top);
-  QPlainTextEdit* edit = memo->findChild<QPlainTextEdit*>();
+  QWidget* edit = memo->focusProxy();
   Window() {
     (new QVBoxLayout(&top))->addWidget(memo);
     top.resize(400, 300);
@@ -234,7 +234,7 @@ TEST(ColorMemoTyping, UnrepresentableCharactersTypedPastedOrDroppedBecomeReferen
   QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   for (QEvent* e : std::initializer_list<QEvent*>{&enter, &move, &drop})
-    QApplication::sendEvent(w.edit->viewport(), e);
+    QApplication::sendEvent(qobject_cast<QAbstractScrollArea*>(w.edit)->viewport(), e);
   EXPECT_EQ(w.memo->Text(), pasted + QStringLiteral("ab"));
 }
 
@@ -262,7 +262,7 @@ TEST(ColorMemoTyping, KeyPressComesBeforeTheTextAndMaySwallowIt) {
 
 TEST(ColorMemoTyping, TabMovesTheFocusAndWindowShortcutsWinOverEditingKeys) {
   Window w;
-  auto* next = new QPlainTextEdit(&w.top);
+  auto* next = new QLineEdit(&w.top);
   w.top.layout()->addWidget(next);
   next->show();
   w.memo->SetText(QStringLiteral("ab"));
@@ -294,16 +294,19 @@ TEST(ColorMemoMouse, MouseMoveReportsPointsOfTheMemoThatPositionAtUnderstands) {
   w.memo->SetInsets(3, 2, 3, 2);
   w.memo->SetLines({QStringLiteral("premier"), QStringLiteral("second")});
   QApplication::processEvents();
-  QWidget* vp = w.edit->viewport();
-  EXPECT_EQ(vp->geometry().topLeft(), w.edit->contentsRect().topLeft() + QPoint(3, 2));
+  QWidget* vp = qobject_cast<QAbstractScrollArea*>(w.edit)->viewport();
+  EXPECT_EQ(vp->geometry().topLeft(),
+            qobject_cast<QAbstractScrollArea*>(w.edit)->contentsRect().topLeft() + QPoint(3, 2));
 
   QList<QPoint> points;
   QObject::connect(w.memo, &TColorMemo::MouseMove,
                    [&](QMouseEvent* e) { points << e->position().toPoint(); });
-  QTextCursor c(w.edit->document()->findBlockByNumber(1));
-  c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
-  const QRect r = w.edit->cursorRect(c);
-  const QPoint inViewport(r.left() + 1, r.center().y());  // on the 4th character of "second"
+  // Walk right along the second row until the point falls on the 4th character of "second".
+  const qint64 rowHeight = QFontMetrics(w.memo->MemoFont()).height();
+  QPoint inViewport(0, int(rowHeight * 3 / 2));
+  while (inViewport.x() < vp->width() &&
+         w.memo->PositionAt(vp->mapTo(w.memo, inViewport)) < 9 + 3)
+    inViewport.rx() += 1;
   QTest::mouseMove(vp, inViewport);
   ASSERT_FALSE(points.isEmpty());
   EXPECT_EQ(points.last(), vp->mapTo(w.memo, inViewport));
