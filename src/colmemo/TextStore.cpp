@@ -10,10 +10,16 @@ namespace {
 
 // An edit copies or moves at most one chunk, and a snapshot's first edit copies one pointer per
 // chunk: 32 KiB balances the two (about 1 us each at 50 MB). Chunks stay between the bounds;
-// the lower one keeps deletions from leaving thousands of crumbs.
-constexpr int64_t kMinChunk = 8 * 1024;
-constexpr int64_t kTargetChunk = 32 * 1024;
-constexpr int64_t kMaxChunk = 64 * 1024;
+// the lower one keeps deletions from leaving thousands of crumbs. The fuzz configuration makes
+// them 64 times smaller, so that short inputs cross many chunk boundaries.
+#ifdef TOVELO_STORE_SMALL_CHUNKS
+constexpr int64_t kChunkUnit = 16;
+#else
+constexpr int64_t kChunkUnit = 1024;
+#endif
+constexpr int64_t kMinChunk = 8 * kChunkUnit;
+constexpr int64_t kTargetChunk = 32 * kChunkUnit;
+constexpr int64_t kMaxChunk = 64 * kChunkUnit;
 
 // Offsets inside a chunk; a CR is never a chunk's last byte when it starts a break.
 using Offset = uint16_t;

@@ -16,8 +16,8 @@ std::string str(int64_t v) { return std::to_string(v); }
 // Where each line of the plain text starts: 0 and after every CR LF.
 std::vector<int64_t> lineStarts(const std::string& t) {
   std::vector<int64_t> starts{0};
-  for (size_t i = 1; i < t.size(); ++i)
-    if (t[i] == '\n' && t[i - 1] == '\r') starts.push_back(static_cast<int64_t>(i) + 1);
+  for (size_t lf = t.find('\n', 1); lf != std::string::npos; lf = t.find('\n', lf + 1))
+    if (t[lf - 1] == '\r') starts.push_back(static_cast<int64_t>(lf) + 1);
   return starts;
 }
 
@@ -91,9 +91,9 @@ std::string bytes(Reader& r) {
   return out;
 }
 
-// A large block: many short lines, empty lines, or one long run without a break.
-std::string block(Reader& r) {
-  const int64_t size = (1 + r.byte()) * 1024;
+// A large block (up to maxSize): many short lines, empty lines, or one long run without a break.
+std::string block(Reader& r, int64_t maxSize) {
+  const int64_t size = (1 + r.byte()) * (maxSize / 256);
   const uint8_t kind = r.byte();
   std::string unit;
   switch (kind % 4) {
@@ -257,7 +257,7 @@ std::string drive(std::string_view input, int64_t maxSize) {
       case 5: {
         name = "block";
         const int64_t at = position(r, store);
-        const std::string b = block(r);
+        const std::string b = block(r, maxSize);
         if (ssize(text) + ssize(b) > maxSize) break;
         store.replace(at, 0, b);
         apply(text, at, 0, b);
@@ -322,7 +322,8 @@ std::string drive(std::string_view input, int64_t maxSize) {
       }
     }
     const std::string where = "step " + std::to_string(step) + " (" + name + "): ";
-    if (std::string fault = compare(store, text, text.size() <= 2048, step); !fault.empty())
+    const bool every = ssize(text) <= std::min<int64_t>(2048, maxSize / 32);
+    if (std::string fault = compare(store, text, every, step); !fault.empty())
       return where + fault;
     for (const Snapshot& snap : snapshots) {
       if (!sameText(snap.store, snap.text)) return where + "a snapshot changed";

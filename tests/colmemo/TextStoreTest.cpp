@@ -56,7 +56,7 @@ TEST(TextStore, RandomEditsMatchAPlainString) {
   // Each seed's bytes drive some 500 operations; texts reach a few hundred KB (about ten
   // chunks), so chunks are split, merged and shared by snapshots and views.
   for (uint64_t seed = 1; seed <= 12; ++seed) {
-    const std::string fault = storecheck::drive(randomBytes(seed, 6000), 400 * 1024);
+    const std::string fault = storecheck::drive(randomBytes(seed, 6000), 300 * 1024);
     EXPECT_EQ(fault, "") << "seed " << seed;
   }
 }
