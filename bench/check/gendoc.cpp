@@ -18,12 +18,15 @@ constexpr const char* kUsage =
     "Écrit dans DOSSIER les documents de mesure du vérificateur (Windows-1252, fins de ligne CR LF).\n"
     "NOM :\n"
     "  records-N   N Mo de fiches avec attributs et texte accentué, avec une DTD interne (N entier)\n"
+    "  fiches-N    N Mo de fiches d'une ligne chacune, avec une DTD interne (N entier)\n"
     "  deep        20 000 éléments imbriqués\n"
     "  unclosed    200 000 éléments frères jamais fermés\n"
     "  longlines   lignes de 500 000 caractères pleines de balises\n"
+    "  manytags    lignes de 100 000 balises : imbrications profondes, même nom imbriqué, éléments\n"
+    "              ouverts en tête de ligne et refermés en fin de ligne\n"
     "  dtd         un document valide contre une DTD de 1 000 déclarations d'éléments\n"
     "              (fichier SYSTEM big.dtd et sous-ensemble interne)\n"
-    "Sans NOM : records-1 records-10 deep unclosed longlines dtd.\n";
+    "Sans NOM : records-1 records-10 fiches-1 deep unclosed longlines manytags dtd.\n";
 
 // Buffers text and writes it encoded, so that 100 MB never sits in memory at once.
 class Sortie {
@@ -130,19 +133,61 @@ void unclosed(const QString& chemin) {
   s.ligne(u"</liste>"_qs);
 }
 
-// Siblings only on each line: a wrapping element would begin every line, and the overlap test
-// of a tag starts at its line's first character, so every later tag would count as overlapping.
+// One record a line, its elements side by side: each start tag's overlap test begins at its
+// line's first character, behind the record's own start tag.
+void fiches(const QString& chemin, qint64 octets) {
+  Sortie s(chemin);
+  Hasard h;
+  s.ligne(u"<?xml version=\"1.0\" encoding=\"windows-1252\"?>"_qs);
+  s.ligne(u"<!DOCTYPE liste [<!ELEMENT liste (rec*)><!ELEMENT rec (nom, ville, note?)>"_qs);
+  s.ligne(u"<!ATTLIST rec id ID #REQUIRED><!ELEMENT nom (#PCDATA)><!ELEMENT ville (#PCDATA)>"_qs);
+  s.ligne(u"<!ELEMENT note (#PCDATA)>]>"_qs);
+  s.ligne(u"<liste>"_qs);
+  for (qint64 n = 1; s.taille() < octets - 20; ++n) {
+    QString l = QStringLiteral("<rec id=\"r%1\"><nom>%2</nom><ville>%3</ville>")
+                    .arg(n).arg(h.parmi(kAuteurs)).arg(h.parmi(kTitres));
+    if (h.suivant() % 3 == 0) l += QStringLiteral("<note>%1</note>").arg(h.parmi(kNotes));
+    s.ligne(l + u"</rec>"_qs);
+  }
+  s.ligne(u"</liste>"_qs);
+}
+
+// Each line one element holding its cells: every tag of the line stands behind the line's own
+// start tag.
 void longlines(const QString& chemin) {
   Sortie s(chemin);
   s.ligne(u"<?xml version=\"1.0\" encoding=\"windows-1252\"?>"_qs);
   s.ligne(u"<lignes>"_qs);
   QString ligne;
   for (int l = 0; l < 20; ++l) {
-    ligne.clear();
+    ligne = u"<ligne>"_qs;
     for (int i = 0; ligne.size() < 500000; ++i)
-      ligne += QStringLiteral("<case x=\"%1\">é%2</case>").arg(i).arg(l);
-    s.ligne(ligne);
+      ligne += QStringLiteral("<case x=\"%1\"><v>é%2</v></case>").arg(i).arg(l);
+    s.ligne(ligne + u"</ligne>"_qs);
   }
+  s.ligne(u"</lignes>"_qs);
+}
+
+// Lines of 100,000 tags in the shapes where one test per tag would rescan the line: the same
+// name nested 50,000 deep, 50,000 elements left open before 50,000 short ones, and 50,000
+// distinct names nested.
+void manytags(const QString& chemin) {
+  constexpr int n = 50000;
+  Sortie s(chemin);
+  s.ligne(u"<?xml version=\"1.0\" encoding=\"windows-1252\"?>"_qs);
+  s.ligne(u"<lignes>"_qs);
+  QString l;
+  for (int i = 0; i < n; ++i) l += u"<e>"_qs;
+  for (int i = 0; i < n; ++i) l += u"</e>"_qs;
+  s.ligne(l);
+  l.clear();
+  for (int i = 0; i < n; ++i) l += QStringLiteral("<o%1>").arg(i);
+  for (int i = 0; i < n; ++i) l += u"<q></q>"_qs;
+  for (int i = n - 1; i >= 0; --i) l += QStringLiteral("</o%1>").arg(i);
+  s.ligne(l);
+  l = u"<e>"_qs;
+  for (int i = 0; i < n; ++i) l += QStringLiteral("<d%1></d%1>").arg(i);
+  s.ligne(l + u"</e>"_qs);
   s.ligne(u"</lignes>"_qs);
 }
 
@@ -188,23 +233,32 @@ int main(int argc, char** argv) {
   }
   QStringList noms;
   for (int i = 2; i < argc; ++i) noms << QString::fromLocal8Bit(argv[i]);
-  if (noms.isEmpty()) noms = {u"records-1"_qs, u"records-10"_qs, u"deep"_qs, u"unclosed"_qs, u"longlines"_qs, u"dtd"_qs};
+  if (noms.isEmpty())
+    noms = {u"records-1"_qs, u"records-10"_qs, u"fiches-1"_qs, u"deep"_qs, u"unclosed"_qs, u"longlines"_qs,
+            u"manytags"_qs, u"dtd"_qs};
 
   for (const QString& nom : noms) {
-    if (nom.startsWith(u"records-"_qs)) {
+    if (nom.startsWith(u"records-"_qs) || nom.startsWith(u"fiches-"_qs)) {
+      const bool parLigne = nom.startsWith(u"fiches-"_qs);
       bool ok = false;
-      const int mo = nom.mid(8).toInt(&ok);
+      const int mo = nom.mid(nom.indexOf(u'-') + 1).toInt(&ok);
       if (!ok || mo < 1 || mo > 10000) {
         std::fprintf(stderr, "gendoc : taille inconnue dans %s\n%s", qPrintable(nom), kUsage);
         return 2;
       }
-      records(QStringLiteral("%1/records-%2mb.xml").arg(dossier).arg(mo), qint64(mo) * 1000000);
+      const QString chemin = QStringLiteral("%1/%2-%3mb.xml").arg(dossier, nom.left(nom.indexOf(u'-'))).arg(mo);
+      if (parLigne)
+        fiches(chemin, qint64(mo) * 1000000);
+      else
+        records(chemin, qint64(mo) * 1000000);
     } else if (nom == u"deep") {
       deep(dossier + u"/deep.xml"_qs);
     } else if (nom == u"unclosed") {
       unclosed(dossier + u"/unclosed.xml"_qs);
     } else if (nom == u"longlines") {
       longlines(dossier + u"/longlines.xml"_qs);
+    } else if (nom == u"manytags") {
+      manytags(dossier + u"/manytags.xml"_qs);
     } else if (nom == u"dtd") {
       dtd(dossier);
     } else {

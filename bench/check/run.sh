@@ -26,8 +26,9 @@ genere() {  # genere FILE NAME
     "$gendoc" "$sortie" "$2" || exit 2
   fi
 }
-for t in "${tailles[@]}"; do genere "records-${t}mb.xml" "records-$t"; done
+for t in "${tailles[@]}"; do genere "records-${t}mb.xml" "records-$t"; genere "fiches-${t}mb.xml" "fiches-$t"; done
 genere deep.xml deep
+genere manytags.xml manytags
 genere unclosed.xml unclosed
 genere longlines.xml longlines
 genere dtd.xml dtd
@@ -52,8 +53,8 @@ declare -A resultat
 printf '%-20s %8s | %10s %10s %6s | %10s %10s %6s\n' document MB check xmllint ratio valid xml-valid ratio
 printf '%s\n' "-------------------------------------------------------------------------------------------"
 documents=()
-for t in "${tailles[@]}"; do documents+=("records-${t}mb.xml"); done
-documents+=(deep.xml unclosed.xml longlines.xml dtd.xml)
+for t in "${tailles[@]}"; do documents+=("records-${t}mb.xml" "fiches-${t}mb.xml"); done
+documents+=(deep.xml unclosed.xml longlines.xml manytags.xml dtd.xml)
 for doc in "${documents[@]}"; do
   f=$sortie/$doc
   mo=$(awk -v s="$(stat -c %s "$f")" 'BEGIN { printf "%.1f", s / 1e6 }')
@@ -69,7 +70,7 @@ for doc in "${documents[@]}"; do
     "$c" "$crc" "$x" "$xrc" "${resultat[$doc.ratio]}" "$v" "$vrc" "$xv" "$xvrc" "${resultat[$doc.vratio]}"
 done
 echo "(seconds, best of $essais / exit status; ratio = tovelo-check time / xmllint time)"
-echo "tovelo-check: $("$check" "$sortie/records-1mb.xml")"
+echo "tovelo-check: $("$check" "$sortie/records-1mb.xml" "$sortie/fiches-1mb.xml" "$sortie/manytags.xml")"
 
 echo
 echo "Targets:"

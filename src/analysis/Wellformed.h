@@ -27,8 +27,8 @@ struct Faute {
 // Runs the five passes (declaration, open/close, outcome, overlap, entity) over the lines.
 Faute Valid(const QStringList& lignes);
 
-// Overlap test of the start tag with key cle, whose line has index ligne (0-based).
-bool Chevauche(const QStringList& lignes, const QString& cle, int ligne);
+// Overlap test of the start tag with key cle at 0-based position of line ligne (0-based).
+bool Chevauche(const QStringList& lignes, const QString& cle, int ligne, qsizetype position);
 
 // The message box text of a well-formedness fault (codes 1..7) or a validity fault (11, 12).
 QString messageFaute(const Faute& faute);

@@ -154,15 +154,18 @@ TEST(Valid, OverlapScansStartAtTheLineAndStopOnTheExactKey) {
   verifie({
       {"nested on lines", {u"<r>"_qs, u"<a>"_qs, u"<b>"_qs, u"</b>"_qs, u"</a>"_qs, u"</r>"_qs}, 0, {}},
       {"crossing on lines", {u"<a>"_qs, u"<b>"_qs, u"</a>"_qs, u"</b>"_qs}, 7, u"<b>"_qs},
-      // The scan for <a> empties on </rec> and then meets </root> unmatched.
-      {"inner element on the record's line",
-       {u"<root>"_qs, u"<rec><a>x</a></rec>"_qs, u"</root>"_qs}, 7, u"<a>"_qs},
+      // <rec> stands before <a> on its line: the scan for <a> stops on </a>.
+      {"inner element on the record's line", {u"<root>"_qs, u"<rec><a>x</a></rec>"_qs, u"</root>"_qs}, 0, {}},
       {"same without the enclosing element", {u"<rec><a>x</a></rec>"_qs}, 0, {}},
       // </a> empties the list for <A> but is another key: the scan goes on to </r>.
       {"case-insensitive close never stops", {u"<r>"_qs, u"<A>"_qs, u"</a>"_qs, u"</r>"_qs}, 7, u"<A>"_qs},
       {"case-insensitive close at the end", {u"<A>"_qs, u"</a>"_qs}, 0, {}},
-      {"an earlier end tag of the line kills the scan",
-       {u"<r>"_qs, u"<x>"_qs, u"</x><y>"_qs, u"</y>"_qs, u"</r>"_qs}, 7, u"<y>"_qs},
+      {"an earlier end tag of the line is passed over",
+       {u"<r>"_qs, u"<x>"_qs, u"</x><y>"_qs, u"</y>"_qs, u"</r>"_qs}, 0, {}},
+      {"end tags of the line pair off before the tag",
+       {u"<channel>"_qs, u"<item><title>t</title><description>d</description><pubDate>x</pubDate></item>"_qs,
+        u"<item>"_qs, u"<description>d"_qs, u"</description><pubDate>x</pubDate>"_qs, u"</item>"_qs, u"</channel>"_qs},
+       0, {}},
       {"a stop earlier on the line answers the later tag",
        {u"<r>"_qs, u"<k></k><k>"_qs, u"</k>"_qs, u"</r>"_qs}, 0, {}},
       {"a tag inside a comment opens nothing", {u"<r><!-- <x>"_qs, u"--> </r>"_qs}, 0, {}},
@@ -171,19 +174,23 @@ TEST(Valid, OverlapScansStartAtTheLineAndStopOnTheExactKey) {
 
 TEST(Valid, OverlapScanOfALineThatStartsInsideAComment) {
   verifie({
-      // The scan of the second line sees <x></x> before "-->": it stops on </x> for <x> only.
+      // The scan of the second line sees <x></x> before "-->"; they stand before <k>.
       {"balanced tags before the comment's end", {u"<r><!--"_qs, u"<x></x> --><k></k>"_qs, u"</r>"_qs}, 0, {}},
-      {"unmatched end tag before the comment's end", {u"<r><!--"_qs, u"</q> --><k></k>"_qs, u"</r>"_qs},
-       7, u"<k>"_qs},
-      {"open tag before the comment's end stays open", {u"<r><!--"_qs, u"<q> --><k></k>"_qs, u"</r>"_qs},
-       7, u"<k>"_qs},
+      {"unmatched end tag before the comment's end is passed over",
+       {u"<r><!--"_qs, u"</q> --><k></k>"_qs, u"</r>"_qs}, 0, {}},
+      {"open tag before the comment's end is an outer entry", {u"<r><!--"_qs, u"<q> --><k></k>"_qs, u"</r>"_qs},
+       0, {}},
       // <r> before "-->" is matched by the shared walk's </r>, which the scan absorbs.
       {"an entry from before the comment's end absorbs an end tag",
        {u"<r><!--"_qs, u"<r> --></r><k></k>"_qs}, 0, {}},
-      {"an entry of another key absorbs nothing", {u"<r><!--"_qs, u"<q> --></r><k></k>"_qs}, 7, u"<k>"_qs},
-      {"a new comment on the line keeps the scan's own tags open",
-       {u"<r><!--"_qs, u"<q><!-- x --><k></k>"_qs, u"</r>"_qs}, 7, u"<k>"_qs},
-      {"stop before the comment's end", {u"<r><!--"_qs, u"<k></k> --><k>"_qs, u"</k></r>"_qs}, 0, {}},
+      // <q> before "-->" is the first equal entry for </q>: <k>'s own <q> stays open.
+      {"an entry of the comment outlives the scan's own one",
+       {u"<r><!--"_qs, u"<q> --><k><q></q></k>"_qs, u"</r>"_qs}, 7, u"<k>"_qs},
+      {"the same at the end of the text", {u"<!--"_qs, u"<q> --><k><q></q></k>"_qs}, 7, u"<k>"_qs},
+      {"an entry of another key absorbs nothing", {u"<r><!--"_qs, u"<q> --></r><k></k>"_qs}, 0, {}},
+      {"a new comment on the line ends the scan's own tags",
+       {u"<r><!--"_qs, u"<q><!-- x --><k><q></q></k>"_qs, u"</r>"_qs}, 7, u"<k>"_qs},
+      {"no stop before the comment's end", {u"<r><!--"_qs, u"<k></k> --><k>"_qs, u"</k></r>"_qs}, 0, {}},
   });
 }
 
@@ -200,12 +207,40 @@ TEST(Valid, OverlapPassStartsWithTheCommentStateLeftOpen) {
 
 TEST(Valid, OverlapTestOfOneTag) {
   const QStringList lignes = {u"<r>"_qs, u"<a>"_qs, u"<b>"_qs, u"</a>"_qs, u"</b>"_qs, u"</r>"_qs};
-  EXPECT_FALSE(analyse::Chevauche(lignes, u"<r>"_qs, 0));
-  EXPECT_TRUE(analyse::Chevauche(lignes, u"<a>"_qs, 1));   // </b> unmatched after </a>
-  EXPECT_TRUE(analyse::Chevauche(lignes, u"<b>"_qs, 2));   // </a> unmatched
-  EXPECT_FALSE(analyse::Chevauche(lignes, u"<x>"_qs, 6));  // past the end: nothing scanned
-  EXPECT_TRUE(analyse::Chevauche({u"<A>"_qs, u"</a>"_qs, u"</r>"_qs}, u"<A>"_qs, 0));
-  EXPECT_FALSE(analyse::Chevauche({u"<A>"_qs, u"</A>"_qs, u"</r>"_qs}, u"<A>"_qs, 0));
+  EXPECT_FALSE(analyse::Chevauche(lignes, u"<r>"_qs, 0, 0));
+  EXPECT_TRUE(analyse::Chevauche(lignes, u"<a>"_qs, 1, 0));   // </b> unmatched after </a>
+  EXPECT_TRUE(analyse::Chevauche(lignes, u"<b>"_qs, 2, 0));   // </a> unmatched
+  EXPECT_FALSE(analyse::Chevauche(lignes, u"<x>"_qs, 6, 0));  // past the end: nothing scanned
+  EXPECT_TRUE(analyse::Chevauche({u"<A>"_qs, u"</a>"_qs, u"</r>"_qs}, u"<A>"_qs, 0, 0));
+  EXPECT_FALSE(analyse::Chevauche({u"<A>"_qs, u"</A>"_qs, u"</r>"_qs}, u"<A>"_qs, 0, 0));
+}
+
+// What stands before the tag on its line: start tags are outer entries, which never make the
+// answer true and may stay in the list when the scan stops; end tags close what they can.
+TEST(Valid, OverlapTestOfATagLaterOnItsLine) {
+  struct Cas {
+    const char* nom;
+    QStringList lignes;
+    QString cle;
+    int ligne;
+    qsizetype position;
+    bool chevauche;
+  };
+  const QString fiche = u"<rec><nom>Dupont</nom><ville>Lyon</ville></rec>"_qs;
+  const std::vector<Cas> cas = {
+      {"record: inner element", {u"<liste>"_qs, fiche, u"</liste>"_qs}, u"<nom>"_qs, 1, 5, false},
+      {"record: second element", {u"<liste>"_qs, fiche, u"</liste>"_qs}, u"<ville>"_qs, 1, 22, false},
+      {"record: the record itself", {u"<liste>"_qs, fiche, u"</liste>"_qs}, u"<rec>"_qs, 1, 0, false},
+      {"end tag before the tag", {u"<x>"_qs, u"</x><y>"_qs, u"</y>"_qs, u"</r>"_qs}, u"<y>"_qs, 1, 4, false},
+      {"a later unmatched end tag still counts", {u"<r><a>"_qs, u"<b></a>"_qs, u"</b></r>"_qs}, u"<b>"_qs, 1, 0, true},
+      {"outer entries are removed first", {u"<a><b><a></a></b>"_qs, u"</a>"_qs, u"</r>"_qs}, u"<b>"_qs, 0, 3, true},
+      {"outer entry closed after the tag", {u"<a><b>"_qs, u"</a>"_qs, u"</b>"_qs, u"</r>"_qs}, u"<b>"_qs, 0, 3, false},
+      {"inner entry left at the end", {u"<a><b></a>"_qs}, u"<b>"_qs, 0, 3, true},
+      {"inner entry left open", {u"<a><b><c></a></b>"_qs}, u"<b>"_qs, 0, 3, true},
+      {"no stop before the tag", {u"<k></k><k>"_qs, u"</k>"_qs, u"</r>"_qs}, u"<k>"_qs, 0, 7, false},
+  };
+  for (const Cas& c : cas)
+    EXPECT_EQ(analyse::Chevauche(c.lignes, c.cle, c.ligne, c.position), c.chevauche) << c.nom;
 }
 
 TEST(Messages, EveryCodeHasTheEditorsText) {
@@ -265,7 +300,7 @@ TEST(Valid, AdversarialShapesKeepTheirAnswers) {
   for (int i = 0; i < n; ++i) commentaires << u"<x></x> --><k></k><!--"_qs;
   commentaires << u"--></r>"_qs;
   EXPECT_EQ(Valid(commentaires).code, 0);
-  commentaires[n / 2] = u"</x> --><k></k><!--"_qs;
+  commentaires[n / 2] = u"<q> --><k><q></q></k><!--"_qs;
   const Faute h = Valid(commentaires);
   EXPECT_EQ(h.code, 7);
   EXPECT_EQ(h.texte, u"<k>"_qs);

@@ -46,6 +46,88 @@ class Generateur {
     return lignes;
   }
 
+  // Records of a few elements on each line, as data files hold them: many tags a line, names
+  // that come back (nested in themselves too), and damage that leaves most lines balanced:
+  // end tags swapped or moved to another line, case changed, a comment opened across lines.
+  QStringList documentFiches(int fiches) {
+    noms_.clear();
+    propre_ = true;
+    std::vector<std::vector<QString>> enregistrements;
+    for (int i = 0; i < fiches; ++i) {
+      std::vector<QString> jetons;
+      arbre(jetons, chance(0.7) ? 2 : 1);
+      std::erase(jetons, QStringLiteral("\n"));
+      // An empty-element tag within 64 characters of a start tag takes its key away; most of
+      // them become an element with its end tag, so that most lines stay balanced.
+      for (QString& j : jetons) {
+        if (!j.endsWith(QStringLiteral("/>")) || chance(0.1)) continue;
+        qsizetype fin = 1;
+        while (fin < j.size() && j[fin] != u' ' && j[fin] != u'/' && j[fin] != u'>') ++fin;
+        j = j.left(j.size() - (j.endsWith(QStringLiteral(" />")) ? 3 : 2)) + QStringLiteral("></") + j.mid(1, fin - 1) +
+            QStringLiteral(">");
+      }
+      if (chance(0.15) && jetons.size() > 2) {  // the record's first element again inside it
+        const QString n = noms_[size_t(nombre(0, int(noms_.size()) - 1))];
+        const size_t i1 = size_t(nombre(1, int(jetons.size()) - 1));
+        jetons.insert(jetons.begin() + long(i1), QStringLiteral("<") + n + QStringLiteral(">"));
+        const size_t i2 = size_t(nombre(int(i1) + 1, int(jetons.size())));
+        jetons.insert(jetons.begin() + long(i2), QStringLiteral("</") + n + QStringLiteral(">"));
+      }
+      enregistrements.push_back(std::move(jetons));
+    }
+    propre_ = false;
+    for (int n = nombre(0, 3); n > 0; --n) {
+      std::vector<QString>& e = enregistrements[size_t(nombre(0, fiches - 1))];
+      std::vector<size_t> fins;
+      for (size_t k = 0; k < e.size(); ++k)
+        if (e[k].startsWith(QStringLiteral("</"))) fins.push_back(k);
+      if (fins.empty()) continue;
+      const size_t a = fins[size_t(nombre(0, int(fins.size()) - 1))];
+      switch (nombre(0, 5)) {
+        case 0: e[a] = e[a].toUpper(); break;
+        case 1: {  // moved into another record
+          std::vector<QString>& autre = enregistrements[size_t(nombre(0, fiches - 1))];
+          autre.insert(autre.begin() + nombre(0, int(autre.size())), e[a]);
+          e.erase(e.begin() + long(a));
+          break;
+        }
+        case 2: e.insert(e.begin() + nombre(0, int(e.size())), choix({QStringLiteral("<!--"), QStringLiteral("-->")})); break;
+        case 3: {  // a comment to the next line, whose start tags before "-->" only its own scans see
+          const int i = nombre(0, fiches - 1);
+          enregistrements[size_t(i)].push_back(QStringLiteral("<!--"));
+          enregistrements[size_t(i)].push_back(QStringLiteral("\n"));
+          QString cache = QStringLiteral("<") + noms_[size_t(nombre(0, int(noms_.size()) - 1))] + QStringLiteral("> -->");
+          if (chance(0.3)) cache.prepend(QStringLiteral("</") + noms_[size_t(nombre(0, int(noms_.size()) - 1))] + u'>');
+          if (i + 1 < fiches) {
+            std::vector<QString>& suivant = enregistrements[size_t(i + 1)];
+            suivant.insert(suivant.begin(), cache);
+          } else {
+            enregistrements[size_t(i)].push_back(cache);
+          }
+          break;
+        }
+        default: std::swap(e[a], e[fins[size_t(nombre(0, int(fins.size()) - 1))]]);
+      }
+    }
+    QStringList lignes{QStringLiteral("<racine>")};
+    QString ligne;
+    for (const std::vector<QString>& e : enregistrements) {
+      for (const QString& j : e) {
+        if (j != u'\n') ligne += j;
+        if (j == u'\n' || chance(0.03)) {  // a record cut in two
+          lignes << ligne;
+          ligne.clear();
+        }
+      }
+      if (!chance(0.3)) {  // now and then several records a line
+        lignes << ligne;
+        ligne.clear();
+      }
+    }
+    lignes << ligne + QStringLiteral("</racine>");
+    return lignes;
+  }
+
   DocumentDtd documentDtd() {
     DocumentDtd d;
     noms_.clear();

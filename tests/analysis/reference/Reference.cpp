@@ -101,8 +101,24 @@ int ControleAttributs(const QString& texte) {
   }
 }
 
-bool Chevauche(const QStringList& lignes, const QString& cle, int ligne) {
-  QStringList liste;
+bool Chevauche(const QStringList& lignes, const QString& cle, int ligne, qsizetype position) {
+  // Entries opened before the tag on its line are outer ones: they never make the answer true,
+  // and the scan may stop while they are still in the list.
+  struct Entree {
+    QString cle;
+    bool exterieure;
+  };
+  QList<Entree> liste;
+  const auto indexDe = [&liste](const QString& k) -> qsizetype {
+    for (qsizetype i = 0; i < liste.size(); ++i)
+      if (memeCle(liste[i].cle, k)) return i;
+    return -1;
+  };
+  const auto interieure = [&liste] {
+    for (const Entree& e : liste)
+      if (!e.exterieure) return true;
+    return false;
+  };
   bool actif = false;
   bool reponse = false;
   for (qsizetype i = qMax(0, ligne); i < lignes.size(); ++i) {
@@ -110,24 +126,26 @@ bool Chevauche(const QStringList& lignes, const QString& cle, int ligne) {
     for (qsizetype p = 1; p <= l.size(); ++p) {
       if (commentaire(actif, l, p)) continue;
       if (at(l, p) != u'<') continue;
+      const bool avant = i == ligne && p - 1 < position;
       const QString w = Copy(l, p, 64);
       if (at(w, 2) == u'/') {
         const QString k = cleFin(w);
         if (k.isEmpty()) continue;
-        const qsizetype idx = indexSansCasse(liste, k);
+        const qsizetype idx = indexDe(k);
         if (idx < 0) {
+          if (avant) continue;  // before the tag an unmatched end tag is passed over
           reponse = true;
           break;  // the rest of this line is not looked at
         }
         liste.removeAt(idx);
-        if (k == cle && liste.isEmpty()) return reponse;
+        if (!avant && k == cle && !interieure()) return reponse;
       } else {
         const QString k = NomBalise(w);
-        if (!k.isEmpty()) liste.append(k);
+        if (!k.isEmpty()) liste.append({k, avant});
       }
     }
   }
-  return reponse || !liste.isEmpty();
+  return reponse || interieure();
 }
 
 Resultat Valid(const QStringList& lignes) {
@@ -201,7 +219,7 @@ Resultat Valid(const QStringList& lignes) {
       const QString w = Copy(l, p, 64);
       if (at(w, 2) == u'/') continue;
       const QString k = NomBalise(w);
-      if (!k.isEmpty() && Chevauche(lignes, k, int(i))) {
+      if (!k.isEmpty() && Chevauche(lignes, k, int(i), p - 1)) {
         r.code = 7;
         r.texte = k;
         return r;

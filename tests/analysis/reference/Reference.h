@@ -33,7 +33,8 @@ int ControleAttributs(const QString& texte);
 bool memeCle(const QString& a, const QString& b);  // without regard to case
 
 Resultat Valid(const QStringList& lignes);
-bool Chevauche(const QStringList& lignes, const QString& cle, int ligne);
+// Overlap test of the start tag with key cle at 0-based position of line ligne.
+bool Chevauche(const QStringList& lignes, const QString& cle, int ligne, qsizetype position);
 
 // The text that LitDtd searches for declarations (X); the external file's lines in *externe
 // when it was read.
