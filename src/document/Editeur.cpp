@@ -38,9 +38,17 @@ constexpr int kLargeurColonneLibelle = 200;
 // Column 1 leaves room for column 0, the grid lines and the frame.
 constexpr int kReserveColonneValeur = 206;
 // A redo snapshot shorter than this is never restored.
-constexpr int kLignesRetablirMin = 3;
+constexpr qint64 kLignesRetablirMin = 3;
 
 QString nomDeFichier(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+
+// Lines as the document's line rules count them: an empty last line after a final break is not
+// a line of its own, and the empty text has none.
+qint64 lignesComptees(const TextStore& texte) {
+  if (texte.size() == 0) return 0;
+  const qint64 n = texte.lineCount();
+  return n > 1 && texte.lineLength(n - 1) == 0 ? n - 1 : n;
+}
 
 // The busy cursor of a long command, given back however the command ends.
 class CurseurOccupe {
@@ -133,20 +141,18 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   connect(Memo1, &TColorMemo::KeyPress, this,
           [this](QKeyEvent* event, bool* handled) { Memo1KeyPress(event, handled); });
   connect(Memo1, &TColorMemo::MouseMove, this, [this](QMouseEvent*) { Memo1MouseMove(); });
-  connect(Memo1, &TColorMemo::Change, this, [this] { finsLignesAJour_ = false; });
 }
 
 TEditeur::~TEditeur() = default;
 
 bool TEditeur::OpenFile(const QString& path) {
-  const textfile::Loaded charge = textfile::load(path);
+  textfile::LoadedBytes charge = textfile::loadBytes(path);
   if (!charge.ok) {
     Prompts::get().error(this, charge.error);
     return false;
   }
   Fichier = path;
-  Memo1->SetText(charge.text);
-  finsLignesAJour_ = false;
+  Memo1->SetBytes(std::move(charge.bytes));
   Memo1->SetSelStart(0);
   Memo1->SetModified(false);
   Memorise();
@@ -158,7 +164,6 @@ bool TEditeur::OpenFile(const QString& path) {
 
 void TEditeur::Init(const QStringList& lines) {
   Memo1->SetLines(lines);
-  finsLignesAJour_ = false;
   // The generated text exists nowhere else until it is saved: closing must ask.
   Memo1->SetModified(true);
   Memorise();
@@ -201,7 +206,7 @@ void TEditeur::SaveAs() {
 }
 
 bool TEditeur::ecrire(const QString& path) {
-  const QString erreur = textfile::save(path, Memo1->Text());
+  const QString erreur = textfile::saveBytes(path, Memo1->Bytes());
   if (!erreur.isEmpty()) {
     Prompts::get().error(this, erreur);
     return false;
@@ -226,39 +231,37 @@ QString TEditeur::folderOf(const QString& path) const {
 }
 
 void TEditeur::Memorise() {
-  LignesAnnuler = Memo1->Lines();
+  LignesAnnuler = Memo1->Store();
   PositionMemorisee = Memo1->SelStart() + Memo1->SelLength();
 }
 
-void TEditeur::remplaceLignes(const QStringList& lignes) {
-  const bool change = Memo1->Lines() != lignes;
+bool TEditeur::RedoAvailable() const { return lignesComptees(LignesRetablir) >= kLignesRetablirMin; }
+
+void TEditeur::remplaceLignes(const TextStore& lignes) {
+  const bool change = !(Memo1->Store() == lignes);
   const bool modifie = Memo1->Modified();
-  Memo1->SetLines(lignes);
-  finsLignesAJour_ = false;
+  Memo1->SetStore(lignes);
   // Restoring a snapshot is an edit: the text no longer matches the file.
   Memo1->SetModified(modifie || change);
-  qint64 longueur = 0;
-  for (const QString& l : lignes) longueur += l.size() + 2;
-  if (longueur > 0) longueur -= 2;
-  Memo1->SetSelStart(int(std::min<qint64>(PositionMemorisee, longueur)));
+  Memo1->SetSelStart(std::min<qint64>(PositionMemorisee, lignes.size()));
   Memo1->ScrollCaret();
 }
 
 void TEditeur::Annuler() {
-  LignesRetablir = Memo1->Lines();
+  LignesRetablir = Memo1->Store();
   if (host_) host_->setRedoEnabled(true);
   remplaceLignes(LignesAnnuler);
 }
 
 void TEditeur::Retablir() {
-  if (LignesRetablir.size() < kLignesRetablirMin) return;
+  if (!RedoAvailable()) return;
   remplaceLignes(LignesRetablir);
   if (host_) host_->setRedoEnabled(false);
 }
 
 void TEditeur::Memo1KeyPress(QKeyEvent*, bool*) {
   if (!CodageAuto) return;
-  LignesRetablir.clear();
+  LignesRetablir = TextStore();
   if (host_) host_->setRedoEnabled(false);
 }
 
@@ -293,21 +296,11 @@ void TEditeur::Imprimer() {
                                    .arg(windowTitle()));
 }
 
-int TEditeur::Ligne() const {
-  if (!finsLignesAJour_) {
-    finsLignes_.clear();
-    qint64 total = 0;
-    for (const QString& l : Memo1->Lines()) {
-      total += l.size() + 2;
-      finsLignes_.push_back(total);
-    }
-    finsLignesAJour_ = true;
-  }
-  if (finsLignes_.empty()) return 1;
-  const qint64 curseur = Memo1->SelStart();
-  const auto it = std::upper_bound(finsLignes_.begin(), finsLignes_.end(), curseur);
-  if (it == finsLignes_.end()) return int(finsLignes_.size());
-  return int(it - finsLignes_.begin()) + 1;
+qint64 TEditeur::Ligne() const {
+  // The caret's line, except that a caret after a final break stays on the last counted line.
+  const qint64 comptees = lignesComptees(Memo1->Store());
+  if (comptees == 0) return 1;
+  return std::min(Memo1->LineOfPosition(Memo1->SelStart()) + 1, comptees);
 }
 
 void TEditeur::Memo1MouseMove() {
@@ -348,7 +341,7 @@ void TEditeur::Vuedonnees() {
 
 void TEditeur::FormActivate() {
   if (!host_) return;
-  host_->setRedoEnabled(LignesRetablir.size() >= kLignesRetablirMin);
+  host_->setRedoEnabled(RedoAvailable());
   host_->sourceViewCommand();
 }
 

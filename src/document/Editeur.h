@@ -1,11 +1,11 @@
 #pragma once
 // TEditeur: the window of one open document, with its source view, data page and tree view,
 // its file, its one-step undo and redo, the clipboard commands and printing.
-#include <vector>
-
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+
+#include "TextStore.h"
 
 class DocumentHost;
 class QSplitter;
@@ -41,14 +41,14 @@ class TEditeur : public QWidget {
   void Memorise();
   void Annuler();
   void Retablir();
-  bool RedoAvailable() const { return LignesRetablir.size() >= 3; }
+  bool RedoAvailable() const;
 
   void Couper();
   void Copier();
   void Coller();
   void ToutSelectionner();
   void Imprimer();
-  int Ligne() const;
+  qint64 Ligne() const;
   bool GetArbreActif() const { return ArbreActif; }
 
   // Analysis commands.
@@ -83,23 +83,20 @@ class TEditeur : public QWidget {
   bool lectureSeule(const QString& path);
   QString folderOf(const QString& path) const;
   bool ecrire(const QString& path);
-  void remplaceLignes(const QStringList& lignes);
+  void remplaceLignes(const TextStore& lignes);
   void ajusteColonnes();
   void ajusteMarges();
 
   DocumentHost* host_;
   QString Fichier;
   QString Repertoire;
-  QStringList LignesAnnuler;
-  QStringList LignesRetablir;
-  int PositionMemorisee = 0;
+  // The undo and redo snapshots share the text's storage: taking or restoring one costs the
+  // same on a large document as on a small one.
+  TextStore LignesAnnuler;
+  TextStore LignesRetablir;
+  qint64 PositionMemorisee = 0;
   bool ArbreAuto = false;
   bool FermetureAuto = false;
   bool CodageAuto = false;
   bool ArbreActif = false;
-
-  // Text position just past each line's CR LF, rebuilt after the text changes, so that the
-  // line number under a moving mouse does not copy a large document on every move.
-  mutable std::vector<qint64> finsLignes_;
-  mutable bool finsLignesAJour_ = false;
 };

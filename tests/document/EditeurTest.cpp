@@ -341,6 +341,34 @@ TEST_F(EditeurTest, UndoRestoresTheSnapshotAndRedoNeedsThreeLines) {
   EXPECT_TRUE(host.calls.isEmpty());
 }
 
+TEST_F(EditeurTest, RedoCountsLinesWithoutTheEmptyOneAfterAFinalBreak) {
+  struct Cas {
+    QString texte;
+    bool retabli;
+  };
+  const Cas cas[] = {
+      {"a\r\nb\r\n", false},      // two lines and a final break
+      {"a\r\nb\r\nc", true},
+      {"a\r\nb\r\n\r\n", true},  // the second empty line counts
+      {"", false},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.texte.toStdString());
+    TEditeur& e = nouveau();
+    e.Memo1->SetText(c.texte);
+    e.Memorise();
+    e.Annuler();  // the redo snapshot holds the text
+    e.Memo1->SetText("x");
+    e.Retablir();
+    EXPECT_EQ(e.Memo1->Text() == c.texte, c.retabli);
+    EXPECT_EQ(e.RedoAvailable(), c.retabli);
+    // The snapshot keeps the final break: a redo gives the text back whole.
+    if (c.retabli) {
+      EXPECT_EQ(e.Memo1->Text(), c.texte);
+    }
+  }
+}
+
 TEST_F(EditeurTest, UndoBeforeAnySnapshotEmptiesAndRedoBringsTheTextBack) {
   TEditeur& e = nouveau();
   e.Annuler();
@@ -390,9 +418,18 @@ TEST_F(EditeurTest, LineNumberCountsTwoCharactersPerBreak) {
   }
   e.Memo1->SetText("");
   EXPECT_EQ(e.Ligne(), 1);
-  e.Memo1->SetText("a\r\nb\r\n");
+  // After a final break the caret stays on the last line of text: the empty line after the
+  // break is not counted. Any other empty line is.
+  e.Memo1->SetLines({"<r>", "<a>x</a>", "</r>", ""});
+  e.Memo1->SetSelStart(e.Memo1->Text().size());
+  EXPECT_EQ(e.Ligne(), 3);
+  e.Memo1->SetText("a\r\n\r\n\r\n");
+  e.Memo1->SetSelStart(7);
+  EXPECT_EQ(e.Ligne(), 3);
   e.Memo1->SetSelStart(6);
-  EXPECT_EQ(e.Ligne(), 3);  // the empty last line is a line of the text
+  EXPECT_EQ(e.Ligne(), 3);
+  e.Memo1->SetSelStart(3);
+  EXPECT_EQ(e.Ligne(), 2);
 
   // The mouse over the text shows the caret's line in the status bar.
   zoneDeSaisie(e);

@@ -1,0 +1,237 @@
+// The document window on a large document against the same window on a small one.
+//
+//   bench_editor LARGE SMALL LONGLINE DTD [--runs=N]
+//
+// LARGE is the document that the figures compare on (gen-records.py 50), SMALL a document of
+// about 1 KB, LONGLINE one holding a line of several MB without a blank, DTD the large document
+// with its internal DTD (gen-records.py 50 --dtd). Prints one line per figure:
+//   - opening LARGE in a shown document window until it is painted and ready to type in, and
+//     the growth of the process's peak memory (VmHWM) over an empty editor's, against the size;
+//   - each action (a key typed, Enter, Backspace, Page Down, Ctrl+End, Ctrl+Home,
+//     Shift+Ctrl+End, a cut of one line with its undo snapshot, undo, redo) on LARGE and on
+//     SMALL: the median of N runs that alternate between the two, with everything the action
+//     causes (layout, repaint) processed, and their ratio;
+//   - a key typed inside the long line;
+//   - "Vérifier la syntaxe" (F6) on LARGE and "Valider le document" (F7) on DTD against
+//     `xmllint --noout` and `xmllint --valid --noout` on the same files, in the same run.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "ColorMemo.h"
+#include "Editeur.h"
+#include "Prompts.h"
+
+namespace {
+
+// Answers every question silently: a benchmark has no one to read the message boxes.
+class SilentPrompts : public Prompts {
+ public:
+  void information(QWidget*, const QString& t) override { last = t; }
+  void warning(QWidget*, const QString& t) override { last = t; }
+  void error(QWidget*, const QString& t) override { last = t; }
+  Answer confirm(QWidget*, const QString&) override { return Answer::No; }
+  Answer confirmOrCancel(QWidget*, const QString&) override { return Answer::No; }
+  QString openFile(QWidget*, const FileRequest&) override { return {}; }
+  QString saveFile(QWidget*, const FileRequest&) override { return {}; }
+  bool print(QWidget*, QPrinter&) override { return false; }
+  bool printerSetup(QWidget*, QPrinter&) override { return false; }
+  bool font(QWidget*, QFont&) override { return false; }
+  QString last;
+};
+
+void settle() {
+  for (int i = 0; i < 3; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+  }
+}
+
+long peakKiB() {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+  return -1;
+}
+
+double ms(qint64 ns) { return double(ns) / 1e6; }
+
+double median(std::vector<qint64> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : ms(v[v.size() / 2]);
+}
+
+// A document window, shown and active, as the main window would hold it.
+std::unique_ptr<TEditeur> openWindow(const QString& path, bool* ok) {
+  auto w = std::make_unique<TEditeur>(nullptr, QStringLiteral("bench.xml"));
+  w->setAttribute(Qt::WA_DeleteOnClose, false);
+  w->resize(1000, 700);
+  w->show();
+  *ok = path.isEmpty() || w->OpenFile(path);
+  w->activateWindow();
+  settle();
+  return w;
+}
+
+qint64 timed(const std::function<void()>& action) {
+  QElapsedTimer t;
+  t.start();
+  action();
+  settle();
+  return t.nsecsElapsed();
+}
+
+QWidget* keyTarget(TEditeur* w) {
+  w->activateWindow();
+  w->Memo1->FocusText();
+  QWidget* f = QApplication::focusWidget();
+  return f ? f : w->Memo1;
+}
+
+// Places the caret in the middle of the text, on a line's start, untimed.
+void caretToMiddle(TEditeur* w) {
+  TColorMemo* m = w->Memo1;
+  m->SetSelStart(m->LineStart(m->LineCount() / 2));
+  m->ScrollCaret();
+  settle();
+}
+
+struct Action {
+  const char* name;
+  std::function<void(TEditeur*)> prepare;  // untimed
+  std::function<void(TEditeur*)> run;      // timed
+};
+
+void key(TEditeur* w, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QTest::keyClick(keyTarget(w), k, mods);
+}
+
+double runXmllint(const QStringList& args) {
+  QElapsedTimer t;
+  t.start();
+  QProcess p;
+  p.setStandardOutputFile(QProcess::nullDevice());
+  p.setStandardErrorFile(QProcess::nullDevice());
+  p.start(QStringLiteral("xmllint"), args);
+  if (!p.waitForFinished(-1)) return -1;
+  return double(t.nsecsElapsed()) / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  SilentPrompts prompts;
+  Prompts::install(&prompts);
+
+  QStringList files;
+  int runs = 21;
+  for (const QString& a : QCoreApplication::arguments().mid(1)) {
+    if (a.startsWith(QStringLiteral("--runs=")))
+      runs = std::max(1, a.mid(7).toInt());
+    else
+      files << a;
+  }
+  if (files.size() != 4) {
+    std::fprintf(stderr, "usage: bench_editor LARGE SMALL LONGLINE DTD [--runs=N]\n");
+    return 2;
+  }
+  const qint64 largeSize = QFile(files[0]).size();
+
+  // An empty editor first: its peak is the base that the large document's memory adds to.
+  bool ok = false;
+  auto small = openWindow(files[1], &ok);
+  if (!ok) return 1;
+  const long basePeak = peakKiB();
+  QElapsedTimer t;
+  t.start();
+  auto large = openWindow(files[0], &ok);
+  const double openS = double(t.nsecsElapsed()) / 1e9;
+  const long peak = peakKiB();
+  if (!ok) return 1;
+  std::printf("open %.1f MB\t%.3f s\tpeak +%.0f MiB (%.2fx the file)\n", largeSize / 1048576.0,
+              openS, (peak - basePeak) / 1024.0, (peak - basePeak) * 1024.0 / double(largeSize));
+
+  const std::vector<Action> actions = {
+      {"key typed", caretToMiddle, [](TEditeur* w) { key(w, Qt::Key_A); }},
+      {"Enter", caretToMiddle, [](TEditeur* w) { key(w, Qt::Key_Return); }},
+      {"Backspace", caretToMiddle, [](TEditeur* w) { key(w, Qt::Key_Backspace); }},
+      {"Page Down", caretToMiddle, [](TEditeur* w) { key(w, Qt::Key_PageDown); }},
+      {"Ctrl+End", caretToMiddle, [](TEditeur* w) { key(w, Qt::Key_End, Qt::ControlModifier); }},
+      {"Ctrl+Home", caretToMiddle, [](TEditeur* w) { key(w, Qt::Key_Home, Qt::ControlModifier); }},
+      {"Shift+Ctrl+End", caretToMiddle,
+       [](TEditeur* w) { key(w, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier); }},
+      {"cut one line (Memorise)",
+       [](TEditeur* w) {
+         caretToMiddle(w);
+         TColorMemo* m = w->Memo1;
+         const qint64 line = m->LineOfPosition(m->SelStart());
+         m->SetSelLength(m->LineStart(line + 1) - m->LineStart(line));
+       },
+       [](TEditeur* w) { w->Couper(); }},
+      {"Annuler", caretToMiddle, [](TEditeur* w) { w->Annuler(); }},
+      {"Retablir", caretToMiddle, [](TEditeur* w) { w->Retablir(); }},
+  };
+  for (const Action& a : actions) {
+    std::vector<qint64> onLarge, onSmall;
+    for (int r = -2; r < runs; ++r) {
+      for (TEditeur* w : {small.get(), large.get()}) {
+        a.prepare(w);
+        const qint64 ns = timed([&] { a.run(w); });
+        if (r >= 0) (w == small.get() ? onSmall : onLarge).push_back(ns);
+      }
+    }
+    const double l = median(onLarge), s = median(onSmall);
+    std::printf("%s\t%.3f ms\t1 KB %.3f ms\tratio %.2f\n", a.name, l, s, s > 0 ? l / s : 0);
+  }
+
+  {
+    auto longLine = openWindow(files[2], &ok);
+    if (!ok) return 1;
+    TColorMemo* m = longLine->Memo1;
+    qint64 longest = 0, at = 0;
+    for (qint64 i = 0; i < m->LineCount(); ++i) {
+      const qint64 len = m->LineStart(i + 1) - m->LineStart(i);
+      if (len > longest) longest = len, at = i;
+    }
+    std::vector<qint64> keys;
+    for (int r = -2; r < runs; ++r) {
+      m->SetSelStart(m->LineStart(at) + longest / 2);
+      m->ScrollCaret();
+      settle();
+      const qint64 ns = timed([&] { key(longLine.get(), Qt::Key_A); });
+      if (r >= 0) keys.push_back(ns);
+    }
+    std::printf("key typed inside a %.1f MB line\t%.3f ms\n", longest / 1048576.0, median(keys));
+  }
+
+  large->Memo1->SetSelStart(0);
+  std::vector<qint64> f6;
+  for (int r = 0; r < 3; ++r) f6.push_back(timed([&] { large->Valider(false); }));
+  const QString f6Message = prompts.last;
+  const double xmllint = runXmllint({QStringLiteral("--noout"), files[0]});
+  large.reset();
+  auto dtd = openWindow(files[3], &ok);
+  if (!ok) return 1;
+  std::vector<qint64> f7;
+  for (int r = 0; r < 3; ++r) f7.push_back(timed([&] { dtd->Valider(true); }));
+  const QString f7Message = prompts.last;
+  const double xmllintValid =
+      runXmllint({QStringLiteral("--valid"), QStringLiteral("--noout"), files[3]});
+  std::printf("F6 %.3f s (%s)\txmllint --noout %.3f s\tratio %.3f\n", median(f6) / 1000,
+              qPrintable(f6Message), xmllint, median(f6) / 1000 / xmllint);
+  std::printf("F7 %.3f s (%s)\txmllint --valid --noout %.3f s\tratio %.3f\n", median(f7) / 1000,
+              qPrintable(f7Message), xmllintValid, median(f7) / 1000 / xmllintValid);
+  Prompts::install(nullptr);
+  return 0;
+}
