@@ -13,8 +13,9 @@ namespace {
 constexpr size_t kMaxEntries = 800;
 
 // What a byte looks like on screen: its Windows-1252 character, except that control characters
-// (which fonts draw as nothing or as a mark of unknown width) show as their control pictures, so
-// that a NUL is seen and can be selected. One character a byte, so offsets stay indices.
+// (which fonts draw as nothing, so a NUL could be neither seen nor aimed at) show as the
+// replacement character, which every font falls back to. One character a byte, so offsets
+// stay indices.
 const std::array<char16_t, 256>& displayTable() {
   static const std::array<char16_t, 256> table = [] {
     static constexpr char16_t kHigh[32] = {
@@ -25,8 +26,8 @@ const std::array<char16_t, 256>& displayTable() {
     std::array<char16_t, 256> t{};
     for (int b = 0; b < 256; ++b) t[size_t(b)] = char16_t(b);
     for (int b = 0; b < 0x20; ++b)
-      if (b != '\t') t[size_t(b)] = char16_t(0x2400 + b);
-    t[0x7F] = 0x2421;
+      if (b != '\t') t[size_t(b)] = 0xFFFD;
+    t[0x7F] = 0xFFFD;
     for (int b = 0; b < 32; ++b) t[size_t(0x80 + b)] = kHigh[b];
     return t;
   }();

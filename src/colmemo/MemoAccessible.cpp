@@ -20,6 +20,11 @@ QAccessibleInterface* factory(const QString& className, QObject* object) {
 
 int toInt(int64_t v) { return int(std::min<int64_t>(v, INT_MAX)); }
 
+std::function<void(QAccessibleEvent*)>& listener() {
+  static std::function<void(QAccessibleEvent*)> f;
+  return f;
+}
+
 }  // namespace
 
 MemoAccessible::MemoAccessible(MemoView* view) : QAccessibleWidget(view, QAccessible::EditableText) {}
@@ -30,6 +35,17 @@ void MemoAccessible::install() {
     return true;
   }();
   Q_UNUSED(installed);
+}
+
+void MemoAccessible::setListener(std::function<void(QAccessibleEvent*)> f) {
+  listener() = std::move(f);
+}
+
+bool MemoAccessible::listening() { return QAccessible::isActive() || bool(listener()); }
+
+void MemoAccessible::notify(QAccessibleEvent* event) {
+  if (listener()) listener()(event);
+  QAccessible::updateAccessibility(event);
 }
 
 MemoView* MemoAccessible::view() const { return static_cast<MemoView*>(widget()); }

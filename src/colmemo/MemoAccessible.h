@@ -2,6 +2,8 @@
 // What screen readers see of the source view: its text, caret and selection, read from the
 // store where they lie (around the offset asked for, never the whole text unless it is asked
 // for). The view itself raises the caret, selection and text change events.
+#include <functional>
+
 #include <QAccessibleWidget>
 
 class MemoView;
@@ -13,6 +15,11 @@ class MemoAccessible : public QAccessibleWidget,
   explicit MemoAccessible(MemoView* view);
   // Makes the accessibility framework use this class for every MemoView.
   static void install();
+  // The view's events go to the platform's screen reader bridge when one is active, and to a
+  // listener when one is set (tests: no screen reader runs on a virtual screen).
+  static void setListener(std::function<void(QAccessibleEvent*)> listener);
+  static bool listening();
+  static void notify(QAccessibleEvent* event);
 
   void* interface_cast(QAccessible::InterfaceType type) override;
   QAccessible::State state() const override;

@@ -66,7 +66,10 @@ class SelectionMimeData : public QMimeData {
     if (text_.isNull()) {
       std::string bytes = store_.text(from_, to_ - from_);
       // The platform's clipboard breaks are '\n'.
-      std::erase(bytes, '\r');
+      size_t kept = 0;
+      for (size_t i = 0; i < bytes.size(); ++i)
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) bytes[kept++] = bytes[i];
+      bytes.resize(kept);
       text_ = MemoView::decode(bytes);
     }
     if (type.id() == QMetaType::QByteArray) return text_.toUtf8();
@@ -174,8 +177,7 @@ void MemoView::setInsets(int left, int top, int right, int bottom) {
 
 int64_t MemoView::validPosition(int64_t pos, bool pastBreak) const {
   pos = std::clamp<int64_t>(pos, 0, store_.size());
-  if (pos > 0 && pos < store_.size() && store_.at(pos) == '\n' && store_.at(pos - 1) == '\r')
-    return pastBreak ? pos + 1 : pos - 1;
+  if (store_.splitsBreak(pos)) return pastBreak ? pos + 1 : pos - 1;
   return pos;
 }
 
@@ -187,10 +189,10 @@ void MemoView::setStore(const TextStore& store) {
   const int64_t oldAnchor = anchor_;
   const int64_t oldCaret = caret_;
   const int64_t topPos = layouts_.rowStart(top_);
-  const bool accessible = QAccessible::isActive();
+  const bool accessible = MemoAccessible::listening();
   if (accessible && store_.size() > 0) {
     QAccessibleTextRemoveEvent removed(this, 0, decode(store_.text()));
-    QAccessible::updateAccessibility(&removed);
+    MemoAccessible::notify(&removed);
   }
   store_ = store;
   layouts_.clear();
@@ -204,7 +206,7 @@ void MemoView::setStore(const TextStore& store) {
   setTop(top_);
   if (accessible && store_.size() > 0) {
     QAccessibleTextInsertEvent inserted(this, 0, decode(store_.text()));
-    QAccessible::updateAccessibility(&inserted);
+    MemoAccessible::notify(&inserted);
   }
   afterSelectionChange(oldAnchor, oldCaret);
 }
@@ -218,16 +220,15 @@ void MemoView::replace(int64_t from, int64_t length, std::string_view crlfBytes)
   const int64_t oldCaret = caret_;
   const int64_t firstLine = store_.lineOf(from);
   const int64_t lastOldLine = store_.lineOf(from + length);
-  const bool accessible = QAccessible::isActive();
+  const bool accessible = MemoAccessible::listening();
   if (accessible && length > 0) {
     QAccessibleTextRemoveEvent removed(this, int(std::min<int64_t>(from, INT_MAX)),
                                        decode(store_.text(from, length)));
-    QAccessible::updateAccessibility(&removed);
+    MemoAccessible::notify(&removed);
   }
   store_.replace(from, length, crlfBytes);
   const int64_t added = int64_t(crlfBytes.size());
-  const int64_t lastNewLine =
-      firstLine + int64_t(std::count(crlfBytes.begin(), crlfBytes.end(), '\n'));
+  const int64_t lastNewLine = store_.lineOf(from + added);
   layouts_.replaced(firstLine, lastOldLine, lastNewLine);
 
   const auto follow = [&](int64_t p) {
@@ -250,7 +251,7 @@ void MemoView::replace(int64_t from, int64_t length, std::string_view crlfBytes)
   if (accessible && added > 0) {
     QAccessibleTextInsertEvent inserted(this, int(std::min<int64_t>(from, INT_MAX)),
                                         decode(crlfBytes));
-    QAccessible::updateAccessibility(&inserted);
+    MemoAccessible::notify(&inserted);
   }
   afterSelectionChange(oldAnchor, oldCaret);
 }
@@ -283,6 +284,7 @@ void MemoView::typeText(const QString& text) {
 // ---- Caret and selection ----
 
 void MemoView::setSelection(int64_t anchor, int64_t caret) {
+  goalX_ = -1;
   const int64_t oldAnchor = anchor_;
   const int64_t oldCaret = caret_;
   caret_ = validPosition(caret, caret > anchor);
@@ -304,16 +306,17 @@ void MemoView::afterSelectionChange(int64_t oldAnchor, int64_t oldCaret) {
   restartBlink();
   if (!preedit_.isEmpty()) layouts_.setPreedit(caret_, preedit_);
   viewport()->update();
-  if (QAccessible::isActive()) {
+  if (MemoAccessible::listening()) {
     if (oldCaret != caret_) {
       QAccessibleTextCursorEvent moved(this, int(std::min<int64_t>(caret_, INT_MAX)));
-      QAccessible::updateAccessibility(&moved);
+      MemoAccessible::notify(&moved);
     }
-    if (std::minmax(oldAnchor, oldCaret) != std::minmax(anchor_, caret_)) {
+    const bool selected = oldAnchor != oldCaret || anchor_ != caret_;
+    if (selected && std::minmax(oldAnchor, oldCaret) != std::minmax(anchor_, caret_)) {
       QAccessibleTextSelectionEvent selected(this, int(std::min<int64_t>(selectionStart(), INT_MAX)),
                                              int(std::min<int64_t>(selectionEnd(), INT_MAX)));
       selected.setCursorPosition(int(std::min<int64_t>(caret_, INT_MAX)));
-      QAccessible::updateAccessibility(&selected);
+      MemoAccessible::notify(&selected);
     }
   }
   updateMicroFocus();
@@ -321,8 +324,9 @@ void MemoView::afterSelectionChange(int64_t oldAnchor, int64_t oldCaret) {
 }
 
 void MemoView::moveCaret(int64_t pos, bool select, bool keepGoal) {
-  if (!keepGoal) goalX_ = -1;
+  const qreal goal = goalX_;
   setSelection(select ? anchor_ : pos, pos);
+  if (keepGoal) goalX_ = goal;
   ensureCaretVisible();
   if (select) updatePrimarySelection();
 }
@@ -357,9 +361,19 @@ void MemoView::paste(QClipboard::Mode mode) {
 
 // ---- Words ----
 
+int64_t MemoView::nextPosition(int64_t pos) const {
+  if (pos >= store_.size()) return store_.size();
+  return store_.splitsBreak(pos + 1) ? pos + 2 : pos + 1;
+}
+
+int64_t MemoView::previousPosition(int64_t pos) const {
+  if (pos <= 0) return 0;
+  return store_.splitsBreak(pos - 1) ? pos - 2 : pos - 1;
+}
+
 int64_t MemoView::nextWord(int64_t pos) const {
   if (pos >= store_.size()) return store_.size();
-  if (store_.at(pos) == '\r') return pos + 2;
+  if (store_.splitsBreak(pos + 1)) return pos + 2;
   const int64_t line = store_.lineOf(pos);
   const int64_t end = store_.lineStart(line) + store_.lineLength(line);
   const auto scan = [&](int64_t p, auto&& same) {
@@ -382,7 +396,7 @@ int64_t MemoView::nextWord(int64_t pos) const {
 int64_t MemoView::previousWord(int64_t pos) const {
   if (pos <= 0) return 0;
   const int64_t start = store_.lineStart(store_.lineOf(pos));
-  if (pos == start) return pos - 2;
+  if (pos == start) return previousPosition(pos);
   const auto scan = [&](int64_t p, auto&& same) {
     while (p > start) {
       int64_t chunk = 0;
@@ -459,7 +473,8 @@ void MemoView::updateScrollBars() {
     hbar->setRange(0, 0);
   } else {
     const int caretWidth = style()->pixelMetric(QStyle::PM_TextCursorWidth);
-    const int widest = int(std::ceil(layouts_.widest())) + caretWidth;
+    widestInBar_ = layouts_.widest();
+    const int widest = int(std::ceil(widestInBar_)) + caretWidth;
     hbar->setRange(0, std::max({0, widest - viewport()->width(), xOffset_}));
     hbar->setPageStep(std::max(1, viewport()->width()));
     hbar->setSingleStep(std::max(1, fontMetrics().averageCharWidth() * 2));
@@ -693,6 +708,9 @@ void MemoView::paintEvent(QPaintEvent*) {
 
   if (hasFocus() && caretOn_) painter.fillRect(caretRectIn(caret_, true), palette().color(QPalette::Text));
   if (dropCaret_ >= 0) painter.fillRect(caretRectIn(dropCaret_, false), palette().color(QPalette::Text));
+  // Rows seen for the first time may be wider than any before: the bar follows after the paint.
+  if (!wordWrap_ && layouts_.widest() > widestInBar_)
+    QMetaObject::invokeMethod(this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
 }
 
 // ---- Events ----
@@ -737,17 +755,17 @@ bool MemoView::handleShortcutKey(QKeyEvent* e) {
   } else if (e->matches(QKeySequence::DeleteEndOfLine)) {
     const int64_t end = store_.lineStart(store_.lineOf(caret_)) +
                         store_.lineLength(store_.lineOf(caret_));
-    deleteRange(caret_, end > caret_ ? end : std::min(store_.size(), caret_ + 2));
+    deleteRange(caret_, end > caret_ ? end : nextPosition(caret_));
   } else if (e->key() == Qt::Key_Backspace && !(e->modifiers() & Qt::ControlModifier)) {
     if (hasSelection())
       deleteSelection();
-    else if (caret_ > 0)
-      deleteRange(store_.at(caret_ - 1) == '\n' ? caret_ - 2 : caret_ - 1, caret_);
+    else
+      deleteRange(previousPosition(caret_), caret_);
   } else if (e->matches(QKeySequence::Delete)) {
     if (hasSelection())
       deleteSelection();
-    else if (caret_ < store_.size())
-      deleteRange(caret_, store_.at(caret_) == '\r' ? caret_ + 2 : caret_ + 1);
+    else
+      deleteRange(caret_, nextPosition(caret_));
   } else {
     return false;
   }
@@ -798,11 +816,11 @@ bool MemoView::handleMoveKey(QKeyEvent* e) {
     switch (keys[i].second) {
       case Move::Right:
         if (!select && hasSelection()) return moveCaret(selectionEnd(), false), true;
-        moveCaret(p >= store_.size() ? p : store_.at(p) == '\r' ? p + 2 : p + 1, select);
+        moveCaret(nextPosition(p), select);
         break;
       case Move::Left:
         if (!select && hasSelection()) return moveCaret(selectionStart(), false), true;
-        moveCaret(p <= 0 ? 0 : store_.at(p - 1) == '\n' ? p - 2 : p - 1, select);
+        moveCaret(previousPosition(p), select);
         break;
       case Move::NextWord: moveCaret(nextWord(p), select); break;
       case Move::PreviousWord: moveCaret(previousWord(p), select); break;

@@ -82,7 +82,7 @@ class MemoView : public QAbstractScrollArea {
   // In viewport coordinates.
   int64_t positionAt(const QPointF& point);
   QRectF positionRect(int64_t pos);
-  bool caretShown() const { return caretOn_; }
+  bool caretShown() const { return caretOn_ && hasFocus(); }
   int rowHeight() const { return layouts_.rowHeight(); }
 
   // The French context menu; the caller owns it.
@@ -142,6 +142,9 @@ class MemoView : public QAbstractScrollArea {
   bool handleMoveKey(QKeyEvent* e);
   void moveCaret(int64_t pos, bool select, bool keepGoal = false);
   int64_t verticalTarget(int64_t rows);
+  // The positions one character on, a break counting as one.
+  int64_t nextPosition(int64_t pos) const;
+  int64_t previousPosition(int64_t pos) const;
   int64_t nextWord(int64_t pos) const;
   int64_t previousWord(int64_t pos) const;
   std::pair<int64_t, int64_t> wordAt(int64_t pos) const;
@@ -173,6 +176,7 @@ class MemoView : public QAbstractScrollArea {
   bool maxTopValid_ = false;
   LineLayouts::Row maxTop_;
   int xOffset_ = 0;
+  qreal widestInBar_ = 0;
   bool syncingBars_ = false;
   bool ensurePending_ = false;
   ColourProvider provider_;

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QMimeData>
 #include <QAbstractScrollArea>
 #include <QLineEdit>
@@ -343,4 +344,110 @@ TEST(ColorMemoLarge, OneLineOfAMegabyteLoadsShowsAndTakesTyping) {
     QApplication::processEvents();
     EXPECT_EQ(w.memo->Text(), line + QStringLiteral("z"));
   }
+}
+
+TEST(ColorMemoEditing, ChangesThatLeaveTheTextAsItWasAreNoChange) {
+  using Step = std::function<void(Window&)>;
+  const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    return [k, m](Window& w) { QTest::keyClick(w.edit, k, m); };
+  };
+  const std::vector<std::tuple<const char*, bool, Step>> rows = {
+      {"SetText, same text", false, [](Window& w) { w.memo->SetText(QStringLiteral("un\ndeux")); }},
+      {"SetText, other text", true, [](Window& w) { w.memo->SetText(QStringLiteral("un")); }},
+      {"SetLines, same lines", false,
+       [](Window& w) { w.memo->SetLines({QStringLiteral("un"), QStringLiteral("deux")}); }},
+      {"SetBytes, same bytes", false, [](Window& w) { w.memo->SetBytes("un\rdeux"); }},
+      {"SetSelText, the selected text", false,
+       [](Window& w) {
+         w.memo->SetSelStart(4);
+         w.memo->SetSelLength(4);
+         w.memo->SetSelText(QStringLiteral("deux"));
+       }},
+      {"SetSelText, empty over nothing", false,
+       [](Window& w) { w.memo->SetSelText(QString()); }},
+      {"SetStore, its own snapshot", false, [](Window& w) { w.memo->SetStore(w.memo->Store()); }},
+      {"SetStore, an equal text", false,
+       [](Window& w) { w.memo->SetStore(TextStore(std::string("un\r\ndeux"))); }},
+      {"SetStore, another text", true,
+       [](Window& w) { w.memo->SetStore(TextStore(std::string("trois"))); }},
+      {"Backspace at the start", false, key(Qt::Key_Backspace)},
+      {"Delete at the end",
+       false,
+       [](Window& w) {
+         w.memo->SetSelStart(INT_MAX);
+         QTest::keyClick(w.edit, Qt::Key_Delete);
+       }},
+      {"cut without a selection", false, [](Window& w) { w.memo->CutToClipboard(); }},
+      {"paste of an empty clipboard", false,
+       [](Window& w) {
+         QApplication::clipboard()->clear();
+         w.memo->PasteFromClipboard();
+       }},
+      {"a letter typed over itself", false,
+       [](Window& w) {
+         w.memo->SetSelLength(1);
+         QTest::keyClick(w.edit, Qt::Key_U);
+       }},
+      {"an input method's preedit", false,
+       [](Window& w) {
+         QInputMethodEvent preedit(QStringLiteral("´"), {});
+         QApplication::sendEvent(w.edit, &preedit);
+         QInputMethodEvent cancel;
+         QApplication::sendEvent(w.edit, &cancel);
+       }},
+      {"Ctrl+Z without an owner", false, key(Qt::Key_Z, Qt::ControlModifier)},
+      {"a typed letter", true, key(Qt::Key_A)},
+  };
+  for (const auto& [name, changes, step] : rows) {
+    Window w;
+    w.memo->SetText(QStringLiteral("un\r\ndeux"));
+    w.memo->SetSelStart(0);
+    w.memo->SetModified(false);
+    QSignalSpy spy(w.memo, &TColorMemo::Change);
+    step(w);
+    EXPECT_EQ(spy.count(), changes ? 1 : 0) << name;
+    EXPECT_EQ(w.memo->Modified(), changes) << name;
+  }
+}
+
+TEST(ColorMemoStore, SnapshotsRestoreTheTextAndStayAsTaken) {
+  Window w;
+  w.memo->SetText(QStringLiteral("<a>\r\n</a>"));
+  const TextStore snapshot = w.memo->Store();
+  w.memo->SetSelStart(3);
+  QTest::keyClick(w.edit, Qt::Key_Return);
+  type(w.edit, QStringLiteral("é"));
+  EXPECT_EQ(w.memo->Text(), QStringLiteral("<a>\r\né\r\n</a>"));
+  EXPECT_EQ(snapshot.text(), std::string("<a>\r\n</a>"));  // untouched by the edits
+  const TextStore typed = w.memo->Store();
+
+  w.memo->SetModified(false);
+  QSignalSpy changes(w.memo, &TColorMemo::Change);
+  w.memo->SetStore(snapshot);
+  EXPECT_EQ(w.memo->Text(), QStringLiteral("<a>\r\n</a>"));
+  EXPECT_EQ(changes.count(), 1);
+  EXPECT_TRUE(w.memo->Modified());
+  EXPECT_EQ(w.memo->SelStart(), 6);  // the caret stays where it was
+  w.memo->SetStore(typed);
+  EXPECT_EQ(w.memo->Bytes(), std::string("<a>\r\n\xE9\r\n</a>"));
+}
+
+TEST(ColorMemoStore, BytesLinesAndPositionsWithoutQString) {
+  TColorMemo memo;
+  memo.SetBytes(std::string("un\ndeux\rtrois\n\r\xE9"));  // any breaks, Windows-1252 bytes
+  EXPECT_EQ(memo.Bytes(), std::string("un\r\ndeux\r\ntrois\r\n\xE9"));
+  EXPECT_EQ(memo.Text(), QStringLiteral("un\r\ndeux\r\ntrois\r\né"));
+  EXPECT_EQ(memo.SelStart(), 0);
+  const std::unique_ptr<TextLines> lines = memo.LinesView();
+  memo.SetText(QStringLiteral("changé"));  // the view keeps the text it was taken from
+  ASSERT_EQ(lines->count(), 4);
+  EXPECT_EQ(lines->line(1), "deux");
+  EXPECT_EQ(lines->line(3), "\xE9");
+
+  memo.SetBytes(std::string("un\r\ndeux\r\ntrois"));
+  // A break belongs to the line it ends; out-of-range arguments are clamped.
+  const qint64 lineOf[][2] = {{0, 0}, {2, 0}, {3, 0}, {4, 1}, {15, 2}, {-7, 0}, {INT64_MAX, 2}};
+  for (const auto& [pos, line] : lineOf) EXPECT_EQ(memo.LineOfPosition(pos), line) << pos;
+  const qint64 starts[][2] = {{0, 0}, {1, 4}, {2, 10}, {-1, 0}, {99, 10}};
+  for (const auto& [line, start] : starts) EXPECT_EQ(memo.LineStart(line), start) << line;
 }
