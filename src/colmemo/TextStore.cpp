@@ -6,6 +6,10 @@
 #include <unordered_map>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // An edit copies or moves at most one chunk, and a snapshot's first edit copies one pointer per
@@ -133,6 +137,49 @@ int64_t cutLength(const Spliced& src, int64_t pos) {
   return end - pos;
 }
 
+// The first CR or LF in [p, end), or end; sixteen bytes a step where the machine allows.
+const char* nextBreakByte(const char* p, const char* const end) {
+#ifdef __SSE2__
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; end - p >= 16; p += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+    if (hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
+  }
+#endif
+  while (p < end && *p != '\r' && *p != '\n') ++p;
+  return p;
+}
+
+// Appends [p, end) to out with every CR, LF, CR LF and LF CR made one CR LF, until out holds at
+// least `limit` bytes; returns where it stopped, never inside a break. Bytes already in CR LF
+// form are copied a run at a time.
+const char* normaliseInto(const char* p, const char* const end, std::string& out, size_t limit) {
+  const char* run = p;  // first byte not yet copied
+  while (p < end) {
+    const size_t held = out.size() + static_cast<size_t>(p - run);
+    if (held >= limit) break;
+    const char* const stop = p + std::min<size_t>(static_cast<size_t>(end - p), limit - held);
+    const char* const q = nextBreakByte(p, stop);
+    if (q == stop) {
+      p = stop;
+      continue;
+    }
+    if (*q == '\r' && q + 1 < end && q[1] == '\n') {
+      p = q + 2;
+      continue;
+    }
+    out.append(run, q);
+    out += "\r\n";
+    p = q + 1;
+    if (p < end && *p == (*q == '\r' ? '\n' : '\r')) ++p;
+    run = p;
+  }
+  out.append(run, p);
+  return p;
+}
+
 int64_t lowerBound(const std::vector<Offset>& v, int64_t x) {
   return std::lower_bound(v.begin(), v.end(), x, [](Offset o, int64_t y) { return o < y; }) -
          v.begin();
@@ -215,9 +262,11 @@ struct TextStore::Index {
     }
   }
 
-  // Cuts src into new chunks at the end of the list (prefix sums left to recount).
-  void appendChunks(const Spliced& src) {
-    for (int64_t pos = 0; pos < src.size();) {
+  // Cuts src into new chunks at the end of the list (prefix sums left to recount). When more
+  // text follows src, stops while the rest may still grow into one chunk; returns the bytes used.
+  int64_t appendChunks(const Spliced& src, bool moreFollows = false) {
+    int64_t pos = 0;
+    while (moreFollows ? src.size() - pos > kMaxChunk : pos < src.size()) {
       const int64_t length = cutLength(src, pos);
       auto c = std::make_shared<Chunk>();
       c->bytes.reserve(static_cast<size_t>(length));
@@ -226,6 +275,7 @@ struct TextStore::Index {
       chunks.push_back(std::move(c));
       pos += length;
     }
+    return pos;
   }
 
   // Prefix sums of chunks `from` onwards, from their chunks.
@@ -302,42 +352,34 @@ TextStore& TextStore::operator=(TextStore&& other) noexcept {
 TextStore::~TextStore() = default;
 
 std::string TextStore::normalise(std::string_view bytes) {
-  const char* p = bytes.data();
-  const char* const end = p + bytes.size();
-  const auto find = [end](const char* from, char c) {
-    const void* hit = from < end ? memchr(from, c, static_cast<size_t>(end - from)) : nullptr;
-    return hit ? static_cast<const char*>(hit) : end;
-  };
   std::string out;
   out.reserve(bytes.size());
-  // Bytes from `run` on are copied in one piece when the next odd break (or the end) comes, so
-  // text that already has CR LF everywhere is one copy.
-  const char* run = p;
-  const char* cr = find(p, '\r');
-  const char* lf = find(p, '\n');
-  while (cr != end || lf != end) {
-    if (cr < lf) {
-      if (lf != end && cr + 1 == lf) {
-        p = lf + 1;
-        cr = find(p, '\r');
-        lf = find(p, '\n');
-        continue;
-      }
-      out.append(run, cr);
-      out += "\r\n";
-      run = p = cr + 1;
-      cr = find(p, '\r');
-    } else {
-      out.append(run, lf);
-      out += "\r\n";
-      p = lf + 1;
-      if (cr != end && cr == p) cr = find(++p, '\r');
-      run = p;
-      lf = find(p, '\n');
-    }
-  }
-  out.append(run, end);
+  normaliseInto(bytes.data(), bytes.data() + bytes.size(), out, SIZE_MAX);
   return out;
+}
+
+TextStore TextStore::fromBytes(std::string_view bytes) {
+  // A block of normalised text at a time, cut into chunks while it is still in the cache; the
+  // unfinished last chunk's bytes start the next block.
+  constexpr size_t kBlock = 4 * kMaxChunk;
+  auto built = std::make_shared<Index>();
+  std::string block;
+  block.reserve(kBlock + static_cast<size_t>(kMaxChunk));
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  for (;;) {
+    p = normaliseInto(p, end, block, kBlock);
+    Spliced src;
+    src.add(block);
+    const bool last = p == end;
+    const int64_t used = built->appendChunks(src, !last);
+    if (last) break;
+    block.erase(0, static_cast<size_t>(used));
+  }
+  built->recount(0);
+  TextStore store;
+  if (built->count() > 0) store.index_ = std::move(built);
+  return store;
 }
 
 int64_t TextStore::size() const { return index().size(); }

@@ -39,6 +39,9 @@ class TextStore {
 
   // Every CR, LF, CR LF and LF CR becomes one CR LF.
   static std::string normalise(std::string_view bytes);
+  // The store of normalise(bytes), made in one pass without the normalised copy: a file's
+  // bytes as they were read.
+  static TextStore fromBytes(std::string_view bytes);
 
   int64_t size() const;       // in text positions (bytes)
   int64_t lineCount() const;  // breaks + 1

@@ -301,9 +301,22 @@ std::string drive(std::string_view input, int64_t maxSize) {
       }
       case 10: {
         name = "normalise";
-        const std::string raw = bytes(r) + bytes(r);
+        std::string raw = bytes(r) + bytes(r);
+        if (op & 0x80 && !raw.empty()) {  // long enough to be loaded in several blocks
+          const int64_t size = (1 + r.byte() % 32) * (maxSize / 64);
+          while (ssize(raw) < size) raw += raw;
+        }
         const std::string fast = TextStore::normalise(raw);
         if (fast != referenceNormalise(raw)) return "normalise differs from the reference";
+        const TextStore loaded = TextStore::fromBytes(raw);
+        if (std::string fault = compare(loaded, fast, false, step); !fault.empty())
+          return "fromBytes: " + fault;
+        if (op & 0x40) {  // the loaded text replaces the store's, as opening a file does
+          store = loaded;
+          text = fast;
+          break;
+        }
+        if (ssize(fast) > 2048) break;
         const int64_t at = position(r, store);
         if (ssize(text) + ssize(fast) > maxSize) break;
         store.replace(at, 0, fast);

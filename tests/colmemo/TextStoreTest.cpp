@@ -47,8 +47,29 @@ TEST(TextStore, NormaliseMakesEveryBreakOneCrLf) {
   for (const auto& c : cases) EXPECT_EQ(TextStore::normalise(c.in), c.out) << c.in;
   for (uint64_t seed = 0; seed < 50; ++seed) {
     std::string raw = randomBytes(seed, 5000);
-    for (char& c : raw) c = "\r\n\r\nab"[static_cast<unsigned char>(c) % 6];
+    // Dense breaks, then sparse ones (runs longer than one scan step).
+    const std::string_view alphabet = seed % 2 ? "\r\n\r\nab" : "\r\nabcdefghijklmnopqrstuvwxyz0123";
+    for (char& c : raw) c = alphabet[static_cast<unsigned char>(c) % alphabet.size()];
     EXPECT_EQ(TextStore::normalise(raw), storecheck::referenceNormalise(raw)) << seed;
+  }
+}
+
+TEST(TextStore, LoadingRawBytesEqualsNormalisingThenBuilding) {
+  // Large enough to be loaded in several blocks, with every kind of break and a break astride
+  // each block border somewhere in the mix.
+  std::string mixed = randomBytes(12, 3'000'000);
+  for (char& c : mixed) c = "\r\nabcdefghijklmnopqrstuvwxyz"[static_cast<unsigned char>(c) % 28];
+  const std::string records = linesOf(3'000'000, 13);
+  std::string lf = records, cr = records, lfcr;
+  std::erase(lf, '\r');
+  std::erase(cr, '\n');
+  for (const char c : lf) lfcr += c == '\n' ? "\n\r" : std::string(1, c);
+  const std::string cases[] = {"", "x", "\r", records, lf, cr, lfcr, mixed,
+                               std::string(3'000'000, 'q'), std::string(2'000'000, '\n')};
+  for (const std::string& raw : cases) {
+    const std::string normalised = TextStore::normalise(raw);
+    ASSERT_EQ(normalised, storecheck::referenceNormalise(raw)) << raw.size();
+    EXPECT_EQ(compare(TextStore::fromBytes(raw), normalised, false, raw.size()), "") << raw.size();
   }
 }
 

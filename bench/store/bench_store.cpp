@@ -1,0 +1,190 @@
+// The text store on a large document and on a small one, in the same process.
+//
+//   bench_store LARGE_FILE SMALL_FILE [RUNS]
+//
+// Loads each file as the editor can (its bytes, normalised, into a store) and prints, for both
+// documents, the median time in microseconds of: one byte typed in the middle, Enter, Backspace
+// at a line start, a snapshot (copy) followed by the cut of one line, the restore of that
+// snapshot, lineOf and lineStart at random places; then the ratio large / small and the
+// difference. Edits are undone between runs, outside the timing, so every run sees the same
+// text. Also prints the load time (median of 5) and the memory the store holds.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TextStore.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+std::string readFile(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "bench_store: cannot read %s\n", path);
+    std::exit(2);
+  }
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+long residentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+// A timed step between two untimed ones that prepare it and put the text back.
+struct Operation {
+  std::function<void(TextStore&)> prepare, timed, undo;
+};
+
+struct Figures {
+  std::vector<double> medians;  // microseconds, one per operation
+};
+
+Figures measure(TextStore& store, int runs, std::mt19937_64& rng) {
+  const int64_t middleLine = store.lineCount() / 2;
+  const int64_t lineStart = store.lineStart(middleLine);
+  const int64_t middle = lineStart + store.lineLength(middleLine) / 2;
+  const int64_t cut = store.lineLength(middleLine) + 2;
+  TextStore snapshot;
+  const auto nothing = [](TextStore&) {};
+  const std::vector<Operation> operations = {
+      {nothing, [=](TextStore& s) { s.replace(middle, 0, "x"); },
+       [=](TextStore& s) { s.replace(middle, 1, ""); }},
+      {nothing, [=](TextStore& s) { s.replace(middle, 0, "\r\n"); },
+       [=](TextStore& s) { s.replace(middle, 2, ""); }},
+      {nothing, [=](TextStore& s) { s.replace(lineStart - 2, 2, ""); },
+       [=](TextStore& s) { s.replace(lineStart - 2, 0, "\r\n"); }},
+      {nothing,
+       [&](TextStore& s) {
+         snapshot = s;
+         s.replace(lineStart, cut, "");
+       },
+       [&](TextStore& s) {
+         s = snapshot;
+         snapshot = TextStore();
+       }},
+      {[&](TextStore& s) {
+         snapshot = s;
+         s.replace(lineStart, cut, "");
+       },
+       [&](TextStore& s) { s = snapshot; },
+       [&](TextStore&) { snapshot = TextStore(); }},
+  };
+  Figures f;
+  for (const Operation& op : operations) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+      op.prepare(store);
+      const auto t0 = Clock::now();
+      op.timed(store);
+      const auto t1 = Clock::now();
+      op.undo(store);
+      times.push_back(micros(t1 - t0));
+    }
+    f.medians.push_back(median(times));
+  }
+  // Queries, 1,000 random places per run: single calls are below the clock's resolution.
+  const int64_t size = store.size(), lines = store.lineCount();
+  for (const bool byLine : {false, true}) {
+    std::vector<double> times;
+    std::vector<int64_t> places(1000);
+    int64_t sink = 0;
+    for (int i = 0; i < std::max(runs / 20, 11); ++i) {
+      for (int64_t& p : places) p = static_cast<int64_t>(rng() % static_cast<uint64_t>(byLine ? lines : size + 1));
+      const auto t0 = Clock::now();
+      for (const int64_t p : places) sink += byLine ? store.lineStart(p) : store.lineOf(p);
+      const auto t1 = Clock::now();
+      times.push_back(micros(t1 - t0) / static_cast<double>(places.size()));
+    }
+    if (sink == -1) std::puts("");  // keeps the calls
+    f.medians.push_back(median(times));
+  }
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: bench_store LARGE_FILE SMALL_FILE [RUNS]\n");
+    return 2;
+  }
+  const int runs = argc > 3 ? std::max(11, std::atoi(argv[3])) : 2001;
+  std::mt19937_64 rng(42);
+
+  const std::string large = readFile(argv[1]);
+  const std::string small = readFile(argv[2]);
+
+  // Load, median of 5: in one pass (fromBytes), and as normalise then build. Resident growth
+  // from the first one-pass load only: later loads reuse the memory that the previous store gave
+  // back to the allocator.
+  std::vector<double> loads, twoSteps, normalises;
+  const long residentBefore = residentKiB();
+  long residentAfter = 0;
+  TextStore big;
+  for (int i = 0; i < 5; ++i) {
+    big = TextStore();
+    const auto t0 = Clock::now();
+    big = TextStore::fromBytes(large);
+    const auto t1 = Clock::now();
+    if (i == 0) residentAfter = residentKiB();
+    big = TextStore();
+    const auto t2 = Clock::now();
+    std::string crlf = TextStore::normalise(large);
+    const auto t3 = Clock::now();
+    big = TextStore(std::move(crlf));
+    const auto t4 = Clock::now();
+    loads.push_back(micros(t1 - t0));
+    normalises.push_back(micros(t3 - t2));
+    twoSteps.push_back(micros(t4 - t2));
+  }
+  TextStore little(TextStore::normalise(small));
+
+  std::printf("large document: %.1f MB, %lld lines, %lld chunks; small document: %lld bytes, %lld lines\n",
+              static_cast<double>(large.size()) / 1e6, static_cast<long long>(big.lineCount()),
+              static_cast<long long>(big.chunkCount()), static_cast<long long>(little.size()),
+              static_cast<long long>(little.lineCount()));
+  std::printf("load (normalise + build in one pass, fromBytes): %.3f s, median of 5   target <= 0.15 s\n",
+              median(loads) / 1e6);
+  std::printf("load in two steps, normalise then build: %.3f s (normalise %.3f s)\n",
+              median(twoSteps) / 1e6, median(normalises) / 1e6);
+  std::printf("memory: %.1f MiB held by the store (%.2f x the text), resident growth %.1f MiB\n\n",
+              static_cast<double>(big.memoryUsed()) / 1048576.0,
+              static_cast<double>(big.memoryUsed()) / static_cast<double>(big.size()),
+              static_cast<double>(residentAfter - residentBefore) / 1024.0);
+
+  const Figures a = measure(big, runs, rng);
+  const Figures b = measure(little, runs, rng);
+  const char* const names[] = {"one byte typed in the middle", "Enter", "Backspace at a line start",
+                               "snapshot + cut of one line", "restore of a snapshot",
+                               "lineOf, random place", "lineStart, random line"};
+  std::printf("%-30s %10s %10s %8s %9s  %s\n", "median of runs (us)", "large", "small", "ratio",
+              "diff", "target: <= 1000 us, ratio <= 1.5 or diff <= 5 us");
+  for (size_t i = 0; i < a.medians.size(); ++i) {
+    const double ratio = b.medians[i] > 0 ? a.medians[i] / b.medians[i] : 0;
+    const double diff = a.medians[i] - b.medians[i];
+    const bool met = a.medians[i] <= 1000 && (ratio <= 1.5 || diff <= 5);
+    std::printf("%-30s %10.3f %10.3f %8.2f %9.3f  %s\n", names[i], a.medians[i], b.medians[i], ratio,
+                diff, met ? "met" : "MISSED");
+  }
+  std::printf("(%d runs per edit)\n", runs);
+  return 0;
+}
