@@ -1,13 +1,14 @@
 // The text store on a large document and on a small one, in the same process.
 //
-//   bench_store LARGE_FILE SMALL_FILE [RUNS]
+//   bench_store LARGE_FILE SMALL_FILE [RUNS [HUGE_GB]]
 //
 // Loads each file as the editor can (its bytes, normalised, into a store) and prints, for both
 // documents, the median time in microseconds of: one byte typed in the middle, Enter, Backspace
 // at a line start, a snapshot (copy) followed by the cut of one line, the restore of that
 // snapshot, lineOf and lineStart at random places; then the ratio large / small and the
 // difference. Edits are undone between runs, outside the timing, so every run sees the same
-// text. Also prints the load time (median of 5) and the memory the store holds.
+// text. Also prints the load time (median of 5) and the memory the store holds. With HUGE_GB,
+// first checks a text of that many GB made of copies of LARGE_FILE (memory: about 2.2 times it).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -120,11 +121,63 @@ Figures measure(TextStore& store, int runs, std::mt19937_64& rng) {
   return f;
 }
 
+// A text of about `gigabytes` GB made of copies of `one` (no final break, so each copy's last
+// line runs into the next copy's first). Checks, past 2^31 bytes, that lines and positions fall
+// where the single copy puts them, and that an edit and a snapshot there behave. Returns false
+// and says why at the first difference.
+bool checkHuge(const std::string& one, double gigabytes) {
+  const TextStore single = TextStore::fromBytes(one);
+  const int64_t size1 = single.size(), lines1 = single.lineCount();
+  const int64_t copies = static_cast<int64_t>(gigabytes * 1e9) / size1 + 1;
+  std::string raw;
+  raw.reserve(static_cast<size_t>(copies * size1));
+  for (int64_t i = 0; i < copies; ++i) raw += one;
+  const auto t0 = Clock::now();
+  TextStore huge = TextStore::fromBytes(raw);
+  const auto t1 = Clock::now();
+  raw = std::string();
+  std::printf("huge text: %.2f GB, %lld lines, %lld chunks, loaded in %.2f s, %.0f MiB held\n",
+              static_cast<double>(huge.size()) / 1e9, static_cast<long long>(huge.lineCount()),
+              static_cast<long long>(huge.chunkCount()), micros(t1 - t0) / 1e6,
+              static_cast<double>(huge.memoryUsed()) / 1048576.0);
+  const auto fail = [](const char* what, int64_t where) {
+    std::printf("huge text: FAILED, %s at %lld\n", what, static_cast<long long>(where));
+    return false;
+  };
+  if (huge.size() != copies * size1) return fail("size", huge.size());
+  if (huge.lineCount() != copies * (lines1 - 1) + 1) return fail("line count", huge.lineCount());
+  std::mt19937_64 rng(7);
+  for (int k = 0; k < 100000; ++k) {
+    const int64_t copy = k < 10 ? copies - 1 : static_cast<int64_t>(rng() % static_cast<uint64_t>(copies));
+    const int64_t local = 1 + static_cast<int64_t>(rng() % static_cast<uint64_t>(lines1 - 2));
+    const int64_t line = copy * (lines1 - 1) + local;
+    const int64_t start = copy * size1 + single.lineStart(local);
+    if (huge.lineStart(line) != start) return fail("lineStart", line);
+    if (huge.lineLength(line) != single.lineLength(local)) return fail("lineLength", line);
+    if (huge.lineOf(start + single.lineLength(local) + 1) != line) return fail("lineOf", start);
+    if (huge.text(start, huge.lineLength(line)) != single.text(single.lineStart(local), single.lineLength(local)))
+      return fail("text", start);
+  }
+  const int64_t far = huge.lineStart(huge.lineCount() - 3);
+  if (far <= (int64_t{1} << 31)) return fail("a text too small to test", far);
+  const TextStore snapshot = huge;
+  const int64_t length = huge.lineLength(huge.lineCount() - 3);
+  huge.replace(far, 0, "x\r\n");
+  if (huge.at(far) != 'x' || huge.lineLength(huge.lineCount() - 4) != 1 ||
+      huge.lineLength(huge.lineCount() - 3) != length || snapshot.lineCount() + 1 != huge.lineCount())
+    return fail("an edit", far);
+  huge = snapshot;
+  if (!(huge == snapshot) || huge.lines()->line(huge.lineCount() - 3).size() != static_cast<size_t>(length))
+    return fail("a restore", far);
+  std::printf("huge text: positions, lines, an edit and a restore past 2^31 bytes agree with the single copy\n\n");
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: bench_store LARGE_FILE SMALL_FILE [RUNS]\n");
+    std::fprintf(stderr, "usage: bench_store LARGE_FILE SMALL_FILE [RUNS [HUGE_GB]]\n");
     return 2;
   }
   const int runs = argc > 3 ? std::max(11, std::atoi(argv[3])) : 2001;
@@ -132,6 +185,7 @@ int main(int argc, char** argv) {
 
   const std::string large = readFile(argv[1]);
   const std::string small = readFile(argv[2]);
+  if (argc > 4 && std::atof(argv[4]) > 0 && !checkHuge(large, std::atof(argv[4]))) return 1;
 
   // Load, median of 5: in one pass (fromBytes), and as normalise then build. Resident growth
   // from the first one-pass load only: later loads reuse the memory that the previous store gave

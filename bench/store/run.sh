@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds bench_store in Release and runs it on the 50 MB document of records and on a 1 KB one,
 # both written by the shared generator (GEN_RECORDS to use another copy of it) and kept in
-# bench/out. RUNS sets the runs per edit (2001).
+# bench/out. RUNS sets the runs per edit (2001); HUGE=2.4 first checks a 2.4 GB text made of
+# copies of the 50 MB one (about 5.5 GB of memory).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -16,4 +17,4 @@ mkdir -p "$out"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target bench_store >/dev/null
-"$build/bench/store/bench_store" "$out/records-50.xml" "$out/records-1k.xml" "${RUNS:-2001}"
+"$build/bench/store/bench_store" "$out/records-50.xml" "$out/records-1k.xml" "${RUNS:-2001}" "${HUGE:-0}"
