@@ -13,7 +13,7 @@
 namespace {
 
 // An edit copies or moves at most one chunk, and a snapshot's first edit copies one pointer per
-// chunk: 32 KiB balances the two (about 1 us each at 50 MB). Chunks stay between the bounds;
+// chunk: 32 KiB balances the two (under a microsecond and about 3 us at 50 MB). Chunks stay between the bounds;
 // the lower one keeps deletions from leaving thousands of crumbs. The fuzz configuration makes
 // them 64 times smaller, so that short inputs cross many chunk boundaries.
 #ifdef TOVELO_STORE_SMALL_CHUNKS
@@ -289,7 +289,6 @@ struct TextStore::Index {
   }
 };
 
-
 class TextStore::LinesView final : public TextLines {
  public:
   explicit LinesView(std::shared_ptr<const Index> index) : index_(std::move(index)) {}
@@ -302,7 +301,7 @@ class TextStore::LinesView final : public TextLines {
     const int64_t start = ix.lineStart(i, &hint_);
     const int64_t end = ix.lineEnd(i, &hint_);
     if (start == end) return {};
-    const size_t c = ix.chunkAt(start, hint_);
+    const size_t c = ix.chunkAt(start, hint_ > 0 ? hint_ - 1 : 0);
     if (end <= ix.bytesEnd[c])
       return std::string_view(ix.chunks[c]->bytes)
           .substr(static_cast<size_t>(start - ix.start(c)), static_cast<size_t>(end - start));
