@@ -30,14 +30,14 @@ for cible in "${cibles[@]}"; do
   if [ "$cible" = fuzz_differentiel ]; then longueur=1500; fi
   # fuzz_store's bytes are edit operations, checked against a string after each one; the tag
   # dictionary means nothing to it.
-  dictionnaire=(-dict="$racine/fuzz/xml.dict")
-  if [ "$cible" = fuzz_store ]; then longueur=1024; dictionnaire=(); fi
+  dictionary=(-dict="$racine/fuzz/xml.dict")
+  if [ "$cible" = fuzz_store ]; then longueur=1024; dictionary=(); fi
   echo "== $cible: $secondes s"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$racine/fuzz/lsan.supp:print_suppressions=0 \
     "$build/fuzz/$cible" "$corpus" \
-      "${dictionnaire[@]}" -max_len="$longueur" -timeout=1 -rss_limit_mb=2048 \
+      "${dictionary[@]}" -max_len="$longueur" -timeout=1 -rss_limit_mb=2048 \
       -detect_leaks=1 -max_total_time="$secondes" -print_final_stats=1 \
       -artifact_prefix="$travail/artefacts/$cible-" 2>"$travail/$cible.log"
   statut=$?
