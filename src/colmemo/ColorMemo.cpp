@@ -107,10 +107,10 @@ qint64 TColorMemo::SelLength() const { return view_->selectionEnd() - view_->sel
 
 void TColorMemo::SetSelLength(qint64 length) {
   const qint64 start = view_->selectionStart();
-  const qint64 end = length <= 0 ? start
-                                 : view_->validPosition(
-                                       start + std::min<qint64>(length, view_->store().size()),
-                                       true);
+  const qint64 end =
+      length <= 0
+          ? start
+          : view_->validPosition(start + std::min<qint64>(length, view_->store().size()), true);
   view_->setSelection(start, end);
   view_->ensureCaretVisible();
 }

@@ -56,8 +56,8 @@ class TColorMemo : public QWidget {
   qint64 SelStart() const;
   void SetSelStart(qint64 pos);  // also empties the selection
   qint64 SelLength() const;
-  void SetSelLength(qint64 length);  // extends from SelStart
-  QString SelText() const;           // with CR LF breaks
+  void SetSelLength(qint64 length);      // extends from SelStart
+  QString SelText() const;               // with CR LF breaks
   void SetSelText(const QString& text);  // replaces the selection, caret after the new text
   void SelectAll();
 

@@ -19,10 +19,9 @@ constexpr size_t kMaxEntries = 800;
 const std::array<char16_t, 256>& displayTable() {
   static const std::array<char16_t, 256> table = [] {
     static constexpr char16_t kHigh[32] = {
-        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
-        0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
     std::array<char16_t, 256> t{};
     for (int b = 0; b < 256; ++b) t[size_t(b)] = char16_t(b);
     for (int b = 0; b < 0x20; ++b)
@@ -38,7 +37,8 @@ QString displayText(const std::string& bytes) {
   const auto& table = displayTable();
   QString s(qsizetype(bytes.size()), Qt::Uninitialized);
   QChar* d = s.data();
-  for (size_t i = 0; i < bytes.size(); ++i) d[i] = QChar(table[static_cast<unsigned char>(bytes[i])]);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    d[i] = QChar(table[static_cast<unsigned char>(bytes[i])]);
   return s;
 }
 

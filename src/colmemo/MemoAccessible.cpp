@@ -27,7 +27,8 @@ std::function<void(QAccessibleEvent*)>& listener() {
 
 }  // namespace
 
-MemoAccessible::MemoAccessible(MemoView* view) : QAccessibleWidget(view, QAccessible::EditableText) {}
+MemoAccessible::MemoAccessible(MemoView* view)
+    : QAccessibleWidget(view, QAccessible::EditableText) {}
 
 void MemoAccessible::install() {
   static const bool installed = [] {
@@ -121,10 +122,9 @@ std::pair<int64_t, int64_t> MemoAccessible::unitAt(int64_t offset,
     return {from, to == lineEnd && line + 1 < store.lineCount() ? to + 2 : to};
   }
   const QString window = MemoView::decode(store.text(from, to - from));
-  QTextBoundaryFinder finder(type == QAccessible::WordBoundary
-                                 ? QTextBoundaryFinder::Word
-                                 : QTextBoundaryFinder::Sentence,
-                             window);
+  QTextBoundaryFinder finder(
+      type == QAccessible::WordBoundary ? QTextBoundaryFinder::Word : QTextBoundaryFinder::Sentence,
+      window);
   finder.setPosition(int(std::min(offset, to) - from));
   int start = finder.isAtBoundary() ? finder.position() : finder.toPreviousBoundary();
   if (start < 0) start = 0;

@@ -33,10 +33,10 @@ class MemoAccessible : public QAccessibleWidget,
   int cursorPosition() const override;
   void setCursorPosition(int position) override;
   QString text(int startOffset, int endOffset) const override;
-  QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
-                           int* startOffset, int* endOffset) const override;
-  QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
-                          int* startOffset, int* endOffset) const override;
+  QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
+                           int* endOffset) const override;
+  QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
+                          int* endOffset) const override;
   QString textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
                        int* endOffset) const override;
   int characterCount() const override;

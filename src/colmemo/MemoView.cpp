@@ -41,8 +41,17 @@ ByteClass classOf(char c) {
   // The letters of Windows-1252 above ASCII.
   if (b >= 0xC0 && b != 0xD7 && b != 0xF7) return ByteClass::Word;
   switch (b) {
-    case 0x83: case 0x8A: case 0x8C: case 0x8E: case 0x9A: case 0x9C: case 0x9E: case 0x9F:
-    case 0xAA: case 0xB5: case 0xBA:
+    case 0x83:
+    case 0x8A:
+    case 0x8C:
+    case 0x8E:
+    case 0x9A:
+    case 0x9C:
+    case 0x9E:
+    case 0x9F:
+    case 0xAA:
+    case 0xB5:
+    case 0xBA:
       return ByteClass::Word;
     default:
       return ByteClass::Other;
@@ -68,7 +77,8 @@ class SelectionMimeData : public QMimeData {
       // The platform's clipboard breaks are '\n'.
       size_t kept = 0;
       for (size_t i = 0; i < bytes.size(); ++i)
-        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) bytes[kept++] = bytes[i];
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+          bytes[kept++] = bytes[i];
       bytes.resize(kept);
       text_ = MemoView::decode(bytes);
     }
@@ -104,7 +114,8 @@ class MemoView::EditGroup {
  public:
   explicit EditGroup(MemoView* view) : view_(view) { ++view_->editDepth_; }
   ~EditGroup() {
-    if (--view_->editDepth_ == 0 && std::exchange(view_->changed_, false)) emit view_->textChanged();
+    if (--view_->editDepth_ == 0 && std::exchange(view_->changed_, false))
+      emit view_->textChanged();
   }
   EditGroup(const EditGroup&) = delete;
   EditGroup& operator=(const EditGroup&) = delete;
@@ -138,11 +149,20 @@ MemoView::MemoView(QWidget* parent) : QAbstractScrollArea(parent) {
 
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) {
     switch (action) {
-      case QAbstractSlider::SliderSingleStepAdd: scrollRows(1); break;
-      case QAbstractSlider::SliderSingleStepSub: scrollRows(-1); break;
-      case QAbstractSlider::SliderPageStepAdd: scrollRows(std::max(1, fullRows() - 1)); break;
-      case QAbstractSlider::SliderPageStepSub: scrollRows(-std::max(1, fullRows() - 1)); break;
-      default: return;
+      case QAbstractSlider::SliderSingleStepAdd:
+        scrollRows(1);
+        break;
+      case QAbstractSlider::SliderSingleStepSub:
+        scrollRows(-1);
+        break;
+      case QAbstractSlider::SliderPageStepAdd:
+        scrollRows(std::max(1, fullRows() - 1));
+        break;
+      case QAbstractSlider::SliderPageStepSub:
+        scrollRows(-std::max(1, fullRows() - 1));
+        break;
+      default:
+        return;
     }
     // The bar applies its own step after this signal: it ends where the rows took the view.
     verticalScrollBar()->setSliderPosition(verticalScrollBar()->value());
@@ -204,6 +224,7 @@ void MemoView::setStore(const TextStore& store) {
   maxTopValid_ = false;
   top_ = layouts_.rowOf(topPos);
   setTop(top_);
+  viewport()->update();
   if (accessible && store_.size() > 0) {
     QAccessibleTextInsertEvent inserted(this, 0, decode(store_.text()));
     MemoAccessible::notify(&inserted);
@@ -220,6 +241,11 @@ void MemoView::replace(int64_t from, int64_t length, std::string_view crlfBytes)
   const int64_t oldCaret = caret_;
   const int64_t firstLine = store_.lineOf(from);
   const int64_t lastOldLine = store_.lineOf(from + length);
+  // An edit inside one line that keeps its rows repaints that line alone; one that moves rows
+  // repaints from there down, and one that adds or removes lines everything.
+  updateCaret();
+  const bool inLine = firstLine == lastOldLine && crlfBytes.find('\n') == std::string_view::npos;
+  const int64_t rowsBefore = inLine ? lineRows(firstLine) : -1;
   const bool accessible = MemoAccessible::listening();
   if (accessible && length > 0) {
     QAccessibleTextRemoveEvent removed(this, int(std::min<int64_t>(from, INT_MAX)),
@@ -247,6 +273,19 @@ void MemoView::replace(int64_t from, int64_t length, std::string_view crlfBytes)
     top_.line = lastNewLine;
   changed_ = true;
   maxTopValid_ = false;
+  const int64_t lineTop = rowsFromTop(LineLayouts::Row{firstLine, 0, 0});
+  const int h = layouts_.rowHeight();
+  if (!inLine) {
+    viewport()->update();
+  } else if (lineTop <= fullRows() + 1) {
+    const int64_t rows = lineRows(firstLine);
+    const int64_t bottom =
+        rows == rowsBefore && rows > 0 ? (lineTop + rows) * h : viewport()->height();
+    const int64_t top = std::max<int64_t>(0, lineTop * h);
+    if (bottom > top)
+      viewport()->update(QRect(0, int(top), viewport()->width(),
+                               int(std::min<int64_t>(bottom, viewport()->height()) - top)));
+  }
   setTop(top_);
   if (accessible && added > 0) {
     QAccessibleTextInsertEvent inserted(this, int(std::min<int64_t>(from, INT_MAX)),
@@ -303,9 +342,19 @@ QString MemoView::selectedText() const {
 
 void MemoView::afterSelectionChange(int64_t oldAnchor, int64_t oldCaret) {
   if (oldAnchor == anchor_ && oldCaret == caret_) return;
+  if (!preedit_.isEmpty()) {
+    layouts_.setPreedit(caret_, preedit_);
+    viewport()->update();
+  }
+  // Only the rows whose look changed: the carets' rows and the ends that the selection moved.
+  const auto [oldStart, oldEnd] = std::minmax(oldAnchor, oldCaret);
+  updateRows(oldCaret, oldCaret);
+  updateRows(caret_, caret_);
+  if (oldStart != oldEnd || hasSelection()) {
+    updateRows(oldStart, selectionStart());
+    updateRows(oldEnd, selectionEnd());
+  }
   restartBlink();
-  if (!preedit_.isEmpty()) layouts_.setPreedit(caret_, preedit_);
-  viewport()->update();
   if (MemoAccessible::listening()) {
     if (oldCaret != caret_) {
       QAccessibleTextCursorEvent moved(this, int(std::min<int64_t>(caret_, INT_MAX)));
@@ -313,7 +362,8 @@ void MemoView::afterSelectionChange(int64_t oldAnchor, int64_t oldCaret) {
     }
     const bool selected = oldAnchor != oldCaret || anchor_ != caret_;
     if (selected && std::minmax(oldAnchor, oldCaret) != std::minmax(anchor_, caret_)) {
-      QAccessibleTextSelectionEvent selected(this, int(std::min<int64_t>(selectionStart(), INT_MAX)),
+      QAccessibleTextSelectionEvent selected(this,
+                                             int(std::min<int64_t>(selectionStart(), INT_MAX)),
                                              int(std::min<int64_t>(selectionEnd(), INT_MAX)));
       selected.setCursorPosition(int(std::min<int64_t>(caret_, INT_MAX)));
       MemoAccessible::notify(&selected);
@@ -443,10 +493,10 @@ LineLayouts::Row MemoView::maxTop() {
 }
 
 void MemoView::setTop(LineLayouts::Row top) {
-  top = layouts_.clamp(top);
-  top_ = std::min(top, maxTop());
+  top = std::min(layouts_.clamp(top), maxTop());
+  if (top != top_) viewport()->update();
+  top_ = top;
   updateScrollBars();
-  viewport()->update();
 }
 
 void MemoView::scrollRows(int64_t n) {
@@ -540,6 +590,7 @@ void MemoView::updateWrapWidth() {
   layouts_.setWrapWidth(width);
   top_ = layouts_.rowOf(topPos);
   maxTopValid_ = false;
+  viewport()->update();
 }
 
 void MemoView::setWordWrap(bool wrap) {
@@ -549,6 +600,7 @@ void MemoView::setWordWrap(bool wrap) {
   layouts_.resetWidest();
   updateWrapWidth();
   setTop(top_);
+  viewport()->update();
 }
 
 void MemoView::setColourProvider(ColourProvider provider) {
@@ -558,19 +610,44 @@ void MemoView::setColourProvider(ColourProvider provider) {
 
 // ---- Geometry ----
 
+int64_t MemoView::rowsFromTop(const LineLayouts::Row& row) {
+  // Rows off screen are not walked to: they are somewhere above or below.
+  const int64_t limit = fullRows() + 2;
+  int64_t n = 0;
+  if (row < top_) {
+    LineLayouts::Row r = row;
+    for (; r != top_ && n < limit; ++n) layouts_.next(r);
+    return -n;
+  }
+  LineLayouts::Row r = top_;
+  for (; r != row && n < limit; ++n) layouts_.next(r);
+  return n;
+}
+
+int64_t MemoView::lineRows(int64_t line) {
+  // Long lines are counted as changing: their rows are not all laid out.
+  return layouts_.segmentCount(line) == 1 ? layouts_.rowCount(line, 0) : -1;
+}
+
+void MemoView::updateRows(int64_t from, int64_t to) {
+  if (from > to) std::swap(from, to);
+  const int h = layouts_.rowHeight();
+  const int64_t first = rowsFromTop(layouts_.rowOf(from));
+  const int64_t last = from == to ? first : rowsFromTop(layouts_.rowOf(to));
+  const int64_t height = viewport()->height();
+  const int64_t top = std::clamp<int64_t>(first * h, 0, height);
+  const int64_t bottom = std::clamp<int64_t>((last + 1) * h, 0, height);
+  if (bottom > top) viewport()->update(QRect(0, int(top), viewport()->width(), int(bottom - top)));
+}
+
+void MemoView::updateCaret() {
+  viewport()->update(caretRectIn(caret_, true).toAlignedRect().adjusted(-1, 0, 1, 0));
+}
+
 QRectF MemoView::caretRectIn(int64_t pos, bool preeditCaret) {
   const int h = layouts_.rowHeight();
   const LineLayouts::Row row = layouts_.rowOf(pos);
-  // Rows off screen are not walked to: they are somewhere above or below.
-  int64_t y = 0;
-  if (row < top_) {
-    LineLayouts::Row r = row;
-    for (y = 0; r != top_ && y <= fullRows() + 1; ++y) layouts_.next(r);
-    y = -y;
-  } else {
-    LineLayouts::Row r = top_;
-    for (y = 0; r != row && y <= fullRows() + 1; ++y) layouts_.next(r);
-  }
+  const int64_t y = rowsFromTop(row);
   const LineLayouts::Entry& e = layouts_.entry(row.line, row.seg);
   const int64_t offset = std::min(pos - store_.lineStart(row.line), store_.lineLength(row.line));
   int index = layouts_.layoutIndex(e, offset);
@@ -598,9 +675,8 @@ int64_t MemoView::positionAt(const QPointF& point) {
 
 // ---- Painting ----
 
-QList<QTextLayout::FormatRange> MemoView::formatsFor(const LineLayouts::Entry& e,
-                                                    int64_t lineStart,
-                                                    const std::vector<ColourRun>& runs) const {
+QList<QTextLayout::FormatRange> MemoView::formatsFor(const LineLayouts::Entry& e, int64_t lineStart,
+                                                     const std::vector<ColourRun>& runs) const {
   const int64_t from = lineStart + e.start;
   const int64_t to = lineStart + e.end;
   const int64_t length = to - from;
@@ -655,7 +731,7 @@ QList<QTextLayout::FormatRange> MemoView::formatsFor(const LineLayouts::Entry& e
   return formats;
 }
 
-void MemoView::paintEvent(QPaintEvent*) {
+void MemoView::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   layouts_.newFrame();
   const int h = layouts_.rowHeight();
@@ -678,15 +754,24 @@ void MemoView::paintEvent(QPaintEvent*) {
     r = next;
   }
 
+  // Only the segments with rows in the damaged area are drawn, and coloured.
+  const QRect dirty = event->rect();
+  std::erase_if(shown, [&](const Shown& s) {
+    const int rows = layouts_.rowCount(s.line, s.seg) - s.firstRow;
+    return s.y + rows * h <= dirty.top() || s.y > dirty.bottom();
+  });
   std::vector<ColourRun> runs;
-  if (provider_) {
-    const int64_t from = layouts_.rowStart(top_);
+  if (provider_ && !shown.empty()) {
+    const LineLayouts::Entry& first = layouts_.entry(shown.front().line, shown.front().seg);
+    const QTextLine firstRow = first.layout.lineAt(shown.front().firstRow);
+    const int64_t from = store_.lineStart(shown.front().line) +
+                         layouts_.offsetOf(first, firstRow.isValid() ? firstRow.textStart() : 0);
     const LineLayouts::Entry& last = layouts_.entry(shown.back().line, shown.back().seg);
     runs = provider_(from, store_.lineStart(shown.back().line) + last.end);
   }
 
   painter.setPen(palette().color(QPalette::Text));
-  const QRectF clip(viewport()->rect());
+  const QRectF clip(dirty);
   const int64_t lastLine = store_.lineCount() - 1;
   const QColor highlight = palette().color(QPalette::Active, QPalette::Highlight);
   for (const Shown& s : shown) {
@@ -701,16 +786,19 @@ void MemoView::paintEvent(QPaintEvent*) {
         selectionEnd() >= breakAt + 2) {
       const QTextLine lastRow = e.layout.lineAt(e.layout.lineCount() - 1);
       const qreal x = origin.x() + lastRow.cursorToX(lastRow.textStart() + lastRow.textLength());
-      painter.fillRect(QRectF(x, origin.y() + lastRow.y(), fontMetrics().horizontalAdvance(u' '), h),
-                       highlight);
+      painter.fillRect(
+          QRectF(x, origin.y() + lastRow.y(), fontMetrics().horizontalAdvance(u' '), h), highlight);
     }
   }
 
-  if (hasFocus() && caretOn_) painter.fillRect(caretRectIn(caret_, true), palette().color(QPalette::Text));
-  if (dropCaret_ >= 0) painter.fillRect(caretRectIn(dropCaret_, false), palette().color(QPalette::Text));
+  if (hasFocus() && caretOn_)
+    painter.fillRect(caretRectIn(caret_, true), palette().color(QPalette::Text));
+  if (dropCaret_ >= 0)
+    painter.fillRect(caretRectIn(dropCaret_, false), palette().color(QPalette::Text));
   // Rows seen for the first time may be wider than any before: the bar follows after the paint.
   if (!wordWrap_ && layouts_.widest() > widestInBar_)
-    QMetaObject::invokeMethod(this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
 }
 
 // ---- Events ----
@@ -753,8 +841,8 @@ bool MemoView::handleShortcutKey(QKeyEvent* e) {
     else
       deleteRange(caret_, nextWord(caret_));
   } else if (e->matches(QKeySequence::DeleteEndOfLine)) {
-    const int64_t end = store_.lineStart(store_.lineOf(caret_)) +
-                        store_.lineLength(store_.lineOf(caret_));
+    const int64_t end =
+        store_.lineStart(store_.lineOf(caret_)) + store_.lineLength(store_.lineOf(caret_));
     deleteRange(caret_, end > caret_ ? end : nextPosition(caret_));
   } else if (e->key() == Qt::Key_Backspace && !(e->modifiers() & Qt::ControlModifier)) {
     if (hasSelection())
@@ -787,21 +875,45 @@ int64_t MemoView::verticalTarget(int64_t rows) {
 
 bool MemoView::handleMoveKey(QKeyEvent* e) {
   using K = QKeySequence::StandardKey;
-  enum class Move { Right, Left, NextWord, PreviousWord, Down, Up, PageDown, PageUp, Home, End,
-                    Start, Finish };
+  enum class Move {
+    Right,
+    Left,
+    NextWord,
+    PreviousWord,
+    Down,
+    Up,
+    PageDown,
+    PageUp,
+    Home,
+    End,
+    Start,
+    Finish
+  };
   static const std::pair<K, Move> keys[] = {
-      {K::MoveToNextChar, Move::Right},         {K::SelectNextChar, Move::Right},
-      {K::MoveToPreviousChar, Move::Left},      {K::SelectPreviousChar, Move::Left},
-      {K::MoveToNextWord, Move::NextWord},      {K::SelectNextWord, Move::NextWord},
-      {K::MoveToPreviousWord, Move::PreviousWord}, {K::SelectPreviousWord, Move::PreviousWord},
-      {K::MoveToNextLine, Move::Down},          {K::SelectNextLine, Move::Down},
-      {K::MoveToPreviousLine, Move::Up},        {K::SelectPreviousLine, Move::Up},
-      {K::MoveToNextPage, Move::PageDown},      {K::SelectNextPage, Move::PageDown},
-      {K::MoveToPreviousPage, Move::PageUp},    {K::SelectPreviousPage, Move::PageUp},
-      {K::MoveToStartOfLine, Move::Home},       {K::SelectStartOfLine, Move::Home},
-      {K::MoveToEndOfLine, Move::End},          {K::SelectEndOfLine, Move::End},
-      {K::MoveToStartOfDocument, Move::Start},  {K::SelectStartOfDocument, Move::Start},
-      {K::MoveToEndOfDocument, Move::Finish},   {K::SelectEndOfDocument, Move::Finish},
+      {K::MoveToNextChar, Move::Right},
+      {K::SelectNextChar, Move::Right},
+      {K::MoveToPreviousChar, Move::Left},
+      {K::SelectPreviousChar, Move::Left},
+      {K::MoveToNextWord, Move::NextWord},
+      {K::SelectNextWord, Move::NextWord},
+      {K::MoveToPreviousWord, Move::PreviousWord},
+      {K::SelectPreviousWord, Move::PreviousWord},
+      {K::MoveToNextLine, Move::Down},
+      {K::SelectNextLine, Move::Down},
+      {K::MoveToPreviousLine, Move::Up},
+      {K::SelectPreviousLine, Move::Up},
+      {K::MoveToNextPage, Move::PageDown},
+      {K::SelectNextPage, Move::PageDown},
+      {K::MoveToPreviousPage, Move::PageUp},
+      {K::SelectPreviousPage, Move::PageUp},
+      {K::MoveToStartOfLine, Move::Home},
+      {K::SelectStartOfLine, Move::Home},
+      {K::MoveToEndOfLine, Move::End},
+      {K::SelectEndOfLine, Move::End},
+      {K::MoveToStartOfDocument, Move::Start},
+      {K::SelectStartOfDocument, Move::Start},
+      {K::MoveToEndOfDocument, Move::Finish},
+      {K::SelectEndOfDocument, Move::Finish},
   };
   // Ctrl+Up and Ctrl+Down scroll without moving the caret.
   if ((e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) &&
@@ -822,23 +934,39 @@ bool MemoView::handleMoveKey(QKeyEvent* e) {
         if (!select && hasSelection()) return moveCaret(selectionStart(), false), true;
         moveCaret(previousPosition(p), select);
         break;
-      case Move::NextWord: moveCaret(nextWord(p), select); break;
-      case Move::PreviousWord: moveCaret(previousWord(p), select); break;
-      case Move::Down: moveCaret(verticalTarget(1), select, true); break;
-      case Move::Up: moveCaret(verticalTarget(-1), select, true); break;
+      case Move::NextWord:
+        moveCaret(nextWord(p), select);
+        break;
+      case Move::PreviousWord:
+        moveCaret(previousWord(p), select);
+        break;
+      case Move::Down:
+        moveCaret(verticalTarget(1), select, true);
+        break;
+      case Move::Up:
+        moveCaret(verticalTarget(-1), select, true);
+        break;
       case Move::PageDown:
       case Move::PageUp: {
-        const int64_t rows = (keys[i].second == Move::PageDown ? 1 : -1) *
-                             std::max(1, fullRows() - 1);
+        const int64_t rows =
+            (keys[i].second == Move::PageDown ? 1 : -1) * std::max(1, fullRows() - 1);
         const int64_t target = verticalTarget(rows);
         scrollRows(rows);
         moveCaret(target, select, true);
         break;
       }
-      case Move::Home: moveCaret(layouts_.rowStart(layouts_.rowOf(p)), select); break;
-      case Move::End: moveCaret(layouts_.rowEnd(layouts_.rowOf(p)), select); break;
-      case Move::Start: moveCaret(0, select); break;
-      case Move::Finish: moveCaret(store_.size(), select); break;
+      case Move::Home:
+        moveCaret(layouts_.rowStart(layouts_.rowOf(p)), select);
+        break;
+      case Move::End:
+        moveCaret(layouts_.rowEnd(layouts_.rowOf(p)), select);
+        break;
+      case Move::Start:
+        moveCaret(0, select);
+        break;
+      case Move::Finish:
+        moveCaret(store_.size(), select);
+        break;
     }
     return true;
   }
@@ -1011,7 +1139,8 @@ void MemoView::autoScroll() {
   if (scrollTimer_.isActive()) {
     // Faster the further the pointer is from the text.
     if (lastMouse_.y() < 0) scrollRows(-1 - int64_t(-lastMouse_.y()) / (2 * h));
-    if (lastMouse_.y() >= area.height()) scrollRows(1 + int64_t(lastMouse_.y() - area.height()) / (2 * h));
+    if (lastMouse_.y() >= area.height())
+      scrollRows(1 + int64_t(lastMouse_.y() - area.height()) / (2 * h));
     if (!wordWrap_ && (lastMouse_.x() < 0 || lastMouse_.x() >= area.width())) {
       const int step = horizontalScrollBar()->singleStep();
       horizontalScrollBar()->setValue(xOffset_ + (lastMouse_.x() < 0 ? -step : step));
@@ -1096,6 +1225,7 @@ void MemoView::changeEvent(QEvent* e) {
     top_ = layouts_.rowOf(topPos);
     maxTopValid_ = false;
     setTop(top_);
+    viewport()->update();
   } else if (e->type() == QEvent::PaletteChange) {
     viewport()->update();
   }
@@ -1108,7 +1238,7 @@ void MemoView::restartBlink() {
     blink_.start(flash / 2, this);
   else
     blink_.stop();
-  viewport()->update();
+  updateCaret();
 }
 
 void MemoView::focusInEvent(QFocusEvent* e) {
@@ -1120,13 +1250,13 @@ void MemoView::focusOutEvent(QFocusEvent* e) {
   QAbstractScrollArea::focusOutEvent(e);
   blink_.stop();
   caretOn_ = false;
-  viewport()->update();
+  updateCaret();
 }
 
 void MemoView::timerEvent(QTimerEvent* e) {
   if (e->timerId() == blink_.timerId()) {
     caretOn_ = !caretOn_;
-    viewport()->update();
+    updateCaret();
   } else if (e->timerId() == scrollTimer_.timerId()) {
     autoScroll();
   } else {
@@ -1137,9 +1267,12 @@ void MemoView::timerEvent(QTimerEvent* e) {
 bool MemoView::ownerTakes(Command command) const {
   if (ownerTakesCommand) return ownerTakesCommand(command);
   switch (command) {
-    case Command::Undo: return isSignalConnected(QMetaMethod::fromSignal(&MemoView::undoRequested));
-    case Command::Cut: return isSignalConnected(QMetaMethod::fromSignal(&MemoView::cutRequested));
-    case Command::Paste: return isSignalConnected(QMetaMethod::fromSignal(&MemoView::pasteRequested));
+    case Command::Undo:
+      return isSignalConnected(QMetaMethod::fromSignal(&MemoView::undoRequested));
+    case Command::Cut:
+      return isSignalConnected(QMetaMethod::fromSignal(&MemoView::cutRequested));
+    case Command::Paste:
+      return isSignalConnected(QMetaMethod::fromSignal(&MemoView::pasteRequested));
   }
   return false;
 }

@@ -152,6 +152,12 @@ class MemoView : public QAbstractScrollArea {
   void typeText(const QString& text);
 
   void afterSelectionChange(int64_t oldAnchor, int64_t oldCaret);
+  // Rows between the top row and a row, bounded to a little more than a screen either way.
+  int64_t rowsFromTop(const LineLayouts::Row& row);
+  int64_t lineRows(int64_t line);
+  // Repaint the rows holding the positions from..to, or the caret.
+  void updateRows(int64_t from, int64_t to);
+  void updateCaret();
   void setTop(LineLayouts::Row top);
   LineLayouts::Row maxTop();
   int fullRows() const;
@@ -161,7 +167,7 @@ class MemoView : public QAbstractScrollArea {
   void updatePrimarySelection();
   void autoScroll();
   QList<QTextLayout::FormatRange> formatsFor(const LineLayouts::Entry& e, int64_t lineStart,
-                                            const std::vector<ColourRun>& runs) const;
+                                             const std::vector<ColourRun>& runs) const;
   QRectF caretRectIn(int64_t pos, bool preeditCaret);
   QMimeData* mimeForSelection() const;
   void startDrag();

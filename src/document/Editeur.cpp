@@ -141,6 +141,10 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   connect(Memo1, &TColorMemo::KeyPress, this,
           [this](QKeyEvent* event, bool* handled) { Memo1KeyPress(event, handled); });
   connect(Memo1, &TColorMemo::MouseMove, this, [this](QMouseEvent*) { Memo1MouseMove(); });
+  // The source view's context menu runs the window's commands, which take the undo snapshot.
+  connect(Memo1, &TColorMemo::UndoRequested, this, [this] { Annuler(); });
+  connect(Memo1, &TColorMemo::CutRequested, this, [this] { Couper(); });
+  connect(Memo1, &TColorMemo::PasteRequested, this, [this] { Coller(); });
 }
 
 TEditeur::~TEditeur() = default;

@@ -78,7 +78,7 @@ TEST(MemoViewKeys, ArrowsWordsHomeEndAndDocumentKeysMoveOrSelect) {
     int selStart, selLength;
   };
   const char* words = "un deux\r\ntrois quatre\r\ncinq";  // lines at 0, 9 and 23
-  const char* columns = "abcdef\r\nabcdef\r\nabc";       // lines at 0, 8 and 16
+  const char* columns = "abcdef\r\nabcdef\r\nabc";        // lines at 0, 8 and 16
   const Qt::KeyboardModifiers none = Qt::NoModifier, shift = Qt::ShiftModifier,
                               ctrl = Qt::ControlModifier;
   const Row rows[] = {
@@ -380,8 +380,9 @@ TEST(MemoViewMouse, WheelAndScrollBarsScroll) {
 
 TEST(MemoViewLayout, WrapFollowsTheWidthTheFontAndTheInsets) {
   Shown w(QSize(300, 200));
-  const QString line = QStringLiteral("des mots assez nombreux pour remplir plusieurs rangées de "
-                                      "texte dans une fenêtre étroite");
+  const QString line = QStringLiteral(
+      "des mots assez nombreux pour remplir plusieurs rangées de "
+      "texte dans une fenêtre étroite");
   w.memo->SetText(line + QStringLiteral("\r\nfin"));
   const qreal wrapped = w.view->positionRect(line.size()).top();
   EXPECT_GE(wrapped, 2 * w.view->rowHeight());  // the line takes several rows
@@ -421,9 +422,8 @@ TEST(MemoViewMenu, FrenchContextMenuLeavesUndoCutAndPasteToTheOwner) {
   QApplication::clipboard()->setText(QStringLiteral("collé"));
   w.memo->SetText(QStringLiteral("un deux"));
   std::unique_ptr<QMenu> menu(w.view->createContextMenu());
-  EXPECT_EQ(labels(menu.get()),
-            (QStringList{"Annuler (off)", "Couper (off)", "Copier (off)", "Coller",
-                         "Supprimer (off)", "Tout sélectionner"}));
+  EXPECT_EQ(labels(menu.get()), (QStringList{"Annuler (off)", "Couper (off)", "Copier (off)",
+                                             "Coller", "Supprimer (off)", "Tout sélectionner"}));
 
   // Without receivers, cut and paste act at once.
   w.memo->SetSelStart(3);
@@ -644,7 +644,8 @@ TEST(MemoViewAccessibility, ScreenReadersReadTheTextCaretAndSelectionAndEditThem
             QStringLiteral("un deux\r\n"));
   EXPECT_EQ(text->textAtOffset(4, QAccessible::WordBoundary, &start, &end), QStringLiteral("deux"));
   EXPECT_EQ(std::pair(start, end), std::pair(3, 7));
-  EXPECT_EQ(text->textAfterOffset(4, QAccessible::LineBoundary, &start, &end), QStringLiteral("trois"));
+  EXPECT_EQ(text->textAfterOffset(4, QAccessible::LineBoundary, &start, &end),
+            QStringLiteral("trois"));
   EXPECT_EQ(text->textBeforeOffset(10, QAccessible::LineBoundary, &start, &end),
             QStringLiteral("un deux\r\n"));
   EXPECT_EQ(text->textAtOffset(12, QAccessible::CharBoundary, &start, &end), QStringLiteral("i"));
@@ -712,11 +713,10 @@ TEST(MemoViewAccessibility, ScreenReadersHearCaretSelectionAndTextChanges) {
     QTest::keyClick(w.view, Qt::Key_Backspace);
     using A = QAccessible;
     const std::vector<std::pair<A::Event, QString>> expected = {
-        {A::TextCaretMoved, "1"},         {A::TextCaretMoved, "2"},
-        {A::TextSelectionChanged, "1-2"}, {A::TextRemoved, "n@1"},
-        {A::TextInserted, "x@1"},         {A::TextSelectionChanged, "2-2"},
-        {A::TextInserted, "\r\n@2"},      {A::TextCaretMoved, "4"},
-        {A::TextRemoved, "\r\n@2"},       {A::TextCaretMoved, "2"}};
+        {A::TextCaretMoved, "1"},    {A::TextCaretMoved, "2"}, {A::TextSelectionChanged, "1-2"},
+        {A::TextRemoved, "n@1"},     {A::TextInserted, "x@1"}, {A::TextSelectionChanged, "2-2"},
+        {A::TextInserted, "\r\n@2"}, {A::TextCaretMoved, "4"}, {A::TextRemoved, "\r\n@2"},
+        {A::TextCaretMoved, "2"}};
     EXPECT_EQ(events, expected);
   }
   MemoAccessible::setListener(nullptr);
@@ -750,7 +750,8 @@ TEST(MemoViewColours, TheProviderColoursTheVisibleCharactersOnce) {
   const auto colours = [&](QRectF r) {
     QSet<QRgb> found;
     for (int y = int(r.top()) + 1; y < int(r.bottom()) - 1; ++y)
-      for (int x = int(r.left()) + 1; x < int(r.right()) - 1; ++x) found.insert(shot.pixel(x, y) & 0xFFFFFF);
+      for (int x = int(r.left()) + 1; x < int(r.right()) - 1; ++x)
+        found.insert(shot.pixel(x, y) & 0xFFFFFF);
     return found;
   };
   const QRectF plain = w.view->positionRect(0).united(w.view->positionRect(4));
@@ -769,7 +770,8 @@ TEST(MemoViewColours, TheProviderColoursTheVisibleCharactersOnce) {
   const auto darkBelowBaseline = [&](QRectF r) {
     int dark = 0;
     for (int y = int(r.top()) + ascent + 1; y < int(r.bottom()); ++y)
-      for (int x = int(r.left()) + 1; x < int(r.right()) - 1; ++x) dark += qGray(shot.pixel(x, y)) < 100;
+      for (int x = int(r.left()) + 1; x < int(r.right()) - 1; ++x)
+        dark += qGray(shot.pixel(x, y)) < 100;
     return dark;
   };
   EXPECT_GT(darkBelowBaseline(w.view->positionRect(13).united(w.view->positionRect(17))),
@@ -784,4 +786,38 @@ TEST(MemoViewColours, TheProviderColoursTheVisibleCharactersOnce) {
   const QColor highlight = w.view->palette().color(QPalette::Highlight);
   EXPECT_EQ(selected.pixel(int(coloured.center().x()), int(coloured.top()) + 2) & 0xFFFFFF,
             highlight.rgb() & 0xFFFFFF);
+}
+
+TEST(MemoViewPaint, TypingInsideALineRepaintsThatLineAlone) {
+  // Records the areas that the viewport repaints.
+  struct Painted : QObject {
+    QRegion region;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) region += static_cast<QPaintEvent*>(e)->region();
+      return false;
+    }
+  };
+  Shown w;
+  w.memo->SetText(lines(10));
+  w.memo->SetSelStart(w.memo->LineStart(3) + 2);
+  QApplication::processEvents();
+  Painted painted;
+  w.vp->installEventFilter(&painted);
+  const int h = w.view->rowHeight();
+  const auto typed = [&](Qt::Key key) {
+    painted.region = QRegion();
+    QTest::keyClick(w.view, key);
+    QApplication::processEvents();
+    return painted.region.boundingRect();
+  };
+  const QRect letter = typed(Qt::Key_X);
+  EXPECT_GE(letter.top(), 3 * h);
+  EXPECT_LE(letter.bottom(), 4 * h);
+  const QRect arrow = typed(Qt::Key_Right);
+  EXPECT_GE(arrow.top(), 3 * h);
+  EXPECT_LE(arrow.bottom(), 4 * h);
+  const QRect enter = typed(Qt::Key_Return);  // the lines below move
+  EXPECT_GE(enter.bottom(), w.vp->height() - 1);
+  EXPECT_EQ(w.memo->Line(3), QStringLiteral("lixg"));
+  w.vp->removeEventFilter(&painted);
 }

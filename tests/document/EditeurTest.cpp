@@ -456,6 +456,22 @@ TEST_F(EditeurTest, ClipboardCommands) {
   EXPECT_EQ(e.Memo1->Text(), "abc");
 }
 
+TEST_F(EditeurTest, TheSourceViewsContextMenuRunsTheWindowsCommands) {
+  TEditeur& e = nouveau();
+  e.Memo1->SetLines({"un", "deux"});
+  e.Memo1->SetSelStart(4);
+  e.Memo1->SetSelLength(4);
+  emit e.Memo1->CutRequested();
+  EXPECT_EQ(e.Memo1->Lines(), QStringList({"un", ""}));
+  emit e.Memo1->UndoRequested();
+  EXPECT_EQ(e.Memo1->Lines(), QStringList({"un", "deux"}));
+  e.Memo1->SetSelStart(0);
+  emit e.Memo1->PasteRequested();
+  EXPECT_EQ(e.Memo1->Lines(), QStringList({"deuxun", "deux"}));
+  emit e.Memo1->UndoRequested();
+  EXPECT_EQ(e.Memo1->Lines(), QStringList({"un", "deux"}));
+}
+
 TEST_F(EditeurTest, TreeFocusSetsAndClearsArbreActif) {
   TEditeur& e = nouveau();
   zoneDeSaisie(e);
