@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr size_t kMaxEntries = 800;
+// A screen uses a few dozen; a segment of a long line holds a few hundred KiB of glyphs.
+constexpr size_t kMaxEntries = 400;
 
 // What a byte looks like on screen: its Windows-1252 character, except that control characters
 // (which fonts draw as nothing, so a NUL could be neither seen nor aimed at) show as the

@@ -12,6 +12,7 @@
 #include <QDrag>
 #include <QElapsedTimer>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
@@ -322,6 +323,13 @@ TEST(MemoViewMouse, ClickDragShiftClickAndDoubleClickSelect) {
   QTest::mouseDClick(w.vp, Qt::LeftButton, Qt::NoModifier, w.pointOf(45));
   EXPECT_EQ(w.memo->SelText(), QStringLiteral("seconde"));
 
+  // A double-click then a drag selects whole words.
+  QTest::mouseDClick(w.vp, Qt::LeftButton, Qt::NoModifier, w.pointOf(10));
+  QTest::mouseMove(w.vp, w.pointOf(20));
+  QTest::mouseRelease(w.vp, Qt::LeftButton, Qt::NoModifier, w.pointOf(20));
+  EXPECT_EQ(w.memo->SelText(), QStringLiteral("attribut=\"valeur"));
+  QTest::mouseDClick(w.vp, Qt::LeftButton, Qt::NoModifier, w.pointOf(45));
+
   // A click inside the selection without a drag places the caret there.
   QTest::mouseClick(w.vp, Qt::LeftButton, Qt::NoModifier, w.pointOf(44));
   EXPECT_EQ(w.memo->SelStart(), 44);
@@ -504,6 +512,13 @@ TEST(MemoViewInputMethod, PreeditChangesNothingAndCommitsTypeLikeKeys) {
   QApplication::sendEvent(w.view, &composed);
   EXPECT_EQ(w.memo->Text(), QStringLiteral("<p>ê&#232;&#337;</p>"));
   EXPECT_EQ(keys, (QStringList{"ê", "è", "\u0151"}));
+  keys.clear();
+
+  // A dead key that arrives as keys: the accent alone types nothing, the letter comes composed.
+  QTest::sendKeyEvent(QTest::Click, w.view, Qt::Key_Dead_Circumflex, QString(), Qt::NoModifier);
+  QTest::sendKeyEvent(QTest::Click, w.view, Qt::Key_unknown, QStringLiteral("î"), Qt::NoModifier);
+  EXPECT_EQ(w.memo->Text(), QStringLiteral("<p>ê&#232;&#337;î</p>"));
+  QTest::keyClick(w.view, Qt::Key_Backspace);
 
   // A replacement of the characters before the caret.
   QInputMethodEvent replace;
@@ -786,6 +801,25 @@ TEST(MemoViewColours, TheProviderColoursTheVisibleCharactersOnce) {
   const QColor highlight = w.view->palette().color(QPalette::Highlight);
   EXPECT_EQ(selected.pixel(int(coloured.center().x()), int(coloured.top()) + 2) & 0xFFFFFF,
             highlight.rgb() & 0xFFFFFF);
+}
+
+TEST(MemoViewPaint, TheSelectionStaysInItsColoursWithoutTheFocus) {
+  Shown w;
+  w.memo->SetText(QStringLiteral("MMMMMMMM"));
+  w.memo->SelectAll();
+  const auto colourAt = [&] {
+    const QImage shot = w.vp->grab().toImage();
+    const QRectF r = w.view->positionRect(2);
+    return QColor(shot.pixel(int(r.left()) + 2, int(r.top()) + 1));
+  };
+  const QColor focused = colourAt();
+  EXPECT_EQ(focused, w.view->palette().color(QPalette::Active, QPalette::Highlight));
+  auto* other = new QLineEdit(&w.top);
+  other->show();
+  other->setFocus();
+  QApplication::processEvents();
+  ASSERT_FALSE(w.view->hasFocus());
+  EXPECT_EQ(colourAt(), focused);
 }
 
 TEST(MemoViewPaint, TypingInsideALineRepaintsThatLineAlone) {
