@@ -421,47 +421,54 @@ int64_t MemoView::previousPosition(int64_t pos) const {
   return store_.splitsBreak(pos - 1) ? pos - 2 : pos - 1;
 }
 
+namespace {
+
+// The first position from p on (up to end) whose byte is not of the kind, read a chunk at a time.
+int64_t skipForward(const TextStore& store, int64_t p, int64_t end, ByteClass kind) {
+  while (p < end) {
+    int64_t chunk = 0;
+    const std::string_view piece = store.piece(p, &chunk);
+    if (piece.empty()) break;
+    const int64_t stop = std::min(end, chunk + int64_t(piece.size()));
+    for (; p < stop; ++p)
+      if (classOf(piece[size_t(p - chunk)]) != kind) return p;
+  }
+  return p;
+}
+
+// The last position before p (down to start) whose preceding byte is not of the kind.
+int64_t skipBackward(const TextStore& store, int64_t p, int64_t start, ByteClass kind) {
+  while (p > start) {
+    int64_t chunk = 0;
+    const std::string_view piece = store.piece(p - 1, &chunk);
+    if (piece.empty()) break;
+    const int64_t stop = std::max(start, chunk);
+    for (; p > stop; --p)
+      if (classOf(piece[size_t(p - 1 - chunk)]) != kind) return p;
+  }
+  return p;
+}
+
+}  // namespace
+
 int64_t MemoView::nextWord(int64_t pos) const {
   if (pos >= store_.size()) return store_.size();
   if (store_.splitsBreak(pos + 1)) return pos + 2;
   const int64_t line = store_.lineOf(pos);
   const int64_t end = store_.lineStart(line) + store_.lineLength(line);
-  const auto scan = [&](int64_t p, auto&& same) {
-    while (p < end) {
-      int64_t chunk = 0;
-      const std::string_view piece = store_.piece(p, &chunk);
-      if (piece.empty()) break;
-      const int64_t stop = std::min(end, chunk + int64_t(piece.size()));
-      for (; p < stop; ++p)
-        if (!same(piece[size_t(p - chunk)])) return p;
-    }
-    return p;
-  };
   const ByteClass first = classOf(store_.at(pos));
   int64_t p = pos;
-  if (first != ByteClass::Blank) p = scan(p, [first](char c) { return classOf(c) == first; });
-  return scan(p, [](char c) { return classOf(c) == ByteClass::Blank; });
+  if (first != ByteClass::Blank) p = skipForward(store_, p, end, first);
+  return skipForward(store_, p, end, ByteClass::Blank);
 }
 
 int64_t MemoView::previousWord(int64_t pos) const {
   if (pos <= 0) return 0;
   const int64_t start = store_.lineStart(store_.lineOf(pos));
   if (pos == start) return previousPosition(pos);
-  const auto scan = [&](int64_t p, auto&& same) {
-    while (p > start) {
-      int64_t chunk = 0;
-      const std::string_view piece = store_.piece(p - 1, &chunk);
-      if (piece.empty()) break;
-      const int64_t stop = std::max(start, chunk);
-      for (; p > stop; --p)
-        if (!same(piece[size_t(p - 1 - chunk)])) return p;
-    }
-    return p;
-  };
-  int64_t p = scan(pos, [](char c) { return classOf(c) == ByteClass::Blank; });
+  const int64_t p = skipBackward(store_, pos, start, ByteClass::Blank);
   if (p == start) return p;
-  const ByteClass kind = classOf(store_.at(p - 1));
-  return scan(p, [kind](char c) { return classOf(c) == kind; });
+  return skipBackward(store_, p, start, classOf(store_.at(p - 1)));
 }
 
 std::pair<int64_t, int64_t> MemoView::wordAt(int64_t pos) const {
@@ -472,12 +479,7 @@ std::pair<int64_t, int64_t> MemoView::wordAt(int64_t pos) const {
   // At the end of a line, the word before it.
   const int64_t at = pos >= end ? end - 1 : pos;
   const ByteClass kind = classOf(store_.at(at));
-  int64_t from = at;
-  int64_t to = at + 1;
-  // Words are short; a run of megabytes without a blank is walked once, only on a double-click.
-  while (from > start && classOf(store_.at(from - 1)) == kind) --from;
-  while (to < end && classOf(store_.at(to)) == kind) ++to;
-  return {from, to};
+  return {skipBackward(store_, at, start, kind), skipForward(store_, at + 1, end, kind)};
 }
 
 // ---- Scrolling ----

@@ -84,6 +84,10 @@ TEST(MemoLarge, ALineOfFiveMegabytesWithoutABlankOpensScrollsAndTakesTyping) {
     QApplication::processEvents();
     EXPECT_NEAR(double(w.view->firstVisiblePosition()), double(middle), line.size() / 20.0);
 
+    // A double-click selects the one word, all of it.
+    QTest::mouseDClick(w.vp, Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
+    EXPECT_EQ(w.memo->SelLength(), qint64(line.size()) + 3);
+
     std::string expected = line;
     expected.insert(size_t(middle), "xyz");
     EXPECT_TRUE(w.memo->Bytes() == expected) << wrap;
