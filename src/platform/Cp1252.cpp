@@ -69,4 +69,16 @@ QChar upper(QChar c) {
   return c;
 }
 
+char upperByte(char c) {
+  static const std::array<char, 256> table = [] {
+    std::array<char, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+      const QChar u = upper(decode(QByteArray(1, char(b)))[0]);
+      t[size_t(b)] = char(byteOf(u.unicode()));  // the upper case of a letter of the set is in the set
+    }
+    return t;
+  }();
+  return table[static_cast<unsigned char>(c)];
+}
+
 }  // namespace cp1252

@@ -20,5 +20,7 @@ QString referenceUnrepresentable(const QString& text);
 
 // Upper-casing of the set, for comparisons "without regard to case" ("é" equals "É").
 QChar upper(QChar c);
+// The same on the set's bytes.
+char upperByte(char c);
 
 }  // namespace cp1252
