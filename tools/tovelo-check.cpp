@@ -1,5 +1,6 @@
 // tovelo-check: the editor's "Vérifier la syntaxe" and "Valider le document" on files, from the
-// command line, with the editor's own loading and checking code and its very messages.
+// command line, with the editor's own loading and checking code and its very messages. Each file
+// is read as the editor reads it, as bytes, and checked where it lies: no copy of the text is made.
 #include <cstdio>
 
 #include <QByteArray>
@@ -8,15 +9,16 @@
 #include <QStringList>
 
 #include "Dtd.h"
+#include "LineViews.h"
 #include "TextFile.h"
 
 namespace {
 
-constexpr int kTousBons = 0;
-constexpr int kFaute = 1;
-constexpr int kErreur = 2;
+constexpr int kAllGood = 0;
+constexpr int kFault = 1;
+constexpr int kError = 2;
 
-constexpr const char* kAide =
+constexpr const char* kHelp =
     "Usage : tovelo-check [--valid] FICHIER...\n"
     "Vérifie chaque fichier comme la commande « Vérifier la syntaxe » de Tovelo, ou, avec\n"
     "--valid, comme « Valider le document » (bonne formation puis DTD de la déclaration\n"
@@ -30,9 +32,9 @@ constexpr const char* kAide =
     "Code de sortie : 0 si tous les fichiers sont corrects, 1 si l'un d'eux a une faute,\n"
     "2 si un fichier n'a pas pu être lu ou si les arguments sont incorrects.\n";
 
-void ecrit(std::FILE* flux, const QString& texte) {
-  const QByteArray octets = texte.toUtf8();
-  std::fwrite(octets.constData(), 1, size_t(octets.size()), flux);
+void write(std::FILE* stream, const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
 }  // namespace
@@ -40,44 +42,44 @@ void ecrit(std::FILE* flux, const QString& texte) {
 int main(int argc, char** argv) {
   bool valid = false;
   bool options = true;
-  QStringList fichiers;
+  QStringList files;
   for (int i = 1; i < argc; ++i) {
     const QString arg = QString::fromLocal8Bit(argv[i]);
     if (options && arg == u"--") {
       options = false;
     } else if (options && arg == u"--help") {
-      ecrit(stdout, QString::fromUtf8(kAide));
-      return kTousBons;
+      write(stdout, QString::fromUtf8(kHelp));
+      return kAllGood;
     } else if (options && arg == u"--valid") {
       valid = true;
     } else if (options && arg.startsWith(u'-') && arg.size() > 1) {
-      ecrit(stderr, QStringLiteral("tovelo-check : option inconnue « %1 »\n").arg(arg) + QString::fromUtf8(kAide));
-      return kErreur;
+      write(stderr, QStringLiteral("tovelo-check : option inconnue « %1 »\n").arg(arg) + QString::fromUtf8(kHelp));
+      return kError;
     } else {
-      fichiers << arg;
+      files << arg;
     }
   }
-  if (fichiers.isEmpty()) {
-    ecrit(stderr, QStringLiteral("tovelo-check : aucun fichier à vérifier\n") + QString::fromUtf8(kAide));
-    return kErreur;
+  if (files.isEmpty()) {
+    write(stderr, QStringLiteral("tovelo-check : aucun fichier à vérifier\n") + QString::fromUtf8(kHelp));
+    return kError;
   }
 
-  int statut = kTousBons;
-  for (const QString& nom : fichiers) {
-    const textfile::Loaded charge = textfile::load(nom);
-    if (!charge.ok) {
+  int status = kAllGood;
+  for (const QString& name : files) {
+    textfile::LoadedBytes loaded = textfile::loadBytes(name);
+    if (!loaded.ok) {
       std::fflush(stdout);  // keep the report lines and the error in the order of the files
-      ecrit(stderr, QStringLiteral("tovelo-check : %1\n").arg(charge.error));
-      statut = kErreur;
+      write(stderr, QStringLiteral("tovelo-check : %1\n").arg(loaded.error));
+      status = kError;
       continue;
     }
-    const QStringList lignes = textfile::splitLines(charge.text);
-    analyse::Faute faute;
-    const QString message = analyse::rapportValider(
-        lignes, valid, analyse::chargeurFichiers(QFileInfo(nom).absolutePath()), &faute);
-    ecrit(stdout, nom + QStringLiteral(": ") + message + u'\n');
-    if (faute.code != analyse::kAucuneFaute && statut == kTousBons) statut = kFaute;
+    const BufferLines lines(std::move(loaded.bytes));
+    analysis::Fault fault;
+    const QString message =
+        analysis::checkReport(lines, valid, analysis::fileDtdLoader(QFileInfo(name).absolutePath()), &fault);
+    write(stdout, name + QStringLiteral(": ") + message + u'\n');
+    if (fault.code != analysis::kNoFault && status == kAllGood) status = kFault;
   }
   std::fflush(stdout);
-  return statut;
+  return status;
 }

@@ -4,28 +4,32 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <vector>
 
-#include "Balayage.h"
+#include "Cp1252.h"
+#include "LineViews.h"
+#include "ScanSupport.h"
 #include "TextFile.h"
 #include "tags.h"
 
-namespace analyse {
+namespace analysis {
 
 namespace {
 
-constexpr qsizetype kFenetreDeclaration = 4096;
-constexpr qsizetype kFenetreSysteme = 256;
-constexpr qsizetype kFenetreNom = 256;
+constexpr size_t kDeclarationWindow = 4096;
+constexpr size_t kSystemWindow = 256;
+constexpr size_t kNameWindow = 256;
 
-// The at most n characters of the lines joined by CR LF from the first occurrence of motif (which
-// holds no line break, so it never straddles two lines); a null string when it does not occur.
-QString fenetreDepuis(const QStringList& lignes, QStringView motif, qsizetype n) {
-  for (qsizetype i = 0; i < lignes.size(); ++i) {
-    const qsizetype x = lignes[i].indexOf(motif);
-    if (x >= 0) return detail::fenetreJointe(lignes, i, x, n);
+// The at most n characters of the lines joined by CR LF from the first occurrence of pattern
+// (which holds no line break, so it never straddles two lines); false when it does not occur.
+bool windowFrom(const TextLines& lines, std::string_view pattern, int64_t n, std::string& out) {
+  for (int64_t i = 0, c = lines.count(); i < c; ++i) {
+    const std::string_view l = lines.line(i);
+    const int64_t x = findText(l, 0, pattern);
+    if (x == int64_t(l.size())) continue;
+    out = detail::joinedWindow(lines, i, x, n);
+    return true;
   }
-  return {};
+  return false;
 }
 
 // Every declaration of one kind, each read up to its first ">" within the 4096 characters from its
@@ -34,25 +38,22 @@ QString fenetreDepuis(const QStringList& lignes, QStringView motif, qsizetype n)
 // previous one of its kind, however long the DTD. (Taking each window out of the previous
 // window instead would stop every search 4096 characters after the first declaration and lose
 // the rest of any longer DTD.)
-void declarations(QStringView x, QStringView motif, QStringList& liste) {
-  qsizetype debut = 0;
-  qsizetype fin = x.size();
+void declarations(std::string_view x, std::string_view keyword, std::vector<std::string>& list) {
+  size_t from = 0;
+  size_t end = x.size();
   for (;;) {
-    const qsizetype i = x.mid(debut, fin - debut).indexOf(motif);
-    if (i < 0) return;
-    const qsizetype p = debut + i;
-    const qsizetype gt = x.mid(p, kFenetreDeclaration).indexOf(u'>');
-    liste << (gt < 0 ? QString() : x.mid(p, gt + 1).toString());
-    debut = p + motif.size();
-    fin = std::min(debut + kFenetreDeclaration, x.size());
+    const size_t i = x.substr(from, end - from).find(keyword);
+    if (i == std::string_view::npos) return;
+    const size_t p = from + i;
+    const size_t gt = x.substr(p, kDeclarationWindow).find('>');
+    list.emplace_back(gt == std::string_view::npos ? std::string_view() : x.substr(p, gt + 1));
+    from = p + keyword.size();
+    end = std::min(from + kDeclarationWindow, x.size());
   }
 }
 
-QStringList lignesDeFichier(const QString& texte) {
-  if (texte.isEmpty()) return {};
-  QStringList l = textfile::splitLines(texte);
-  if (texte.endsWith(u"\r\n")) l.removeLast();
-  return l;
+std::string_view from(std::string_view s, size_t pos, size_t n = std::string_view::npos) {
+  return pos < s.size() ? s.substr(pos, n) : std::string_view();
 }
 
 // Where the declarations are looked up for each start tag: the element names and the required
@@ -60,188 +61,185 @@ QStringList lignesDeFichier(const QString& texte) {
 // every entry.
 class Index {
  public:
-  explicit Index(const QStringList& liste) {
-    for (const QString& e : liste) {
-      const QStringView r = QStringView(e).mid(10, kFenetreNom);
-      if (e.contains(u"<!ELEMENT")) elements_.push_back(r);
-      if (e.contains(u"<!ATTLIST") && r.contains(u"#REQUIRED")) attributs_.push_back(r);
+  explicit Index(const std::vector<std::string>& list) {
+    for (const std::string& e : list) {
+      const std::string_view r = from(e, 10, kNameWindow);
+      if (e.find("<!ELEMENT") != std::string::npos) elements_.push_back(r);
+      if (e.find("<!ATTLIST") != std::string::npos && r.find("#REQUIRED") != std::string_view::npos)
+        attributes_.push_back(r);
     }
     std::sort(elements_.begin(), elements_.end());
-    std::sort(attributs_.begin(), attributs_.end());
+    std::sort(attributes_.begin(), attributes_.end());
   }
 
   // 0, 11 or 12 for the tag whose name is n and whose text (after the "/" of "/>" is removed)
-  // is the line from q to finCorps followed by ">".
-  int controle(QStringView ligne, int numero, qsizetype q, qsizetype finCorps, QStringView n) {
-    const int id = noms_.exacte({n, true, true});
-    if (size_t(id) >= fiches_.size()) fiches_.resize(size_t(id) + 1);
-    Fiche& f = fiches_[size_t(id)];
-    if (!f.faite) remplir(f, n);
-    if (!f.declare) return kBaliseNonDeclaree;
-    for (int a : f.requis)
-      if (!present(attributsRequis_[size_t(a)], ligne, numero, q, finCorps))
-        return kAttributManquant;
-    return kAucuneFaute;
+  // is the line from q to bodyEnd followed by ">".
+  int check(std::string_view line, int64_t number, size_t q, size_t bodyEnd, std::string_view n) {
+    const int id = names_.exactAfter(last_, {n, true, true});
+    last_ = id;
+    if (size_t(id) >= cards_.size()) cards_.resize(size_t(id) + 1);
+    Card& c = cards_[size_t(id)];
+    if (!c.done) fill(c, n);
+    if (!c.declared) return kUndeclaredTag;
+    for (int a : c.required)
+      if (!present(required_[size_t(a)], line, number, q, bodyEnd)) return kMissingAttribute;
+    return kNoFault;
   }
 
  private:
-  struct Fiche {
-    bool faite = false;
-    bool declare = false;
-    std::vector<int> requis;
+  struct Card {
+    bool done = false;
+    bool declared = false;
+    std::vector<int> required;
   };
   // A required attribute's word with the first occurrence found on a line at or after a
   // position, so that the tags of one line share the searches.
-  struct Requis {
-    QStringView mot;
-    int ligne = -1;
-    qsizetype depuis = 0;
-    qsizetype trouve = -1;
+  struct Required {
+    std::string_view word;
+    int64_t line = -1;
+    size_t since = 0;
+    size_t found = std::string_view::npos;
   };
 
-  // Every text begins with the empty name, also the null view of a declaration too short to
-  // have an 11th character (Qt's startsWith says no for a null text).
-  static bool commencePar(QStringView r, QStringView n) { return n.isEmpty() || r.startsWith(n); }
+  // Every text begins with the empty name, also the empty view of a declaration too short to
+  // have an 11th character.
+  static bool beginsWith(std::string_view r, std::string_view n) { return n.empty() || r.starts_with(n); }
 
-  void remplir(Fiche& f, QStringView n) {
-    f.faite = true;
+  void fill(Card& c, std::string_view n) {
+    c.done = true;
     auto it = std::lower_bound(elements_.begin(), elements_.end(), n);
-    f.declare = it != elements_.end() && commencePar(*it, n);
-    for (auto a = std::lower_bound(attributs_.begin(), attributs_.end(), n);
-         a != attributs_.end() && commencePar(*a, n); ++a) {
-      QStringView mot = a->mid(std::min(a->size(), n.size() + 1));
-      const qsizetype b = mot.indexOf(u' ');
-      if (b >= 0) mot = mot.left(b);
-      const int id = mots_.exacte({mot, true, true});
-      if (size_t(id) >= attributsRequis_.size()) {
-        attributsRequis_.resize(size_t(id) + 1);
-        attributsRequis_[size_t(id)].mot = mot;
+    c.declared = it != elements_.end() && beginsWith(*it, n);
+    for (auto a = std::lower_bound(attributes_.begin(), attributes_.end(), n);
+         a != attributes_.end() && beginsWith(*a, n); ++a) {
+      std::string_view word = from(*a, n.size() + 1);
+      const size_t b = word.find(' ');
+      if (b != std::string_view::npos) word = word.substr(0, b);
+      const int id = words_.exact({word, true, true});
+      if (size_t(id) >= required_.size()) {
+        required_.resize(size_t(id) + 1);
+        required_[size_t(id)].word = word;
       }
-      if (std::find(f.requis.begin(), f.requis.end(), id) == f.requis.end()) f.requis.push_back(id);
+      if (std::find(c.required.begin(), c.required.end(), id) == c.required.end()) c.required.push_back(id);
     }
   }
 
-  static bool present(Requis& a, QStringView ligne, int numero, qsizetype q, qsizetype finCorps) {
-    const QStringView m = a.mot;
+  static bool present(Required& a, std::string_view line, int64_t number, size_t q, size_t bodyEnd) {
+    const std::string_view m = a.word;
     // An empty word never occurs, as an empty value never occurs in the declaration check.
-    if (m.isEmpty()) return false;
-    if (a.ligne != numero || q < a.depuis || (a.trouve >= 0 && q > a.trouve)) {
-      a.ligne = numero;
-      a.depuis = q;
-      a.trouve = ligne.indexOf(m, q);
+    if (m.empty()) return false;
+    if (a.line != number || q < a.since || (a.found != std::string_view::npos && q > a.found)) {
+      a.line = number;
+      a.since = q;
+      a.found = line.find(m, q);
     }
-    if (a.trouve >= 0 && a.trouve + m.size() <= finCorps) return true;
-    // The tag text ends with the ">" that follows finCorps, which the line may not hold there.
-    if (m.endsWith(u'>')) {
-      const qsizetype l = m.size() - 1;
-      return l <= finCorps - q && ligne.mid(finCorps - l, l) == m.left(l);
+    if (a.found != std::string_view::npos && a.found + m.size() <= bodyEnd) return true;
+    // The tag text ends with the ">" that follows bodyEnd, which the line may not hold there.
+    if (m.back() == '>') {
+      const size_t l = m.size() - 1;
+      return l <= bodyEnd - q && line.substr(bodyEnd - l, l) == m.substr(0, l);
     }
     return false;
   }
 
-  std::vector<QStringView> elements_;
-  std::vector<QStringView> attributs_;
-  detail::Cles noms_;
-  std::vector<Fiche> fiches_;
-  detail::Cles mots_;
-  std::vector<Requis> attributsRequis_;
+  std::vector<std::string_view> elements_;
+  std::vector<std::string_view> attributes_;
+  detail::KeyTable names_;
+  int last_ = -1;
+  std::vector<Card> cards_;
+  detail::KeyTable words_;
+  std::vector<Required> required_;
 };
 
 }  // namespace
 
-ChargeurDtd chargeurFichiers(const QString& dossierDocument) {
-  return [dossierDocument](const QString& nom, QStringList& lignes) {
-    if (nom.isEmpty()) return false;
-    QStringList chemins;
-    if (QFileInfo(nom).isRelative() && !dossierDocument.isEmpty())
-      chemins << QDir(dossierDocument).filePath(nom);
-    chemins << nom;
-    for (const QString& c : chemins) {
-      const textfile::Loaded l = textfile::load(c);
-      if (!l.ok) continue;  // missing, unreadable or a folder: absent
-      lignes = lignesDeFichier(l.text);
+DtdLoader fileDtdLoader(const QString& documentFolder) {
+  return [documentFolder](std::string_view name, std::vector<std::string>& lines) {
+    if (name.empty()) return false;
+    const QString nom = cp1252::decode(QByteArray(name.data(), qsizetype(name.size())));
+    QStringList paths;
+    if (QFileInfo(nom).isRelative() && !documentFolder.isEmpty()) paths << QDir(documentFolder).filePath(nom);
+    paths << nom;
+    for (const QString& path : paths) {
+      textfile::LoadedBytes l = textfile::loadBytes(path);
+      if (!l.ok) continue;  // missing, unreadable, a folder or no regular file: absent
+      lines.clear();
+      if (l.bytes.empty()) return true;
+      const bool finalBreak = l.bytes.ends_with("\r\n");
+      const BufferLines view(std::move(l.bytes));
+      for (int64_t i = 0; i < view.count() - (finalBreak ? 1 : 0); ++i) lines.emplace_back(view.line(i));
       return true;
     }
     return false;
   };
 }
 
-QStringList LitDtd(const QStringList& lignes, const ChargeurDtd& charge) {
-  QStringList liste;
-  QString d = fenetreDepuis(lignes, u"<!DOCTYPE", kFenetreDeclaration);
-  QString x;
-  const qsizetype s = d.indexOf(u"SYSTEM");
-  if (s >= 0) {
-    d = d.mid(s, kFenetreSysteme);
-    const QString f = ValeurGuillemets(d);
-    QStringList fichier;
-    if (!f.isEmpty() && charge && charge(f, fichier)) {
-      liste = fichier;
-      x = fichier.join(QString());
-      const qsizetype i = x.indexOf(u"<![IGNORE");
-      if (i >= 0) {
+std::vector<std::string> LitDtd(const TextLines& lines, const DtdLoader& load) {
+  std::vector<std::string> list;
+  std::string d;
+  windowFrom(lines, "<!DOCTYPE", kDeclarationWindow, d);
+  std::string x;
+  const size_t s = d.find("SYSTEM");
+  if (s != std::string::npos) {
+    d = d.substr(s, kSystemWindow);
+    const std::string_view f = ValeurGuillemets(d);
+    std::vector<std::string> file;
+    if (!f.empty() && load && load(f, file)) {
+      list = file;
+      for (const std::string& l : file) x += l;
+      const size_t i = x.find("<![IGNORE");
+      if (i != std::string::npos) {
         // The text before the section takes the place of the DOCTYPE text from here on.
-        d = x.left(i);
-        x = x.mid(i);
-        const qsizetype j = x.indexOf(u"]]>");
-        if (j >= 0) x = d + x.mid(j + 3);
+        d = x.substr(0, i);
+        const size_t j = x.find("]]>", i);
+        x = j != std::string::npos ? d + x.substr(j + 3) : x.substr(i);
       }
     }
   }
-  const qsizetype fin = d.indexOf(u"]>");
-  if (fin >= 0) x += QStringView(d).left(fin + 2);
-  declarations(x, u"<!ELEMENT", liste);
-  declarations(x, u"<!ATTLIST", liste);
-  return liste;
+  const size_t end = d.find("]>");
+  if (end != std::string::npos) x.append(d, 0, end + 2);
+  declarations(x, "<!ELEMENT", list);
+  declarations(x, "<!ATTLIST", list);
+  return list;
 }
 
-Faute Validdtd(const QStringList& lignes, const ChargeurDtd& charge) {
-  Faute f;
-  const QStringList liste = LitDtd(lignes, charge);
-  if (liste.isEmpty()) return f;
-  Index index(liste);
-  QStringView nom;
-  bool examine = false;
-  bool commentaire = false;
-  for (int l = 0; l < lignes.size() && f.code == kAucuneFaute; ++l) {
-    const QStringView t = lignes[l];
-    detail::Curseurs c(t);
-    detail::parcourtLigne(t, commentaire, [&](qsizetype q) {
-      // The tag text runs to the first ">" after the "<"; a "/" just before that ">" is
-      // dropped. Only the end can then hold a ">", which keeps the key a view of the line.
-      const qsizetype gt = c.chevron(q + 1);
-      if (gt >= t.size()) return true;
-      const QChar second = t[q + 1];
-      if (second == u'/' || second == u'?' || second == u'!') return true;
-      const bool barre = t[gt - 1] == u'/';
-      const qsizetype finCorps = barre ? gt - 1 : gt;
-      if (barre && t[gt - 2] == u'/') return true;  // "//>" still holds "/>"
-      const qsizetype k = std::min(c.blanc(q + 1), finCorps);
-      if (k > q + 1 && t[k - 1] == u'/') return true;
-      nom = t.mid(q + 1, k - q - 1);
-      examine = true;
-      f.code = index.controle(t, l, q, finCorps, nom);
-      return f.code == kAucuneFaute;
+Fault Validdtd(const TextLines& lines, const DtdLoader& load) {
+  Fault f;
+  const std::vector<std::string> list = LitDtd(lines, load);
+  if (list.empty()) return f;
+  Index index(list);
+  std::string_view name;
+  bool examined = false;
+  bool inComment = false;
+  for (int64_t l = 0, n = lines.count(); l < n && f.code == kNoFault; ++l) {
+    LineTags t(lines.line(l));
+    const std::string_view s = t.line();
+    walkLine(s, inComment, [&](int64_t q) {
+      int64_t bodyEnd = 0;
+      const TagKey k = t.tagTextKey(q, &bodyEnd);
+      if (!k.valid) return true;
+      name = k.name;
+      examined = true;
+      f.code = index.check(s, l, size_t(q), size_t(bodyEnd), name);
+      return f.code == kNoFault;
     });
   }
-  if (examine) f.texte = detail::texteCle({nom, true, true});
+  if (examined) f.text = TagKey{name, true, true}.toQString();
   return f;
 }
 
-QString rapportValider(const QStringList& lignes, bool dtd, const ChargeurDtd& charge,
-                       Faute* faute) {
-  Faute f = Valid(lignes);
+QString checkReport(const TextLines& lines, bool dtd, const DtdLoader& load, Fault* fault) {
+  Fault f = Valid(lines);
   QString message;
-  if (f.code != kAucuneFaute) {
-    message = messageFaute(f);
+  if (f.code != kNoFault) {
+    message = faultMessage(f);
   } else if (!dtd) {
     message = QStringLiteral("Le document est bien formé");
   } else {
-    f = Validdtd(lignes, charge);
-    message = f.code == kAucuneFaute ? QStringLiteral("Le document est valide") : messageFaute(f);
+    f = Validdtd(lines, load);
+    message = f.code == kNoFault ? QStringLiteral("Le document est valide") : faultMessage(f);
   }
-  if (faute) *faute = f;
+  if (fault) *fault = f;
   return message;
 }
 
-}  // namespace analyse
+}  // namespace analysis

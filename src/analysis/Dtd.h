@@ -2,33 +2,36 @@
 // Reading the declarations of a document's DTD (internal subset and SYSTEM file) and
 // validating the document's start tags against them.
 #include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include <QString>
-#include <QStringList>
 
+#include "TextLines.h"
 #include "Wellformed.h"
 
-namespace analyse {
+namespace analysis {
 
-// Gives the lines of the external DTD file named after SYSTEM; false when there is no such
-// readable file (it then counts as absent).
-using ChargeurDtd = std::function<bool(const QString& nom, QStringList& lignes)>;
+// Gives the lines of the external DTD file named after SYSTEM (the name as the document's
+// Windows-1252 bytes), as the editor reads a file: Windows-1252 bytes, a final line break ends
+// the last line. False when there is no such readable file: it then counts as absent.
+using DtdLoader = std::function<bool(std::string_view name, std::vector<std::string>& lines)>;
 
 // The real loader: a relative name is looked for in the document's folder first (when it is
-// known), then in the current directory. Lines are read as the editor reads a document.
-ChargeurDtd chargeurFichiers(const QString& dossierDocument);
+// known), then in the current directory. Files are read as the editor reads them.
+DtdLoader fileDtdLoader(const QString& documentFolder);
 
 // The declaration list: the external file's lines, then the element declarations, then the
 // attribute-list declarations.
-QStringList LitDtd(const QStringList& lignes, const ChargeurDtd& charge);
+std::vector<std::string> LitDtd(const TextLines& lines, const DtdLoader& load);
 
 // Checks every start tag against the declarations: 0, 11 (not declared) or 12 (required
 // attribute missing), with the tag key of the last start tag examined as text.
-Faute Validdtd(const QStringList& lignes, const ChargeurDtd& charge);
+Fault Validdtd(const TextLines& lines, const DtdLoader& load);
 
 // What "Vérifier la syntaxe" (dtd false) and "Valider le document" (dtd true) report: the one
-// message box text they show, and the fault in *faute when given.
-QString rapportValider(const QStringList& lignes, bool dtd, const ChargeurDtd& charge,
-                       Faute* faute = nullptr);
+// message box text they show, and the fault in *fault when given.
+QString checkReport(const TextLines& lines, bool dtd, const DtdLoader& load, Fault* fault = nullptr);
 
-}  // namespace analyse
+}  // namespace analysis

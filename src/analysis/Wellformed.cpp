@@ -1,64 +1,69 @@
 #include "Wellformed.h"
 
+#include <QByteArray>
+
 #include <algorithm>
 #include <vector>
 
-#include "Balayage.h"
+#include "Cp1252.h"
+#include "ScanSupport.h"
 #include "tags.h"
 
-namespace analyse {
-
-using detail::Cle;
-using detail::Curseurs;
+namespace analysis {
 
 namespace {
 
-bool declarationIncorrecte(const QStringList& lignes) {
+QString decoded(std::string_view bytes) {
+  return cp1252::decode(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
+
+bool badDeclaration(const TextLines& lines) {
   // "<?xml" holds no line break, so its first occurrence in the joined text is the first one
   // found line by line.
-  for (qsizetype i = 0; i < lignes.size(); ++i) {
-    const qsizetype x = lignes[i].indexOf(u"<?xml");
-    if (x < 0) continue;
-    const QString s = detail::fenetreJointe(lignes, i, x, 1024);
-    const qsizetype j = s.indexOf(u"standalone=");
-    if (j < 0) return false;
-    const QString v = ValeurGuillemets(QStringView(s).mid(j));
-    return v.isEmpty() || !QStringView(u"yes no").contains(v);
+  for (int64_t i = 0, n = lines.count(); i < n; ++i) {
+    const std::string_view l = lines.line(i);
+    const int64_t x = findText(l, 0, "<?xml");
+    if (x == int64_t(l.size())) continue;
+    const std::string s = detail::joinedWindow(lines, i, x, 1024);
+    const size_t j = s.find("standalone=");
+    if (j == std::string::npos) return false;
+    const std::string_view v = ValeurGuillemets(std::string_view(s).substr(j));
+    return v.empty() || std::string_view("yes no").find(v) == std::string_view::npos;
   }
   return false;
 }
 
-bool entiteIncorrecte(const QStringList& lignes, Faute& f) {
-  for (const QString& l : lignes) {
-    for (qsizetype p = detail::chercheCar(l, 0, u'&'); p < l.size();
-         p = detail::chercheCar(l, p + 1, u'&')) {
-      const QStringView t = QStringView(l).mid(p, 10);
-      if (!t.contains(u';')) {
-        f.code = kEntiteSansPointVirgule;
-        f.texte = t.toString();
-        return true;
-      }
+// The entity check of one line: at every "&", the text of the line from there, at most 10
+// characters, must hold a ";".
+bool badEntity(std::string_view l, Fault& f) {
+  for (int64_t p = findByte(l, 0, '&'); p < int64_t(l.size()); p = findByte(l, p + 1, '&')) {
+    const std::string_view t = l.substr(size_t(p), 10);
+    if (t.find(';') == std::string_view::npos) {
+      f.code = kEntityWithoutSemicolon;
+      f.text = decoded(t);
+      return true;
     }
   }
   return false;
 }
 
-// The open/close pass and, in the same walk over the tags, everything the overlap pass needs.
+// The open/close pass and, in the same walk over the lines, everything the overlap pass needs,
+// and the entity check, whose first fault counts only when every other pass finds none.
 //
 // Overlap: the test of a start tag Q scans from the start of its line l. The tags of l before Q
 // enter its list as outer entries; Q answers true when an end tag after it finds no entry of its
 // key (without regard to case), or when an entry opened at or after Q is left; it stops at an end
 // tag of Q's exact key once no such inner entry is left. Every scan is a window on one shared
 // stream of tags (plus, for a line that starts inside a comment, a few tags of its own before the
-// comment's end: see ombre()). Counting only, an end tag removes the newest open entry of its key
-// in the shared stream, so for the scan of line l, whose first start tag has stamp S_l:
+// comment's end: see shadow()). Counting only, an end tag removes the newest open entry of its
+// key in the shared stream, so for the scan of line l, whose first start tag has stamp S_l:
 //  - the end tag of key f that closes the entry of stamp P is unmatched for l exactly when
 //    P < S_l: it kills the questions asked on l so far (the line's later questions go on);
 //  - with oldest-first removal, Q (stamp S_Q) has an inner entry of key f exactly when f was
 //    opened since S_Q and some entry of f with stamp >= S_l is still open. So Q stops when no
-//    open entry has a stamp >= S_Q (maxOuvert) and no open entry of l before Q has a key opened
+//    open entry has a stamp >= S_Q (newestOpen) and no open entry of l before Q has a key opened
 //    again since S_Q: that key's newest open entry is then on l, and carries a "raised" value,
-//    the stamp of the key's latest start (releve()).
+//    the stamp of the key's latest start tag (raise()).
 // Both conditions only get harder for older questions, so the waiting questions of a key are
 // kept newest first and each end tag answers a run of them and stops at the first that must wait.
 // Every tag thus costs amortised constant time (a logarithm for the rare raised entries), and
@@ -66,204 +71,225 @@ bool entiteIncorrecte(const QStringList& lignes, Faute& f) {
 // starts inside a comment checks the keys left open before the comment's end at each question.)
 class Verification {
  public:
-  explicit Verification(const QStringList& lignes) : lignes_(lignes) {}
+  explicit Verification(const TextLines& lines) : lines_(lines) {}
 
-  Faute execute();
+  Fault run();
+  const Fault& entity() const { return entity_; }
 
  private:
-  enum Etat : uint8_t { kAttente, kFaux, kVrai };
+  enum Answer : uint8_t { kWaiting, kFalse, kTrue };
 
-  struct Position {
-    qint64 rang;  // stamp of the start tag: its order among the start tags
-    int cle;
+  struct Entry {
+    int64_t stamp;  // order of the start tag among the start tags
+    int key;
   };
-  struct Pli {
-    std::vector<Position> file;  // open entries of this key, oldest first from tete
-    size_t tete = 0;
-    std::vector<qint64> pile;  // stamps of the open entries, newest last
-    qint64 dernier = -1;       // stamp of the latest start tag of this key
+  struct Fold {
+    std::vector<Entry> queue;  // open entries of this key, oldest first from head
+    size_t head = 0;
+    std::vector<int64_t> stack;  // stamps of the open entries, newest last
+    int64_t latest = -1;         // stamp of the latest start tag of this key
   };
   // The overlap scan of one line; its questions are the stamps [q0, q1) of the line's start tags.
-  struct Analyse {
-    qint64 q0, q1;
-    qint64 ouverte;  // first of its questions that may still wait
-    int special;     // index into speciaux_, or -1
-    int releves;     // index into releves_, or -1
-    bool courante;   // the scan of the line being walked
+  struct Scan {
+    int64_t q0, q1;
+    int64_t open;   // first of its questions that may still wait
+    int shadow;     // index into shadows_, or -1
+    int raises;     // index into raises_, or -1
+    bool current;   // the scan of the line being walked
   };
   // A line that starts inside a comment: its scan sees tags before the comment's end that the
   // shared walk skips. The start tags left open there are outer entries of every question of
   // the line; they take the place of as many unmatched end tags of their key.
-  struct Special {
-    std::vector<std::pair<int, int>> restes;  // (key without case, count), sorted
+  struct Shadow {
+    std::vector<std::pair<int, int>> left;  // (key without case, count), sorted
   };
   // An open entry that became the newest of its key again, with the stamp of the key's latest
   // start tag; kept in a heap per line, largest value first.
-  struct Releve {
-    qint64 valeur;
-    qint64 position;
-    int pli;
-    bool operator<(const Releve& o) const { return valeur < o.valeur; }
+  struct Raise {
+    int64_t value;
+    int64_t stamp;
+    int fold;
+    bool operator<(const Raise& o) const { return value < o.value; }
   };
 
-  bool balise(Curseurs& c, qsizetype q);
-  void nouvelleAnalyse(int special);
-  void ombre(Curseurs& c, qsizetype finCommentaire);
-  void ouvre(qint64 r);
-  void ferme(qint64 r);
-  qint64 maxOuvert() const { return ouverts_.empty() ? -1 : ouverts_.back(); }
-  void tuer(qint64 marque, int pli);
-  void releve(qint64 position, qint64 valeur, int pli);
-  qint64 maxReleve(Analyse& a);
-  bool ombreBloque(const Analyse& a, qint64 r) const;
-  void arret(int cle);
-  void avance(Analyse& a) const;
-  void abandonne(Analyse& a);
-  Analyse& analyseDe(qint64 r);
-  void finLigne();
-  Pli& pli(int cle);
-  qint64 questionsAvant(int ligne, qsizetype pos);
-  QString cleQuestion(qint64 r);
-  void premiereChevauchee(Faute& f);
+  bool tag(LineTags& t, int64_t q);
+  void newScan(int shadow) { scans_.push_back({stamp_, stamp_, stamp_, shadow, -1, true}); }
+  void shadow(LineTags& t, int64_t commentEnd);
+  void markOpen(int64_t r, int key);
+  void markClosed(int64_t r);
+  int64_t newestOpen() const { return openStamps_.empty() ? -1 : openStamps_.back(); }
+  void kill(int64_t closed, int fold);
+  void raise(int64_t stamp, int64_t value, int fold);
+  int64_t highestRaise(Scan& s);
+  bool shadowHolds(const Scan& s, int64_t r) const;
+  void stop(int key);
+  void skipAnswered(Scan& s) const;
+  void drop(Scan& s);
+  Scan& scanOf(int64_t r);
+  void endLine();
+  Fold& fold(int key);
+  int64_t questionsBefore(int64_t line, int64_t pos);
+  QString questionKey(int64_t r);
+  void firstOverlap(Fault& f);
 
-  const QStringList& lignes_;
-  detail::Cles cles_;
-  std::vector<Pli> plis_;
-  qint64 rang_ = 0;
-  int racine_ = -1;
-  int nonOuverte_ = -1;
-  bool commentaire_ = false;
+  const TextLines& lines_;
+  Fault entity_;
+  detail::KeyTable keys_;
+  std::vector<Fold> folds_;
+  int64_t stamp_ = 0;
+  int root_ = -1;
+  int unopened_ = -1;
+  int lastKey_ = -1;  // the key of the last tag met, for KeyTable::exactAfter
+  bool inComment_ = false;
   // False once an end tag has no open entry at all: the outcome is then fault 2 and the
   // overlap pass never runs.
-  bool suivi_ = true;
+  bool tracking_ = true;
 
-  std::vector<Analyse> pile_;  // live scans, oldest line first
-  std::vector<Analyse> gardees_;
-  std::vector<Special> speciaux_;
-  std::vector<std::vector<Releve>> releves_;
-  std::vector<uint8_t> etats_;               // per question (stamp)
-  std::vector<std::vector<qint64>> seaux_;   // per exact key: its waiting questions, newest last
-  std::vector<qint64> cotes_;
-  std::vector<uint64_t> ouvert_;             // per stamp: entry still open
-  std::vector<qint64> ouverts_;              // stamps, open ones newest last (lazily cleaned)
-  std::vector<int> compteOmbre_;
+  std::vector<Scan> scans_;  // live scans, oldest line first
+  std::vector<Scan> kept_;
+  std::vector<Shadow> shadows_;
+  std::vector<std::vector<Raise>> raises_;
+  // Per question (stamp), two bits each: a document of 50 MB asks a few million questions.
+  class Answers {
+   public:
+    void push() { if ((size_ & 31) == 0) words_.push_back(0); ++size_; }
+    int64_t size() const { return size_; }
+    Answer operator[](int64_t r) const { return Answer(words_[size_t(r >> 5)] >> (2 * (r & 31)) & 3); }
+    void set(int64_t r, Answer a) {
+      uint64_t& w = words_[size_t(r >> 5)];
+      w = (w & ~(uint64_t(3) << (2 * (r & 31)))) | uint64_t(a) << (2 * (r & 31));
+    }
+
+   private:
+    std::vector<uint64_t> words_;
+    int64_t size_ = 0;
+  };
+  Answers answers_;
+  std::vector<std::vector<int64_t>> waiting_;  // per exact key: its waiting questions, newest last
+  std::vector<int64_t> setAside_;
+  std::vector<uint64_t> openBits_;            // per stamp: entry still open
+  std::vector<int64_t> openStamps_;           // stamps, open ones newest last (lazily cleaned)
+  std::vector<int> openKeys_;                 // the exact key of each of openStamps_
+  std::vector<int> shadowCount_;
 };
 
-Verification::Pli& Verification::pli(int cle) {
-  const size_t p = size_t(cles_.pli(cle));
-  if (p >= plis_.size()) plis_.resize(p + 1);
-  if (size_t(cle) >= seaux_.size()) seaux_.resize(size_t(cle) + 1);
-  return plis_[p];
+Verification::Fold& Verification::fold(int key) {
+  const size_t f = size_t(keys_.folded(key));
+  if (f >= folds_.size()) folds_.resize(f + 1);
+  if (size_t(key) >= waiting_.size()) waiting_.resize(size_t(key) + 1);
+  return folds_[f];
 }
 
-Faute Verification::execute() {
-  Faute f;
-  for (int l = 0; l < lignes_.size(); ++l) {
-    Curseurs c(lignes_[l]);
-    if (!commentaire_) nouvelleAnalyse(-1);
-    const bool commenceEnCommentaire = commentaire_;
-    bool faute = false;
-    detail::parcourtLigne(
-        c.ligne(), commentaire_,
-        [&](qsizetype q) {
-          if (balise(c, q)) return true;
-          f.code = racine_ == -2 ? kRacineNonUnique : kAttributIncorrect;
-          f.texte = detail::texteCle(detail::cleDebut(c, q));
-          faute = true;
+Fault Verification::run() {
+  Fault f;
+  for (int64_t l = 0, n = lines_.count(); l < n; ++l) {
+    LineTags t(lines_.line(l));
+    if (entity_.code == kNoFault) badEntity(t.line(), entity_);
+    const bool startsInComment = inComment_;
+    if (!startsInComment) newScan(-1);
+    bool fault = false;
+    walkLine(
+        t.line(), inComment_,
+        [&](int64_t q) {
+          if (tag(t, q)) return true;
+          f.code = root_ == -2 ? kRootNotUnique : kBadAttribute;
+          f.text = t.startKey(q).toQString();
+          fault = true;
           return false;
         },
-        [&](qsizetype q) {
-          if (commenceEnCommentaire && (pile_.empty() || !pile_.back().courante)) ombre(c, q);
+        [&](int64_t q) {
+          if (startsInComment && (scans_.empty() || !scans_.back().current)) shadow(t, q);
         });
-    if (faute) return f;
-    finLigne();
+    if (fault) return f;
+    endLine();
   }
 
   // Outcome of the open/close pass.
-  const Position* premier = nullptr;
-  for (const Pli& pl : plis_)
-    if (pl.tete < pl.file.size() && (!premier || pl.file[pl.tete].rang < premier->rang))
-      premier = &pl.file[pl.tete];
-  if (premier) {
-    f.code = kBaliseNonFermee;
-    f.texte = detail::texteCle(cles_.cle(premier->cle));
+  const Entry* first = nullptr;
+  for (const Fold& fo : folds_)
+    if (fo.head < fo.queue.size() && (!first || fo.queue[fo.head].stamp < first->stamp))
+      first = &fo.queue[fo.head];
+  if (first) {
+    f.code = kUnclosedTag;
+    f.text = keys_.key(first->key).toQString();
   }
-  if (nonOuverte_ >= 0) {
-    f.code = kBaliseNonOuverte;
-    f.texte = detail::texteCle(cles_.cle(nonOuverte_));
+  if (unopened_ >= 0) {
+    f.code = kUnopenedTag;
+    f.text = keys_.key(unopened_).toQString();
   }
-  if (f.code == kAucuneFaute) premiereChevauchee(f);
+  if (f.code == kNoFault) firstOverlap(f);
   return f;
 }
 
-void Verification::nouvelleAnalyse(int special) {
-  pile_.push_back({rang_, rang_, rang_, special, -1, true});
-}
-
-// Returns false on fault 3 (racine_ set to -2) or 4.
-bool Verification::balise(Curseurs& c, qsizetype q) {
-  const QStringView l = c.ligne();
-  if (q + 1 < l.size() && l[q + 1] == u'/') {
-    const Cle k = detail::cleFin(c, q);
-    if (!k.valide) return true;
-    const int id = cles_.exacte(k);
-    const int p = cles_.pli(id);
-    Pli& pl = pli(id);
-    if (pl.pile.empty()) {
-      nonOuverte_ = id;
-      suivi_ = false;
+// Returns false on fault 3 (root_ set to -2) or 4.
+bool Verification::tag(LineTags& t, int64_t q) {
+  if (t.isEndTag(q)) {
+    const TagKey k = t.endKey(q);
+    if (!k.valid) return true;
+    // Mostly the end tag closes the newest open element: its key is known without a search.
+    const int id = !openKeys_.empty() && detail::sameKey(keys_.key(openKeys_.back()), k) ? openKeys_.back()
+                                                                                         : keys_.exactAfter(lastKey_, k);
+    lastKey_ = id;
+    const int f = keys_.folded(id);
+    Fold& fo = fold(id);
+    if (fo.stack.empty()) {
+      unopened_ = id;
+      tracking_ = false;
       return true;
     }
-    ++pl.tete;
-    if (pl.tete * 2 > pl.file.size() && pl.tete > 32) {
-      pl.file.erase(pl.file.begin(), pl.file.begin() + qsizetype(pl.tete));
-      pl.tete = 0;
+    ++fo.head;
+    if (fo.head * 2 > fo.queue.size() && fo.head > 32) {
+      fo.queue.erase(fo.queue.begin(), fo.queue.begin() + int64_t(fo.head));
+      fo.head = 0;
     }
-    const qint64 marque = pl.pile.back();
-    pl.pile.pop_back();
-    if (!suivi_) return true;
-    ferme(marque);
-    tuer(marque, p);
-    if (!pl.pile.empty()) releve(pl.pile.back(), pl.dernier, p);
-    arret(id);
+    const int64_t closed = fo.stack.back();
+    fo.stack.pop_back();
+    if (!tracking_) return true;
+    markClosed(closed);
+    kill(closed, f);
+    if (!fo.stack.empty()) raise(fo.stack.back(), fo.latest, f);
+    stop(id);
     return true;
   }
-  const Cle k = detail::cleDebut(c, q);
-  if (!k.valide) return true;
-  const int id = cles_.exacte(k);
-  if (racine_ == id) {
-    racine_ = -2;
+  const TagKey k = t.startKey(q);
+  if (!k.valid) return true;
+  const int id = keys_.exactAfter(lastKey_, k);
+  lastKey_ = id;
+  if (root_ == id) {
+    root_ = -2;
     return false;
   }
-  if (racine_ < 0) racine_ = id;
-  Pli& pl = pli(id);
-  const qint64 r = rang_++;
-  pl.file.push_back({r, id});
-  pl.pile.push_back(r);
-  pl.dernier = r;
-  if (detail::controleAttributs(c, q) == kAttributIncorrect) return false;
-  if (suivi_) {
-    ouvre(r);
-    etats_.push_back(kAttente);
-    pile_.back().q1 = r + 1;  // a start tag is walked only where its line's scan exists
-    seaux_[size_t(id)].push_back(r);
+  if (root_ < 0) root_ = id;
+  Fold& fo = fold(id);
+  const int64_t r = stamp_++;
+  fo.queue.push_back({r, id});
+  fo.stack.push_back(r);
+  fo.latest = r;
+  if (t.attributes(q) == kBadAttribute) return false;
+  if (tracking_) {
+    markOpen(r, id);
+    answers_.push();
+    scans_.back().q1 = r + 1;  // a start tag is walked only where its line's scan exists
+    waiting_[size_t(id)].push_back(r);
   }
   return true;
 }
 
-void Verification::ouvre(qint64 r) {
-  const size_t mot = size_t(r >> 6);
-  if (mot >= ouvert_.size()) ouvert_.resize(mot + 1 + ouvert_.size() / 2, 0);
-  ouvert_[mot] |= uint64_t(1) << (r & 63);
-  ouverts_.push_back(r);
+void Verification::markOpen(int64_t r, int key) {
+  const size_t word = size_t(r >> 6);
+  if (word >= openBits_.size()) openBits_.resize(word + 1 + openBits_.size() / 2, 0);
+  openBits_[word] |= uint64_t(1) << (r & 63);
+  openStamps_.push_back(r);
+  openKeys_.push_back(key);
 }
 
-void Verification::ferme(qint64 r) {
-  ouvert_[size_t(r >> 6)] &= ~(uint64_t(1) << (r & 63));
-  while (!ouverts_.empty()) {
-    const qint64 t = ouverts_.back();
-    if (ouvert_[size_t(t >> 6)] >> (t & 63) & 1) break;
-    ouverts_.pop_back();
+void Verification::markClosed(int64_t r) {
+  openBits_[size_t(r >> 6)] &= ~(uint64_t(1) << (r & 63));
+  while (!openStamps_.empty()) {
+    const int64_t s = openStamps_.back();
+    if (openBits_[size_t(s >> 6)] >> (s & 63) & 1) break;
+    openStamps_.pop_back();
+    openKeys_.pop_back();
   }
 }
 
@@ -271,217 +297,209 @@ void Verification::ferme(qint64 r) {
 // until the first "<!--" or "-->" of the line it sees tags that the shared walk skips. They all
 // stand before the line's questions: their end tags close what they can and are otherwise
 // passed over.
-void Verification::ombre(Curseurs& c, qsizetype finCommentaire) {
-  const QStringView l = c.ligne();
-  qsizetype fin = finCommentaire;
-  const qsizetype o = l.indexOf(u"<!--");
-  if (o >= 0 && o < fin) fin = o;
-  std::vector<int> touches;
-  for (qsizetype q = detail::chercheCar(l, 0, u'<'); q < fin; q = detail::chercheCar(l, q + 1, u'<')) {
-    const bool finBalise = q + 1 < l.size() && l[q + 1] == u'/';
-    const Cle k = finBalise ? detail::cleFin(c, q) : detail::cleDebut(c, q);
-    if (!k.valide) continue;
-    const int e = cles_.exacte(k);
-    pli(e);
-    const size_t p = size_t(cles_.pli(e));
-    if (p >= compteOmbre_.size()) compteOmbre_.resize(p + 1, 0);
-    if (!finBalise) {
-      if (compteOmbre_[p]++ == 0) touches.push_back(int(p));
-    } else if (compteOmbre_[p] > 0) {
-      --compteOmbre_[p];
+void Verification::shadow(LineTags& t, int64_t commentEnd) {
+  const std::string_view l = t.line();
+  const int64_t end = std::min(commentEnd, findText(l, 0, "<!--"));
+  std::vector<int> touched;
+  for (int64_t q = findByte(l, 0, '<'); q < end; q = findByte(l, q + 1, '<')) {
+    const bool isEnd = t.isEndTag(q);
+    const TagKey k = t.key(q);
+    if (!k.valid) continue;
+    const int e = keys_.exact(k);
+    fold(e);
+    const size_t f = size_t(keys_.folded(e));
+    if (f >= shadowCount_.size()) shadowCount_.resize(f + 1, 0);
+    if (!isEnd) {
+      if (shadowCount_[f]++ == 0) touched.push_back(int(f));
+    } else if (shadowCount_[f] > 0) {
+      --shadowCount_[f];
     }
   }
-  int special = -1;
-  Special s;
-  for (int p : touches)
-    if (compteOmbre_[size_t(p)] > 0) s.restes.push_back({p, compteOmbre_[size_t(p)]});
-  for (int p : touches) compteOmbre_[size_t(p)] = 0;
-  if (!s.restes.empty()) {
-    std::sort(s.restes.begin(), s.restes.end());
-    special = int(speciaux_.size());
-    speciaux_.push_back(std::move(s));
+  Shadow s;
+  for (int f : touched)
+    if (shadowCount_[size_t(f)] > 0) s.left.push_back({f, shadowCount_[size_t(f)]});
+  for (int f : touched) shadowCount_[size_t(f)] = 0;
+  int index = -1;
+  if (!s.left.empty()) {
+    std::sort(s.left.begin(), s.left.end());
+    index = int(shadows_.size());
+    shadows_.push_back(std::move(s));
   }
-  nouvelleAnalyse(special);
+  newScan(index);
 }
 
-void Verification::avance(Analyse& a) const {
-  while (a.ouverte < a.q1 && etats_[size_t(a.ouverte)] != kAttente) ++a.ouverte;
+void Verification::skipAnswered(Scan& s) const {
+  while (s.open < s.q1 && answers_[s.open] != kWaiting) ++s.open;
 }
 
-void Verification::abandonne(Analyse& a) {
-  if (a.releves >= 0) std::vector<Releve>().swap(releves_[size_t(a.releves)]);
+void Verification::drop(Scan& s) {
+  if (s.raises >= 0) std::vector<Raise>().swap(raises_[size_t(s.raises)]);
 }
 
-// An end tag of key pli that closed the entry of stamp marque: unmatched for every scan whose
+// An end tag of key fold that closed the entry of stamp closed: unmatched for every scan whose
 // line begins after that entry, unless the scan holds an entry of its own of that key.
-void Verification::tuer(qint64 marque, int pli) {
-  gardees_.clear();
-  while (!pile_.empty() && pile_.back().q0 > marque) {
-    Analyse a = pile_.back();
-    pile_.pop_back();
-    avance(a);
-    if (a.ouverte == a.q1 && !a.courante) {
-      abandonne(a);
+void Verification::kill(int64_t closed, int fold) {
+  kept_.clear();
+  while (!scans_.empty() && scans_.back().q0 > closed) {
+    Scan s = scans_.back();
+    scans_.pop_back();
+    skipAnswered(s);
+    if (s.open == s.q1 && !s.current) {
+      drop(s);
       continue;
     }
-    if (a.special >= 0) {
-      auto& restes = speciaux_[size_t(a.special)].restes;
-      auto it = std::lower_bound(restes.begin(), restes.end(), std::pair<int, int>(pli, 0));
-      if (it != restes.end() && it->first == pli && it->second > 0) {
+    if (s.shadow >= 0) {
+      auto& left = shadows_[size_t(s.shadow)].left;
+      auto it = std::lower_bound(left.begin(), left.end(), std::pair<int, int>(fold, 0));
+      if (it != left.end() && it->first == fold && it->second > 0) {
         --it->second;
-        gardees_.push_back(a);
+        kept_.push_back(s);
         continue;
       }
     }
-    for (qint64 r = a.ouverte; r < a.q1; ++r)
-      if (etats_[size_t(r)] == kAttente) etats_[size_t(r)] = kVrai;
-    a.ouverte = a.q1;
-    if (a.courante)
-      gardees_.push_back(a);  // the line's later questions begin after this end tag
+    for (int64_t r = s.open; r < s.q1; ++r)
+      if (answers_[r] == kWaiting) answers_.set(r, kTrue);
+    s.open = s.q1;
+    if (s.current)
+      kept_.push_back(s);  // the line's later questions begin after this end tag
     else
-      abandonne(a);
+      drop(s);
   }
-  for (auto it = gardees_.rbegin(); it != gardees_.rend(); ++it) pile_.push_back(*it);
+  for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) scans_.push_back(*it);
 }
 
-Verification::Analyse& Verification::analyseDe(qint64 r) {
-  if (pile_.back().q0 <= r) return pile_.back();
-  auto it = std::upper_bound(pile_.begin(), pile_.end(), r,
-                             [](qint64 v, const Analyse& a) { return v < a.q0; });
+Verification::Scan& Verification::scanOf(int64_t r) {
+  if (scans_.back().q0 <= r) return scans_.back();
+  auto it = std::upper_bound(scans_.begin(), scans_.end(), r, [](int64_t v, const Scan& s) { return v < s.q0; });
   return *(it - 1);
 }
 
-// The entry of stamp position is again the newest open one of its key, whose latest start tag
-// has stamp valeur: the questions of its line asked before valeur must wait until it is closed.
-void Verification::releve(qint64 position, qint64 valeur, int pli) {
-  auto it = std::upper_bound(pile_.begin(), pile_.end(), position,
-                             [](qint64 v, const Analyse& a) { return v < a.q0; });
-  if (it == pile_.begin()) return;
-  Analyse& a = *(it - 1);
-  if (position >= a.q1 || a.ouverte == a.q1) return;  // no live scan of that line
-  if (a.releves < 0) {
-    a.releves = int(releves_.size());
-    releves_.emplace_back();
+// The entry of stamp stamp is again the newest open one of its key, whose latest start tag has
+// stamp value: the questions of its line asked before value wait until it is closed.
+void Verification::raise(int64_t stamp, int64_t value, int fold) {
+  auto it = std::upper_bound(scans_.begin(), scans_.end(), stamp, [](int64_t v, const Scan& s) { return v < s.q0; });
+  if (it == scans_.begin()) return;
+  Scan& s = *(it - 1);
+  if (stamp >= s.q1 || s.open == s.q1) return;  // no live scan of that line
+  if (s.raises < 0) {
+    s.raises = int(raises_.size());
+    raises_.emplace_back();
   }
-  auto& tas = releves_[size_t(a.releves)];
-  tas.push_back({valeur, position, pli});
-  std::push_heap(tas.begin(), tas.end());
+  auto& heap = raises_[size_t(s.raises)];
+  heap.push_back({value, stamp, fold});
+  std::push_heap(heap.begin(), heap.end());
 }
 
-qint64 Verification::maxReleve(Analyse& a) {
-  if (a.releves < 0) return -1;
-  auto& tas = releves_[size_t(a.releves)];
-  while (!tas.empty()) {
-    const Releve& t = tas.front();
-    const Pli& pl = plis_[size_t(t.pli)];
-    if (!pl.pile.empty() && pl.pile.back() == t.position) return t.valeur;
-    std::pop_heap(tas.begin(), tas.end());
-    tas.pop_back();
+int64_t Verification::highestRaise(Scan& s) {
+  if (s.raises < 0) return -1;
+  auto& heap = raises_[size_t(s.raises)];
+  while (!heap.empty()) {
+    const Raise& top = heap.front();
+    const Fold& fo = folds_[size_t(top.fold)];
+    if (!fo.stack.empty() && fo.stack.back() == top.stamp) return top.value;
+    std::pop_heap(heap.begin(), heap.end());
+    heap.pop_back();
   }
   return -1;
 }
 
 // Whether one of the line's own entries from inside the comment is of a key opened since r.
-bool Verification::ombreBloque(const Analyse& a, qint64 r) const {
-  if (a.special < 0) return false;
-  for (const auto& [p, n] : speciaux_[size_t(a.special)].restes)
-    if (n > 0 && plis_[size_t(p)].dernier >= r) return true;
+bool Verification::shadowHolds(const Scan& s, int64_t r) const {
+  if (s.shadow < 0) return false;
+  for (const auto& [f, n] : shadows_[size_t(s.shadow)].left)
+    if (n > 0 && folds_[size_t(f)].latest >= r) return true;
   return false;
 }
 
-// An end tag of exact key cle: the waiting questions of that key that now have no inner entry
+// An end tag of exact key key: the waiting questions of that key that now have no inner entry
 // stop, answered false.
-void Verification::arret(int cle) {
-  std::vector<qint64>& seau = seaux_[size_t(cle)];
-  cotes_.clear();
-  while (!seau.empty()) {
-    const qint64 r = seau.back();
-    if (etats_[size_t(r)] != kAttente) {
-      seau.pop_back();
+void Verification::stop(int key) {
+  std::vector<int64_t>& waiting = waiting_[size_t(key)];
+  setAside_.clear();
+  while (!waiting.empty()) {
+    const int64_t r = waiting.back();
+    if (answers_[r] != kWaiting) {
+      waiting.pop_back();
       continue;
     }
-    Analyse& a = analyseDe(r);
-    if (maxOuvert() >= r || maxReleve(a) >= r) break;  // and so for every older question
-    seau.pop_back();
-    if (ombreBloque(a, r))
-      cotes_.push_back(r);  // the line's own entries hold this one only
+    Scan& s = scanOf(r);
+    if (newestOpen() >= r || highestRaise(s) >= r) break;  // and so for every older question
+    waiting.pop_back();
+    if (shadowHolds(s, r))
+      setAside_.push_back(r);  // the line's own entries hold this one only
     else
-      etats_[size_t(r)] = kFaux;
+      answers_.set(r, kFalse);
   }
-  for (auto it = cotes_.rbegin(); it != cotes_.rend(); ++it) seau.push_back(*it);
+  for (auto it = setAside_.rbegin(); it != setAside_.rend(); ++it) waiting.push_back(*it);
 }
 
-void Verification::finLigne() {
-  if (!pile_.empty()) pile_.back().courante = false;
+void Verification::endLine() {
+  if (!scans_.empty()) scans_.back().current = false;
   // Scans whose questions are all answered matter no more.
-  while (!pile_.empty()) {
-    Analyse& a = pile_.back();
-    avance(a);
-    if (a.ouverte < a.q1) break;
-    abandonne(a);
-    pile_.pop_back();
+  while (!scans_.empty()) {
+    Scan& s = scans_.back();
+    skipAnswered(s);
+    if (s.open < s.q1) break;
+    drop(s);
+    scans_.pop_back();
   }
 }
 
-// Number of questions asked before the position (ligne, pos): the start tags with a key, which
+// Number of questions asked before the position (line, pos): the start tags with a key, which
 // the walk meets with its comment state off as long as no "<!--" has come.
-qint64 Verification::questionsAvant(int ligne, qsizetype pos) {
-  qint64 n = 0;
-  for (int l = 0; l <= ligne && l < lignes_.size(); ++l) {
-    Curseurs c(lignes_[l]);
-    const qsizetype fin = l == ligne ? pos : c.ligne().size();
-    for (qsizetype q = detail::chercheCar(c.ligne(), 0, u'<'); q < fin;
-         q = detail::chercheCar(c.ligne(), q + 1, u'<')) {
-      if (q + 1 < c.ligne().size() && c.ligne()[q + 1] == u'/') continue;
-      if (detail::cleDebut(c, q).valide) ++n;
-    }
+int64_t Verification::questionsBefore(int64_t line, int64_t pos) {
+  int64_t n = 0;
+  for (int64_t l = 0; l <= line && l < lines_.count(); ++l) {
+    LineTags t(lines_.line(l));
+    const int64_t end = l == line ? pos : int64_t(t.line().size());
+    for (int64_t q = findByte(t.line(), 0, '<'); q < end; q = findByte(t.line(), q + 1, '<'))
+      if (!t.isEndTag(q) && t.startKey(q).valid) ++n;
   }
   return n;
 }
 
 // The key of the question of stamp r, found again by the same walk.
-QString Verification::cleQuestion(qint64 r) {
-  qint64 n = 0;
-  bool commentaire = false;
-  QString cle;
-  for (int l = 0; l < lignes_.size() && cle.isNull(); ++l) {
-    Curseurs c(lignes_[l]);
-    detail::parcourtLigne(c.ligne(), commentaire, [&](qsizetype q) {
-      if (q + 1 < c.ligne().size() && c.ligne()[q + 1] == u'/') return true;
-      const Cle k = detail::cleDebut(c, q);
-      if (!k.valide || n++ < r) return true;
-      cle = detail::texteCle(k);
+QString Verification::questionKey(int64_t r) {
+  int64_t n = 0;
+  bool inComment = false;
+  QString key;
+  for (int64_t l = 0; l < lines_.count() && key.isNull(); ++l) {
+    LineTags t(lines_.line(l));
+    walkLine(t.line(), inComment, [&](int64_t q) {
+      if (t.isEndTag(q)) return true;
+      const TagKey k = t.startKey(q);
+      if (!k.valid || n++ < r) return true;
+      key = k.toQString();
       return false;
     });
   }
-  return cle;
+  return key;
 }
 
-void Verification::premiereChevauchee(Faute& f) {
+void Verification::firstOverlap(Fault& f) {
   // The text is balanced here, so every entry of the shared stream is closed: only a line's own
   // entries from inside a comment can be left as inner entries.
-  for (Analyse& a : pile_) {
-    for (qint64 r = a.ouverte; r < a.q1; ++r)
-      if (etats_[size_t(r)] == kAttente) etats_[size_t(r)] = ombreBloque(a, r) ? kVrai : kFaux;
-  }
+  for (Scan& s : scans_)
+    for (int64_t r = s.open; r < s.q1; ++r)
+      if (answers_[r] == kWaiting) answers_.set(r, shadowHolds(s, r) ? kTrue : kFalse);
 
   // The overlap pass starts with the comment state that the open/close pass ended with; when
   // that is on, it sees no tag before the first "-->" or "<!--" of the text.
-  qint64 debut = 0;
-  if (commentaire_) {
-    for (int l = 0; l < lignes_.size(); ++l) {
-      const qsizetype a = lignes_[l].indexOf(u"-->");
-      const qsizetype b = lignes_[l].indexOf(u"<!--");
-      if (a >= 0 || b >= 0) {
-        debut = questionsAvant(l, a < 0 ? b : (b < 0 ? a : std::min(a, b)));
+  int64_t from = 0;
+  if (inComment_) {
+    for (int64_t l = 0, n = lines_.count(); l < n; ++l) {
+      const std::string_view t = lines_.line(l);
+      const int64_t first = std::min(findText(t, 0, "-->"), findText(t, 0, "<!--"));
+      if (first < int64_t(t.size())) {
+        from = questionsBefore(l, first);
         break;
       }
     }
   }
-  for (qint64 r = debut; r < qint64(etats_.size()); ++r) {
-    if (etats_[size_t(r)] == kVrai) {
-      f.code = kBaliseChevauchee;
-      f.texte = cleQuestion(r);
+  for (int64_t r = from; r < answers_.size(); ++r) {
+    if (answers_[r] == kTrue) {
+      f.code = kOverlappingTag;
+      f.text = questionKey(r);
       return;
     }
   }
@@ -489,83 +507,82 @@ void Verification::premiereChevauchee(Faute& f) {
 
 }  // namespace
 
-Faute Valid(const QStringList& lignes) {
-  Faute f;
-  if (declarationIncorrecte(lignes)) {
-    f.code = kStandaloneIncorrect;
+Fault Valid(const TextLines& lines) {
+  Fault f;
+  if (badDeclaration(lines)) {
+    f.code = kBadStandalone;
     return f;
   }
-  f = Verification(lignes).execute();
-  if (f.code == kAucuneFaute) entiteIncorrecte(lignes, f);
+  Verification v(lines);
+  f = v.run();
+  if (f.code == kNoFault) f = v.entity();
   return f;
 }
 
-bool Chevauche(const QStringList& lignes, const QString& cle, int ligne, qsizetype position) {
-  ligne = std::max(ligne, 0);
-  detail::Cles cles;
+bool Chevauche(const TextLines& lines, std::string_view key, int64_t line, int64_t position) {
+  line = std::max<int64_t>(line, 0);
+  detail::KeyTable keys;
   // Per key without case: entries from before the tag on its line, and from the tag on.
-  std::vector<qint64> exterieures, interieures;
-  qint64 inter = 0;
-  bool commentaire = false;
-  for (int l = ligne; l < lignes.size(); ++l) {
-    Curseurs c(lignes[l]);
-    int reponse = -1;
-    detail::parcourtLigne(c.ligne(), commentaire, [&](qsizetype q) {
-      const bool avant = l == ligne && q < position;
-      const bool fin = q + 1 < c.ligne().size() && c.ligne()[q + 1] == u'/';
-      const Cle k = fin ? detail::cleFin(c, q) : detail::cleDebut(c, q);
-      if (!k.valide) return true;
-      const size_t pl = size_t(cles.pli(cles.exacte(k)));
-      if (pl >= exterieures.size()) {
-        exterieures.resize(pl + 1, 0);
-        interieures.resize(pl + 1, 0);
+  std::vector<int64_t> outer, inner;
+  int64_t innerCount = 0;
+  bool inComment = false;
+  for (int64_t l = line; l < lines.count(); ++l) {
+    LineTags t(lines.line(l));
+    int answer = -1;
+    walkLine(t.line(), inComment, [&](int64_t q) {
+      const bool before = l == line && q < position;
+      const bool isEnd = t.isEndTag(q);
+      const TagKey k = t.key(q);
+      if (!k.valid) return true;
+      const size_t f = size_t(keys.folded(keys.exact(k)));
+      if (f >= outer.size()) {
+        outer.resize(f + 1, 0);
+        inner.resize(f + 1, 0);
       }
-      if (!fin) {
-        if (avant) {
-          ++exterieures[pl];
+      if (!isEnd) {
+        if (before) {
+          ++outer[f];
         } else {
-          ++interieures[pl];
-          ++inter;
+          ++inner[f];
+          ++innerCount;
         }
         return true;
       }
       // The first equal entry of the list: an outer one while there is one.
-      if (exterieures[pl] > 0) {
-        --exterieures[pl];
-      } else if (interieures[pl] > 0) {
-        --interieures[pl];
-        --inter;
+      if (outer[f] > 0) {
+        --outer[f];
+      } else if (inner[f] > 0) {
+        --inner[f];
+        --innerCount;
       } else {
-        if (avant) return true;
-        reponse = 1;  // unmatched: nothing later can change the answer
+        if (before) return true;
+        answer = 1;  // unmatched: nothing later can change the answer
         return false;
       }
-      if (!avant && inter == 0 && detail::egaleCle(k, cle)) {
-        reponse = 0;
+      if (!before && innerCount == 0 && k.is(key)) {
+        answer = 0;
         return false;
       }
       return true;
     });
-    if (reponse >= 0) return reponse == 1;
+    if (answer >= 0) return answer == 1;
   }
-  return inter > 0;
+  return innerCount > 0;
 }
 
-QString messageFaute(const Faute& f) {
+QString faultMessage(const Fault& f) {
   switch (f.code) {
-    case kBaliseNonFermee: return QStringLiteral("Balise ") + f.texte + QStringLiteral(" non fermée");
-    case kBaliseNonOuverte: return QStringLiteral("Balise ") + f.texte + QStringLiteral(" non ouverte");
-    case kRacineNonUnique: return QStringLiteral("Racine ") + f.texte + QStringLiteral(" non unique");
-    case kAttributIncorrect:
-      return QStringLiteral("Attribut dans la balise ") + f.texte + QStringLiteral(" incorrect");
-    case kEntiteSansPointVirgule: return f.texte + QStringLiteral(" Manque ; en fin d'entité");
-    case kStandaloneIncorrect: return QStringLiteral("Déclaration xml ou attribut standalone incorrect");
-    case kBaliseChevauchee: return QStringLiteral("Balise ") + f.texte + QStringLiteral(" chevauchée");
-    case kBaliseNonDeclaree: return QStringLiteral("Balise ") + f.texte + QStringLiteral(" non déclarée");
-    case kAttributManquant:
-      return QStringLiteral("Attribut dans balise ") + f.texte + QStringLiteral(" manquant");
+    case kUnclosedTag: return QStringLiteral("Balise ") + f.text + QStringLiteral(" non fermée");
+    case kUnopenedTag: return QStringLiteral("Balise ") + f.text + QStringLiteral(" non ouverte");
+    case kRootNotUnique: return QStringLiteral("Racine ") + f.text + QStringLiteral(" non unique");
+    case kBadAttribute: return QStringLiteral("Attribut dans la balise ") + f.text + QStringLiteral(" incorrect");
+    case kEntityWithoutSemicolon: return f.text + QStringLiteral(" Manque ; en fin d'entité");
+    case kBadStandalone: return QStringLiteral("Déclaration xml ou attribut standalone incorrect");
+    case kOverlappingTag: return QStringLiteral("Balise ") + f.text + QStringLiteral(" chevauchée");
+    case kUndeclaredTag: return QStringLiteral("Balise ") + f.text + QStringLiteral(" non déclarée");
+    case kMissingAttribute: return QStringLiteral("Attribut dans balise ") + f.text + QStringLiteral(" manquant");
     default: return {};
   }
 }
 
-}  // namespace analyse
+}  // namespace analysis

@@ -1,36 +1,42 @@
 #pragma once
 // The well-formedness check of a document's lines, and the texts of its reports.
-#include <QString>
-#include <QStringList>
+#include <cstdint>
+#include <string_view>
 
-namespace analyse {
+#include <QString>
+
+#include "TextLines.h"
+
+namespace analysis {
 
 // Fault codes: 0 none; 1..7 well-formedness; 11, 12 validity against the DTD.
-enum CodeFaute : int {
-  kAucuneFaute = 0,
-  kBaliseNonFermee = 1,
-  kBaliseNonOuverte = 2,
-  kRacineNonUnique = 3,
-  kAttributIncorrect = 4,
-  kEntiteSansPointVirgule = 5,
-  kStandaloneIncorrect = 6,
-  kBaliseChevauchee = 7,
-  kBaliseNonDeclaree = 11,
-  kAttributManquant = 12,
+enum FaultCode : int {
+  kNoFault = 0,
+  kUnclosedTag = 1,
+  kUnopenedTag = 2,
+  kRootNotUnique = 3,
+  kBadAttribute = 4,
+  kEntityWithoutSemicolon = 5,
+  kBadStandalone = 6,
+  kOverlappingTag = 7,
+  kUndeclaredTag = 11,
+  kMissingAttribute = 12,
 };
 
-struct Faute {
-  int code = kAucuneFaute;
-  QString texte;  // a tag key or a piece of the line, as each code defines it
+struct Fault {
+  int code = kNoFault;
+  QString text;  // a tag key or a piece of the line, as each code defines it
 };
 
 // Runs the five passes (declaration, open/close, outcome, overlap, entity) over the lines.
-Faute Valid(const QStringList& lignes);
+Fault Valid(const TextLines& lines);
 
-// Overlap test of the start tag with key cle at 0-based position of line ligne (0-based).
-bool Chevauche(const QStringList& lignes, const QString& cle, int ligne, qsizetype position);
+// Overlap test of the start tag with key key (its bytes, "<body>") whose "<" is at 0-based
+// position of line line (0-based).
+bool Chevauche(const TextLines& lines, std::string_view key, int64_t line, int64_t position);
 
-// The message box text of a well-formedness fault (codes 1..7) or a validity fault (11, 12).
-QString messageFaute(const Faute& faute);
+// The message box text of a well-formedness fault (codes 1..7) or a validity fault (11, 12);
+// empty for code 0.
+QString faultMessage(const Fault& fault);
 
-}  // namespace analyse
+}  // namespace analysis

@@ -18,6 +18,7 @@
 #include "ColorMemo.h"
 #include "DocumentHost.h"
 #include "Dtd.h"
+#include "LineViews.h"
 #include "Prompts.h"
 #include "TextFile.h"
 #include "TextPrinter.h"
@@ -312,16 +313,16 @@ void TEditeur::Memo1MouseMove() {
 }
 
 void TEditeur::Valid(int& code, QString& texte) const {
-  const analyse::Faute faute = analyse::Valid(Memo1->Lines());
+  const analysis::Fault faute = analysis::Valid(StringListLines(Memo1->Lines()));
   code = faute.code;
-  texte = faute.texte;
+  texte = faute.text;
 }
 
 void TEditeur::Validdtd(int& code, QString& texte) const {
-  const analyse::Faute faute =
-      analyse::Validdtd(Memo1->Lines(), analyse::chargeurFichiers(folderOf(Fichier)));
+  const analysis::Fault faute =
+      analysis::Validdtd(StringListLines(Memo1->Lines()), analysis::fileDtdLoader(folderOf(Fichier)));
   code = faute.code;
-  texte = faute.texte;
+  texte = faute.text;
 }
 
 void TEditeur::Valider(bool dtd) {
@@ -329,8 +330,8 @@ void TEditeur::Valider(bool dtd) {
   QString message;
   {
     CurseurOccupe curseur;
-    message = analyse::rapportValider(Memo1->Lines(), dtd,
-                                      analyse::chargeurFichiers(folderOf(Fichier)));
+    message = analysis::checkReport(StringListLines(Memo1->Lines()), dtd,
+                                    analysis::fileDtdLoader(folderOf(Fichier)));
   }
   if (!message.isEmpty()) Prompts::get().information(this, message);
   if (host_) host_->showStatus(QString());

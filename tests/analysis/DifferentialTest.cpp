@@ -8,6 +8,7 @@
 
 #include "Dtd.h"
 #include "Generateur.h"
+#include "Octets.h"
 #include "Reference.h"
 #include "Wellformed.h"
 #include "tags.h"
@@ -96,10 +97,10 @@ class Comparateur {
   int ecarts_ = 0;
 };
 
-QString ecartFaute(const char* quoi, const reference::Resultat& attendu, const analyse::Faute& obtenu) {
-  if (attendu.code == obtenu.code && attendu.texte == obtenu.texte) return {};
+QString ecartFaute(const char* quoi, const reference::Resultat& attendu, const analysis::Fault& obtenu) {
+  if (attendu.code == obtenu.code && attendu.texte == obtenu.text) return {};
   return QStringLiteral("%1: reference %2 \"%3\", product %4 \"%5\"")
-      .arg(QString::fromUtf8(quoi)).arg(attendu.code).arg(attendu.texte).arg(obtenu.code).arg(obtenu.texte);
+      .arg(QString::fromUtf8(quoi)).arg(attendu.code).arg(attendu.texte).arg(obtenu.code).arg(obtenu.text);
 }
 
 reference::Chargeur chargeurDe(const QString& nom, const QStringList& externe) {
@@ -108,6 +109,12 @@ reference::Chargeur chargeurDe(const QString& nom, const QStringList& externe) {
     lignes = externe;
     return true;
   };
+}
+
+// The same file for the product, which asks for it by its bytes.
+analysis::DtdLoader chargeurProduit(const QString& nom, const QStringList& externe) {
+  if (nom.isEmpty()) return [](std::string_view, std::vector<std::string>&) { return false; };
+  return fichierUnique(nom, externe);
 }
 
 struct Question {
@@ -139,24 +146,36 @@ TEST(Differentiel, TagFunctionsAgreeOnRandomText) {
     c.compare(cas, ligne, [](const QStringList& d) {
       const QString& t = d.value(0);
       QStringList ecarts;
-      if (reference::NomBalise(t) != analyse::NomBalise(t))
-        ecarts << QStringLiteral("NomBalise ") + reference::NomBalise(t) + QStringLiteral(" / ") + analyse::NomBalise(t);
-      if (t.startsWith(QStringLiteral("</")) && reference::cleFin(t) != analyse::cleFinBalise(t))
-        ecarts << QStringLiteral("cleFinBalise ") + reference::cleFin(t) + QStringLiteral(" / ") + analyse::cleFinBalise(t);
-      if (reference::ValeurGuillemets(t) != analyse::ValeurGuillemets(t))
+      const std::string o = octets(t);
+      // A window begins with its "<".
+      if (t.startsWith(u'<') && reference::NomBalise(t) != analysis::NomBalise(o).toQString())
+        ecarts << QStringLiteral("NomBalise ") + reference::NomBalise(t) + QStringLiteral(" / ") + analysis::NomBalise(o).toQString();
+      if (t.startsWith(QStringLiteral("</")) && reference::cleFin(t) != analysis::endTagKey(o).toQString())
+        ecarts << QStringLiteral("endTagKey ") + reference::cleFin(t) + QStringLiteral(" / ") + analysis::endTagKey(o).toQString();
+      if (reference::ValeurGuillemets(t) != enTexte(analysis::ValeurGuillemets(o)))
         ecarts << QStringLiteral("ValeurGuillemets ") + reference::ValeurGuillemets(t) + QStringLiteral(" / ") +
-                      analyse::ValeurGuillemets(t);
-      if (reference::ControleAttributs(t) != analyse::ControleAttributs(t))
-        ecarts << QStringLiteral("ControleAttributs %1 / %2").arg(reference::ControleAttributs(t)).arg(analyse::ControleAttributs(t));
+                      enTexte(analysis::ValeurGuillemets(o));
+      if (reference::ControleAttributs(t) != analysis::ControleAttributs(o))
+        ecarts << QStringLiteral("ControleAttributs %1 / %2").arg(reference::ControleAttributs(t)).arg(analysis::ControleAttributs(o));
       bool actif = false;
-      analyse::EtatCommentaire etat;
+      analysis::CommentState etat;
+      analysis::LineTags balises(o);
       for (qsizetype p = 0; p < t.size(); ++p) {
-        if (reference::commentaire(actif, t, p + 1) != etat.ignore(t, p)) {
+        if (reference::commentaire(actif, t, p + 1) != etat.skips(o, p)) {
           ecarts << QStringLiteral("comment state at %1").arg(p);
           break;
         }
-        if (t[p] == u'<' && reference::Copy(t, p + 1, 64) != analyse::fenetreBalise(t, p)) {
-          ecarts << QStringLiteral("tag window at %1").arg(p);
+        // The keys of a line's scanner, asked in order along the line, against each window.
+        if (t[p] != u'<') continue;
+        const QString w = reference::Copy(t, p + 1, 64);
+        const bool fin = w.size() > 1 && w[1] == u'/';
+        const QString attendu = fin ? reference::cleFin(w) : reference::NomBalise(w);
+        if (attendu != balises.key(p).toQString()) {
+          ecarts << QStringLiteral("key at %1: %2 / %3").arg(p).arg(attendu, balises.key(p).toQString());
+          break;
+        }
+        if (!fin && reference::ControleAttributs(reference::Copy(t, p + 1, 1024)) != balises.attributes(p)) {
+          ecarts << QStringLiteral("attributes at %1").arg(p);
           break;
         }
       }
@@ -179,7 +198,7 @@ TEST(Differentiel, KeysCompareWithoutRegardToCaseLikeTheReference) {
     }
     const bool attendu = reference::memeCle(a, b);
     egales += attendu;
-    EXPECT_EQ(attendu, analyse::memeCleSansCasse(a, b)) << a.toStdString() << " / " << b.toStdString();
+    EXPECT_EQ(attendu, analysis::sameKeyIgnoringCase(octets(a), octets(b))) << a.toStdString() << " / " << b.toStdString();
   }
   EXPECT_GT(egales, 500);
 }
@@ -193,10 +212,10 @@ TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
     const QStringList doc = g.document();
     codes[reference::Valid(doc).code]++;
     valid.compare(cas, doc, [](const QStringList& d) {
-      const QString e = ecartFaute("Valid", reference::Valid(d), analyse::Valid(d));
+      const QString e = ecartFaute("Valid", reference::Valid(d), produitValid(d));
       if (!e.isEmpty()) return e;
       const QString attendu = reference::rapport(d, false, {});
-      const QString obtenu = analyse::rapportValider(d, false, {});
+      const QString obtenu = produitRapport(d, false, {});
       return attendu == obtenu ? QString() : QStringLiteral("message: ") + attendu + QStringLiteral(" / ") + obtenu;
     });
     if (cas % 3 != 0) continue;  // the overlap test on every tag is the slow part
@@ -204,7 +223,7 @@ TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
       chevauche.compare(cas, doc, [q](const QStringList& d) {
         if (q.ligne >= d.size()) return QString();
         const bool attendu = reference::Chevauche(d, q.cle, q.ligne, q.position);
-        return attendu == analyse::Chevauche(d, q.cle, q.ligne, q.position)
+        return attendu == produitChevauche(d, q.cle, q.ligne, q.position)
                    ? QString()
                    : QStringLiteral("Chevauche(%1, %2, %3): reference %4").arg(q.cle).arg(q.ligne).arg(q.position).arg(attendu);
       });
@@ -222,7 +241,7 @@ TEST(Differentiel, ValidAgreesOnLongerDocuments) {
     const QStringList doc = g.documentLong(g.nombre(5, 80));
     codes[reference::Valid(doc).code]++;
     valid.compare(cas, doc, [](const QStringList& d) {
-      return ecartFaute("Valid", reference::Valid(d), analyse::Valid(d));
+      return ecartFaute("Valid", reference::Valid(d), produitValid(d));
     });
   }
   EXPECT_GT(codes[0], 200);
@@ -241,7 +260,7 @@ TEST(Differentiel, ValidAndChevaucheAgreeOnRecordsALine) {
     const QStringList doc = g.documentFiches(g.nombre(1, 15));
     codes[reference::Valid(doc).code]++;
     valid.compare(cas, doc, [](const QStringList& d) {
-      return ecartFaute("Valid", reference::Valid(d), analyse::Valid(d));
+      return ecartFaute("Valid", reference::Valid(d), produitValid(d));
     });
     for (const Question& q : balisesOuvrantes(doc)) {
       const bool attendu = reference::Chevauche(doc, q.cle, q.ligne, q.position);
@@ -250,7 +269,7 @@ TEST(Differentiel, ValidAndChevaucheAgreeOnRecordsALine) {
       chevauche.compare(cas, doc, [q](const QStringList& d) {
         if (q.ligne >= d.size()) return QString();
         const bool attendu = reference::Chevauche(d, q.cle, q.ligne, q.position);
-        return attendu == analyse::Chevauche(d, q.cle, q.ligne, q.position)
+        return attendu == produitChevauche(d, q.cle, q.ligne, q.position)
                    ? QString()
                    : QStringLiteral("Chevauche(%1, %2, %3): reference %4").arg(q.cle).arg(q.ligne).arg(q.position).arg(attendu);
       });
@@ -272,20 +291,21 @@ TEST(Differentiel, LitDtdAndValiddtdAgreeOnRandomDocuments) {
   for (int cas = 0; cas < 10000; ++cas) {
     const reference::DocumentDtd d = g.documentDtd();
     const reference::Chargeur charge = chargeurDe(d.nomExterne, d.externe);
+    const analysis::DtdLoader chargeP = chargeurProduit(d.nomExterne, d.externe);
     avecExterne += !d.nomExterne.isEmpty();
     codes[reference::Validdtd(d.lignes, charge).code]++;
-    const auto liste = [&charge](const QStringList& doc) {
+    const auto liste = [&charge, &chargeP](const QStringList& doc) {
       const QStringList attendu = reference::LitDtd(doc, charge);
-      const QStringList obtenu = analyse::LitDtd(doc, charge);
+      const QStringList obtenu = produitLitDtd(doc, chargeP);
       if (attendu == obtenu) return QString();
       return QStringLiteral("reference list:\n") + enLitteraux(attendu) + QStringLiteral("product list:\n") +
              enLitteraux(obtenu);
     };
-    const auto dtd = [&charge](const QStringList& doc) {
-      const QString e = ecartFaute("Validdtd", reference::Validdtd(doc, charge), analyse::Validdtd(doc, charge));
+    const auto dtd = [&charge, &chargeP](const QStringList& doc) {
+      const QString e = ecartFaute("Validdtd", reference::Validdtd(doc, charge), produitValiddtd(doc, chargeP));
       if (!e.isEmpty()) return e;
       const QString attendu = reference::rapport(doc, true, charge);
-      const QString obtenu = analyse::rapportValider(doc, true, charge);
+      const QString obtenu = produitRapport(doc, true, chargeP);
       return attendu == obtenu ? QString() : QStringLiteral("message: ") + attendu + QStringLiteral(" / ") + obtenu;
     };
     lit.compare(cas, d.lignes, liste, d.externe);
@@ -294,7 +314,7 @@ TEST(Differentiel, LitDtdAndValiddtdAgreeOnRandomDocuments) {
     if (!d.nomExterne.isEmpty() && !dtd(d.lignes).isEmpty()) {
       externe.compare(cas, d.externe, [&](const QStringList& ext) {
         const reference::Chargeur c2 = chargeurDe(d.nomExterne, ext);
-        return ecartFaute("Validdtd", reference::Validdtd(d.lignes, c2), analyse::Validdtd(d.lignes, c2));
+        return ecartFaute("Validdtd", reference::Validdtd(d.lignes, c2), produitValiddtd(d.lignes, chargeurProduit(d.nomExterne, ext)));
       });
     }
   }
@@ -355,9 +375,9 @@ TEST(KnownAnswers, WellFormednessCasesGiveTheirFaultOnBothSides) {
     const reference::Resultat r = reference::Valid(c.lignes);
     EXPECT_EQ(r.code, c.code) << "reference, " << c.nom;
     EXPECT_EQ(r.texte, c.texte) << "reference, " << c.nom;
-    const analyse::Faute f = analyse::Valid(c.lignes);
+    const analysis::Fault f = produitValid(c.lignes);
     EXPECT_EQ(f.code, c.code) << "product, " << c.nom;
-    EXPECT_EQ(f.texte, c.texte) << "product, " << c.nom;
+    EXPECT_EQ(f.text, c.texte) << "product, " << c.nom;
   }
 }
 
@@ -387,13 +407,14 @@ TEST(KnownAnswers, ValidationCasesGiveTheirFaultOnBothSides) {
       {"absent external file", {u"<!DOCTYPE r SYSTEM \"absent.dtd\">"_qs, u"<r><a/></r>"_qs}, 0, {}},
   };
   const auto charge = chargeurDe(u"r.dtd"_qs, externe);
+  const auto chargeP = chargeurProduit(u"r.dtd"_qs, externe);
   for (const Cas& c : cas) {
     const reference::Resultat r = reference::Validdtd(c.lignes, charge);
     EXPECT_EQ(r.code, c.code) << "reference, " << c.nom;
     EXPECT_EQ(r.texte, c.texte) << "reference, " << c.nom;
-    const analyse::Faute f = analyse::Validdtd(c.lignes, charge);
+    const analysis::Fault f = produitValiddtd(c.lignes, chargeP);
     EXPECT_EQ(f.code, c.code) << "product, " << c.nom;
-    EXPECT_EQ(f.texte, c.texte) << "product, " << c.nom;
+    EXPECT_EQ(f.text, c.texte) << "product, " << c.nom;
   }
 }
 
@@ -404,9 +425,8 @@ TEST(KnownAnswers, DeclarationListHoldsTheExternalLinesThenElementsThenAttribute
   const QStringList attendu = externe + QStringList{u"<!ELEMENT e ANY>"_qs, u"<!ATTLIST e id CDATA #REQUIRED>"_qs};
   // The internal subset gives nothing here: once the IGNORE cut has run, the subset test reads
   // the external text before the section, which holds no "]>".
-  const auto charge = chargeurDe(u"e.dtd"_qs, externe);
-  EXPECT_EQ(reference::LitDtd(doc, charge), attendu);
-  EXPECT_EQ(analyse::LitDtd(doc, charge), attendu);
+  EXPECT_EQ(reference::LitDtd(doc, chargeurDe(u"e.dtd"_qs, externe)), attendu);
+  EXPECT_EQ(produitLitDtd(doc, chargeurProduit(u"e.dtd"_qs, externe)), attendu);
 }
 
 // A declaration is found when it begins within 4096 characters of the previous one of its kind,
@@ -419,16 +439,17 @@ TEST(KnownAnswers, DeclarationsAreFoundWithin4096CharactersOfThePreviousOne) {
                                loin + u"<!ELEMENT d ANY>"_qs};
   const QStringList doc = {u"<!DOCTYPE a SYSTEM \"x.dtd\">"_qs, u"<a>"_qs, u"<b/>"_qs, u"<c/>"_qs, u"<d/>"_qs, u"</a>"_qs};
   const auto charge = chargeurDe(u"x.dtd"_qs, externe);
+  const auto chargeP = chargeurProduit(u"x.dtd"_qs, externe);
   const QStringList attendu =
       externe + QStringList{u"<!ELEMENT a ANY>"_qs, u"<!ELEMENT b ANY>"_qs, u"<!ELEMENT c ANY>"_qs};
   EXPECT_EQ(reference::LitDtd(doc, charge), attendu);
-  EXPECT_EQ(analyse::LitDtd(doc, charge), attendu);
+  EXPECT_EQ(produitLitDtd(doc, chargeP), attendu);
   const reference::Resultat r = reference::Validdtd(doc, charge);
   EXPECT_EQ(r.code, 11);
   EXPECT_EQ(r.texte, u"<d>"_qs);
-  const analyse::Faute f = analyse::Validdtd(doc, charge);
+  const analysis::Fault f = produitValiddtd(doc, chargeP);
   EXPECT_EQ(f.code, 11);
-  EXPECT_EQ(f.texte, u"<d>"_qs);
+  EXPECT_EQ(f.text, u"<d>"_qs);
 }
 
 // The key "<>" (of "<>" or "< x>") has an empty name, and every text begins with the empty
@@ -438,12 +459,13 @@ TEST(KnownAnswers, EmptyNameIsDeclaredByAnyElementDeclaration) {
   const QStringList doc = {u"<!DOCTYPE r SYSTEM \"r.dtd\">"_qs, u"<>"_qs};
   for (const QString& ligne : {u"<!ELEMENT"_qs, u"<!ELEMENT r ANY>"_qs}) {
     const auto charge = chargeurDe(u"r.dtd"_qs, {ligne});
+    const auto chargeP = chargeurProduit(u"r.dtd"_qs, {ligne});
     const reference::Resultat r = reference::Validdtd(doc, charge);
     EXPECT_EQ(r.code, 0) << ligne.toStdString();
     EXPECT_EQ(r.texte, u"<>"_qs);
-    const analyse::Faute f = analyse::Validdtd(doc, charge);
+    const analysis::Fault f = produitValiddtd(doc, chargeP);
     EXPECT_EQ(f.code, 0) << ligne.toStdString();
-    EXPECT_EQ(f.texte, u"<>"_qs);
+    EXPECT_EQ(f.text, u"<>"_qs);
   }
 }
 
@@ -460,7 +482,7 @@ TEST(KnownAnswers, MessagesAreTheEditorsTexts) {
   };
   for (const auto& [lignes, texte] : cas) {
     EXPECT_EQ(reference::rapport(lignes, false, {}), texte);
-    EXPECT_EQ(analyse::rapportValider(lignes, false, {}), texte);
+    EXPECT_EQ(produitRapport(lignes, false, {}), texte);
   }
   const QStringList dtd = {u"<!DOCTYPE r [<!ELEMENT r ANY><!ATTLIST r id CDATA #REQUIRED>]>"_qs};
   const std::vector<std::pair<QStringList, QString>> validation = {
@@ -471,7 +493,7 @@ TEST(KnownAnswers, MessagesAreTheEditorsTexts) {
   };
   for (const auto& [lignes, texte] : validation) {
     EXPECT_EQ(reference::rapport(lignes, true, {}), texte);
-    EXPECT_EQ(analyse::rapportValider(lignes, true, {}), texte);
+    EXPECT_EQ(produitRapport(lignes, true, {}), texte);
   }
 }
 

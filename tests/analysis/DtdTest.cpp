@@ -11,20 +11,13 @@
 #include <vector>
 
 #include "Dtd.h"
+#include "Octets.h"
 #include "TextFile.h"
 
 namespace {
 
-using analyse::ChargeurDtd;
-using analyse::Faute;
-
-ChargeurDtd fichierUnique(const QString& nom, const QStringList& lignes) {
-  return [nom, lignes](const QString& demande, QStringList& out) {
-    if (demande != nom) return false;
-    out = lignes;
-    return true;
-  };
-}
+using analysis::DtdLoader;
+using analysis::Fault;
 
 void ecrit(const QString& chemin, const QByteArray& octets) {
   QFile f(chemin);
@@ -52,10 +45,10 @@ class Fichiers : public ::testing::Test {
     ASSERT_TRUE(QDir().mkpath(courant_));
   }
   QStringList charge(const QString& dossier, const QString& nom, bool* trouve = nullptr) {
-    QStringList lignes{u"inchangé"_qs};
-    const bool ok = analyse::chargeurFichiers(dossier)(nom, lignes);
+    std::vector<std::string> lignes{"inchangé"};
+    const bool ok = analysis::fileDtdLoader(dossier)(octets(nom), lignes);
     if (trouve) *trouve = ok;
-    return ok ? lignes : QStringList{};
+    return ok ? textes(lignes) : QStringList{};
   }
   QTemporaryDir tmp_;
   QString doc_, courant_;
@@ -116,17 +109,17 @@ TEST_F(Fichiers, OnlyTheFirstIgnoreSectionOfTheFileIsCut) {
   ecrit(doc_ + u"/r.dtd"_qs,
         "<!ELEMENT r ANY>\r\n<![IGNORE[ <!ELEMENT a ANY>\r\n]]>\r\n"
         "<![IGNORE[ <!ELEMENT b ANY>\r\n]]>\r\n");
-  const ChargeurDtd charge = analyse::chargeurFichiers(doc_);
+  const DtdLoader charge = analysis::fileDtdLoader(doc_);
   const QString doctype = u"<!DOCTYPE r SYSTEM \"r.dtd\">"_qs;
-  EXPECT_EQ(analyse::Validdtd({doctype, u"<r><b/></r>"_qs}, charge).code, 0);
-  const Faute f = analyse::Validdtd({doctype, u"<r><a/></r>"_qs}, charge);
-  EXPECT_EQ(f.code, analyse::kBaliseNonDeclaree);
-  EXPECT_EQ(f.texte, u"<a>"_qs);
+  EXPECT_EQ(produitValiddtd({doctype, u"<r><b/></r>"_qs}, charge).code, 0);
+  const Fault f = produitValiddtd({doctype, u"<r><a/></r>"_qs}, charge);
+  EXPECT_EQ(f.code, analysis::kUndeclaredTag);
+  EXPECT_EQ(f.text, u"<a>"_qs);
 }
 
 TEST(LitDtd, WindowsOfTheDoctypeAndOfSystem) {
   const auto liste = [](const QStringList& lignes) {
-    return analyse::LitDtd(lignes, fichierUnique(u"e.dtd"_qs, {u"<!ELEMENT e ANY>"_qs}));
+    return produitLitDtd(lignes, fichierUnique(u"e.dtd"_qs, {u"<!ELEMENT e ANY>"_qs}));
   };
   // The internal subset ends beyond the 4096 characters read from "<!DOCTYPE".
   EXPECT_TRUE(liste({u"<!DOCTYPE r ["_qs, u"<!ELEMENT r ANY>"_qs, QString(4100, u' '), u"]>"_qs}).isEmpty());
@@ -138,19 +131,19 @@ TEST(LitDtd, WindowsOfTheDoctypeAndOfSystem) {
   const QStringList loin = {u"<!DOCTYPE r SYSTEM 'e.dtd' ["_qs, QString(300, u' '), u"<!ELEMENT r ANY>]>"_qs};
   EXPECT_EQ(liste(loin), (QStringList{u"<!ELEMENT e ANY>"_qs, u"<!ELEMENT e ANY>"_qs}));
   // An absent file leaves only what the 256 characters hold.
-  EXPECT_EQ(analyse::LitDtd(proche, fichierUnique(u"autre.dtd"_qs, {})), QStringList{u"<!ELEMENT r ANY>"_qs});
-  EXPECT_EQ(analyse::LitDtd(proche, {}), QStringList{u"<!ELEMENT r ANY>"_qs});
+  EXPECT_EQ(produitLitDtd(proche, fichierUnique(u"autre.dtd"_qs, {})), QStringList{u"<!ELEMENT r ANY>"_qs});
+  EXPECT_EQ(produitLitDtd(proche, {}), QStringList{u"<!ELEMENT r ANY>"_qs});
 }
 
 TEST(LitDtd, ElementsComeBeforeAttributeListsAndEachEndsAtItsFirstChevron) {
   const QStringList lignes = {u"<!DOCTYPE r [<!ATTLIST r a CDATA #REQUIRED><!ELEMENT r (x)>"_qs,
                               u"<!ELEMENT x EMPTY><!ATTLIST x b CDATA #IMPLIED><!ELEMENT y"_qs, u"]>"_qs};
-  EXPECT_EQ(analyse::LitDtd(lignes, {}),
+  EXPECT_EQ(produitLitDtd(lignes, {}),
             (QStringList{u"<!ELEMENT r (x)>"_qs, u"<!ELEMENT x EMPTY>"_qs, u"<!ELEMENT y\r\n]>"_qs,
                          u"<!ATTLIST r a CDATA #REQUIRED>"_qs, u"<!ATTLIST x b CDATA #IMPLIED>"_qs}));
   // A declaration whose ">" lies beyond 4096 characters is kept as an empty entry.
   const QString sansFin = u"<!ELEMENT r"_qs + QString(5000, u' ') + u">"_qs;
-  EXPECT_EQ(analyse::LitDtd({u"<!DOCTYPE r SYSTEM 'e.dtd'>"_qs}, fichierUnique(u"e.dtd"_qs, {sansFin})),
+  EXPECT_EQ(produitLitDtd({u"<!DOCTYPE r SYSTEM 'e.dtd'>"_qs}, fichierUnique(u"e.dtd"_qs, {sansFin})),
             (QStringList{sansFin, QString()}));
 }
 
@@ -161,17 +154,17 @@ TEST(LitDtd, LongDtdIsReadWholeAndAWideGapEndsTheSearch) {
   for (int i = 0; i < 400; ++i) externe << QStringLiteral("<!ELEMENT e%1 (#PCDATA)>   ").arg(i);
   externe << QString(5000, u' ') + u"<!ELEMENT loin ANY>"_qs;
   const QStringList doc = {u"<!DOCTYPE e0 SYSTEM \"e.dtd\">"_qs, u"<e0><e399/></e0>"_qs, u"<loin/>"_qs};
-  const ChargeurDtd charge = fichierUnique(u"e.dtd"_qs, externe);
-  EXPECT_EQ(analyse::LitDtd(doc, charge).size(), externe.size() + 400);
-  const Faute f = analyse::Validdtd(doc, charge);
-  EXPECT_EQ(f.code, analyse::kBaliseNonDeclaree);
-  EXPECT_EQ(f.texte, u"<loin>"_qs);
+  const DtdLoader charge = fichierUnique(u"e.dtd"_qs, externe);
+  EXPECT_EQ(produitLitDtd(doc, charge).size(), externe.size() + 400);
+  const Fault f = produitValiddtd(doc, charge);
+  EXPECT_EQ(f.code, analysis::kUndeclaredTag);
+  EXPECT_EQ(f.text, u"<loin>"_qs);
 }
 
 TEST(LitDtd, UnterminatedIgnoreSectionKeepsOnlyWhatFollowsIt) {
-  const ChargeurDtd charge =
+  const DtdLoader charge =
       fichierUnique(u"e.dtd"_qs, {u"<!ELEMENT avant ANY>"_qs, u"<![IGNORE[<!ELEMENT dedans ANY>"_qs});
-  const QStringList liste = analyse::LitDtd({u"<!DOCTYPE r SYSTEM \"e.dtd\">"_qs}, charge);
+  const QStringList liste = produitLitDtd({u"<!DOCTYPE r SYSTEM \"e.dtd\">"_qs}, charge);
   EXPECT_EQ(liste.mid(2), QStringList{u"<!ELEMENT dedans ANY>"_qs});
 }
 
@@ -216,11 +209,11 @@ TEST(Validdtd, StartTagsAgainstTheDeclarations) {
        u"<"_qs + QString(300, u'a') + u">"_qs},
   };
   for (const CasDtd& c : cas) {
-    const Faute f = analyse::Validdtd(dtd + c.corps, {});
+    const Fault f = produitValiddtd(dtd + c.corps, {});
     EXPECT_EQ(f.code, c.code) << c.nom;
-    EXPECT_EQ(f.texte, c.texte) << c.nom;
+    EXPECT_EQ(f.text, c.texte) << c.nom;
   }
-  EXPECT_EQ(analyse::Validdtd({u"<r><x/></r>"_qs}, {}).texte, QString());  // no declarations
+  EXPECT_EQ(produitValiddtd({u"<r><x/></r>"_qs}, {}).text, QString());  // no declarations
 }
 
 TEST(Validdtd, ManyTagsAndDeclarationsStayExact) {
@@ -229,22 +222,22 @@ TEST(Validdtd, ManyTagsAndDeclarationsStayExact) {
   QStringList externe;
   for (int i = 0; i < 2000; ++i)
     externe << QStringLiteral("<!ELEMENT %1 ANY>").arg(nom(i)) << QStringLiteral("<!ATTLIST %1 k%1 CDATA #REQUIRED>").arg(nom(i));
-  const ChargeurDtd charge = fichierUnique(u"e.dtd"_qs, externe);
+  const DtdLoader charge = fichierUnique(u"e.dtd"_qs, externe);
   const QStringList doc = {u"<!DOCTYPE e0000 SYSTEM 'e.dtd'>"_qs};
   QString ligne;
   for (int i = 0; i < 20000; ++i) ligne += QStringLiteral("<%1 k%1='v'/>").arg(nom(i % 2000));
-  EXPECT_EQ(analyse::Validdtd(doc + QStringList{ligne}, charge).code, 0);
+  EXPECT_EQ(produitValiddtd(doc + QStringList{ligne}, charge).code, 0);
   ligne += u"<e0007 ke0008='v'/>"_qs;
-  const Faute f = analyse::Validdtd(doc + QStringList{ligne}, charge);
-  EXPECT_EQ(f.code, analyse::kAttributManquant);
-  EXPECT_EQ(f.texte, u"<e0007>"_qs);
+  const Fault f = produitValiddtd(doc + QStringList{ligne}, charge);
+  EXPECT_EQ(f.code, analysis::kMissingAttribute);
+  EXPECT_EQ(f.text, u"<e0007>"_qs);
 
   // Thousands of "<" that share one ">": each tag text runs to the end of the line.
   const QStringList requis = {u"<!DOCTYPE a [<!ELEMENT a ANY><!ATTLIST a id CDATA #REQUIRED>]>"_qs};
   QString imbrique;
   for (int i = 0; i < 20000; ++i) imbrique += u"<a "_qs;
-  EXPECT_EQ(analyse::Validdtd(requis + QStringList{imbrique + u"id>"_qs}, {}).code, 0);
-  EXPECT_EQ(analyse::Validdtd(requis + QStringList{imbrique + u">"_qs}, {}).code, analyse::kAttributManquant);
+  EXPECT_EQ(produitValiddtd(requis + QStringList{imbrique + u"id>"_qs}, {}).code, 0);
+  EXPECT_EQ(produitValiddtd(requis + QStringList{imbrique + u">"_qs}, {}).code, analysis::kMissingAttribute);
 }
 
 TEST(Rapport, EachCommandShowsOneMessage) {
@@ -259,11 +252,11 @@ TEST(Rapport, EachCommandShowsOneMessage) {
       {{u"<r></r>"_qs}, true, u"Le document est valide"_qs, 0},
   };
   for (const auto& [lignes, avecDtd, message, code] : cas) {
-    Faute f{-1, {}};
-    EXPECT_EQ(analyse::rapportValider(lignes, avecDtd, {}, &f), message);
+    Fault f{-1, {}};
+    EXPECT_EQ(produitRapport(lignes, avecDtd, {}, &f), message);
     EXPECT_EQ(f.code, code) << message.toStdString();
   }
-  EXPECT_EQ(analyse::rapportValider({u"</a>"_qs}, false, {}), u"Balise <a> non ouverte"_qs);
+  EXPECT_EQ(produitRapport({u"</a>"_qs}, false, {}), u"Balise <a> non ouverte"_qs);
 }
 
 }  // namespace

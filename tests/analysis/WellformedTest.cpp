@@ -5,13 +5,13 @@
 
 #include <vector>
 
+#include "Octets.h"
 #include "Wellformed.h"
 #include "tags.h"
 
 namespace {
 
-using analyse::Faute;
-using analyse::Valid;
+using analysis::Fault;
 
 struct CasCle {
   QString fenetre;
@@ -34,7 +34,13 @@ TEST(Balises, NomBaliseFollowsTheWindowRules) {
       {u"<a\tb>"_qs, u"<a\tb>"_qs},   // a tab is no blank
       {u""_qs, {}},
   };
-  for (const CasCle& c : cas) EXPECT_EQ(analyse::NomBalise(c.fenetre), c.cle) << c.fenetre.toStdString();
+  for (const CasCle& c : cas) {
+    const std::string w = octets(c.fenetre);
+    EXPECT_EQ(analysis::NomBalise(w).toQString(), c.cle) << c.fenetre.toStdString();
+    // The same key from the line the window begins, unless the window was cut at 64.
+    analysis::LineTags t(w);
+    EXPECT_EQ(w.empty() ? QString() : t.startKey(0).toQString(), c.cle) << c.fenetre.toStdString();
+  }
 
   const std::vector<CasCle> fins = {
       {u"</body>"_qs, u"<body>"_qs},
@@ -44,15 +50,27 @@ TEST(Balises, NomBaliseFollowsTheWindowRules) {
       {u"</a><b/>"_qs, {}},
       {u"<//a>"_qs, {}},
   };
-  for (const CasCle& c : fins)
-    EXPECT_EQ(analyse::cleFinBalise(c.fenetre), c.cle) << c.fenetre.toStdString();
+  for (const CasCle& c : fins) {
+    const std::string w = octets(c.fenetre);
+    EXPECT_EQ(analysis::endTagKey(w).toQString(), c.cle) << c.fenetre.toStdString();
+    analysis::LineTags t(w);
+    EXPECT_EQ(t.endKey(0).toQString(), c.cle) << c.fenetre.toStdString();
+  }
 }
 
 TEST(Balises, TagWindowStopsAt64CharactersAndTheLineEnd) {
-  const QString ligne = u"x<"_qs + QString(100, u'n');
-  EXPECT_EQ(analyse::fenetreBalise(ligne, 1).size(), analyse::kFenetreBalise);
-  EXPECT_EQ(analyse::fenetreBalise(u"ab<c>"_qs, 2), u"<c>"_qs);
-  EXPECT_TRUE(analyse::fenetreBalise(u"ab"_qs, 5).isEmpty());
+  // A name without blank or ">" is the whole window: 64 characters, never past the line.
+  const std::string ligne = "x<" + std::string(100, 'n');
+  analysis::LineTags t(ligne);
+  EXPECT_EQ(t.startKey(1).text(), "<" + std::string(63, 'n'));
+  analysis::LineTags courte("ab<c");
+  EXPECT_EQ(courte.startKey(2).text(), "<c");
+  EXPECT_FALSE(courte.startKey(5).valid);
+  // "/>" counts only inside the window.
+  const std::string loin = "<a>" + std::string(60, 'x') + "<b/>";
+  const std::string pres = "<a>" + std::string(57, 'x') + "<b/>";
+  EXPECT_EQ(analysis::LineTags(loin).startKey(0).text(), "<a>");
+  EXPECT_FALSE(analysis::LineTags(pres).startKey(0).valid);
 }
 
 TEST(Balises, ValeurGuillemetsTakesTheFirstQuotedValue) {
@@ -65,9 +83,8 @@ TEST(Balises, ValeurGuillemetsTakesTheFirstQuotedValue) {
       {u"x=\"\""_qs, {}},
   };
   for (const CasCle& c : cas)
-    EXPECT_EQ(analyse::ValeurGuillemets(c.fenetre), c.cle) << c.fenetre.toStdString();
-  const QString long_ = u"\""_qs + QString(2000, u'v');
-  EXPECT_EQ(analyse::ValeurGuillemets(long_).size(), 1024);
+    EXPECT_EQ(enTexte(analysis::ValeurGuillemets(octets(c.fenetre))), c.cle) << c.fenetre.toStdString();
+  EXPECT_EQ(analysis::ValeurGuillemets("\"" + std::string(2000, 'v')).size(), 1024u);
 }
 
 TEST(Balises, ControleAttributsChecksQuotesUpToTheFirstChevron) {
@@ -84,32 +101,49 @@ TEST(Balises, ControleAttributsChecksQuotesUpToTheFirstChevron) {
       {u"<p a="_qs, 4},
       {u"<p"_qs + QString(1030, u' ') + u"a=b>"_qs, 0},  // past the 1024 characters read
   };
-  for (const auto& [texte, code] : cas)
-    EXPECT_EQ(analyse::ControleAttributs(texte), code) << texte.toStdString();
+  for (const auto& [t, code] : cas) EXPECT_EQ(analysis::ControleAttributs(octets(t)), code) << t.toStdString();
 }
 
 TEST(Balises, KeysCompareWithoutRegardToCaseInWindows1252) {
-  EXPECT_TRUE(analyse::memeCleSansCasse(u"<é>"_qs, u"<É>"_qs));
-  EXPECT_TRUE(analyse::memeCleSansCasse(u"<ÿœš>"_qs, u"<ŸŒŠ>"_qs));
-  EXPECT_TRUE(analyse::memeCleSansCasse(u"<Body>"_qs, u"<bODY>"_qs));
-  EXPECT_FALSE(analyse::memeCleSansCasse(u"<ß>"_qs, u"<SS>"_qs));
-  EXPECT_FALSE(analyse::memeCleSansCasse(u"<a>"_qs, u"<a"_qs));
+  const auto meme = [](const QString& a, const QString& b) { return analysis::sameKeyIgnoringCase(octets(a), octets(b)); };
+  EXPECT_TRUE(meme(u"<é>"_qs, u"<É>"_qs));
+  EXPECT_TRUE(meme(u"<ÿœš>"_qs, u"<ŸŒŠ>"_qs));
+  EXPECT_TRUE(meme(u"<Body>"_qs, u"<bODY>"_qs));
+  EXPECT_FALSE(meme(u"<ß>"_qs, u"<SS>"_qs));
+  EXPECT_FALSE(meme(u"<a>"_qs, u"<a"_qs));
+  EXPECT_FALSE(meme(u"<×>"_qs, u"<÷>"_qs));  // signs, not letters: 0xD7 and 0xF7 stay apart
 }
 
 TEST(Balises, CommentStateTurnsOffThenOn) {
   // Positions of the characters that are examined.
-  const auto examines = [](const QStringList& lignes) {
-    analyse::EtatCommentaire etat;
-    QString vus;
-    for (const QString& l : lignes)
-      for (qsizetype p = 0; p < l.size(); ++p)
-        if (!etat.ignore(l, p)) vus += l[p];
+  const auto examines = [](const std::vector<std::string>& lignes) {
+    analysis::CommentState etat;
+    std::string vus;
+    for (const std::string& l : lignes)
+      for (size_t p = 0; p < l.size(); ++p)
+        if (!etat.skips(l, int64_t(p))) vus += l[p];
     return vus;
   };
-  EXPECT_EQ(examines({u"a<!-- b -->c"_qs}), u"a-->c"_qs);
-  EXPECT_EQ(examines({u"<!-->x"_qs}), u"-->x"_qs);  // "-->" inside "<!-->" ends it at once
-  EXPECT_EQ(examines({u"a<!--"_qs, u"b"_qs, u"c-->d"_qs}), u"a-->d"_qs);
-  EXPECT_EQ(examines({u"--><!---->x"_qs}), u"-->-->x"_qs);
+  EXPECT_EQ(examines({"a<!-- b -->c"}), "a-->c");
+  EXPECT_EQ(examines({"<!-->x"}), "-->x");  // "-->" inside "<!-->" ends it at once
+  EXPECT_EQ(examines({"a<!--", "b", "c-->d"}), "a-->d");
+  EXPECT_EQ(examines({"--><!---->x"}), "-->-->x");
+  // The walk over whole lines hands over the same "<" as the state one position at a time.
+  const std::vector<std::string> lignes = {"<a><!-- <b> -->", "<c> <!-- <d>", "--> <e", "<!--->< <f>"};
+  std::vector<std::string> vus, attendus;
+  bool dedans = false;
+  analysis::CommentState etat;
+  for (const std::string& l : lignes) {
+    analysis::walkLine(l, dedans, [&](int64_t q) {
+      vus.push_back(l.substr(size_t(q), 3));
+      return true;
+    });
+    for (size_t p = 0; p < l.size(); ++p)
+      if (!etat.skips(l, int64_t(p)) && l[p] == '<' && !analysis::opensComment(l, int64_t(p)))
+        attendus.push_back(l.substr(p, 3));
+  }
+  EXPECT_EQ(vus, attendus);
+  EXPECT_EQ(vus, (std::vector<std::string>{"<a>", "<c>", "<e", "< <", "<f>"}));
 }
 
 struct CasValid {
@@ -121,9 +155,9 @@ struct CasValid {
 
 void verifie(const std::vector<CasValid>& cas) {
   for (const CasValid& c : cas) {
-    const Faute f = Valid(c.lignes);
+    const Fault f = produitValid(c.lignes);
     EXPECT_EQ(f.code, c.code) << c.nom;
-    EXPECT_EQ(f.texte, c.texte) << c.nom;
+    EXPECT_EQ(f.text, c.texte) << c.nom;
   }
 }
 
@@ -207,12 +241,12 @@ TEST(Valid, OverlapPassStartsWithTheCommentStateLeftOpen) {
 
 TEST(Valid, OverlapTestOfOneTag) {
   const QStringList lignes = {u"<r>"_qs, u"<a>"_qs, u"<b>"_qs, u"</a>"_qs, u"</b>"_qs, u"</r>"_qs};
-  EXPECT_FALSE(analyse::Chevauche(lignes, u"<r>"_qs, 0, 0));
-  EXPECT_TRUE(analyse::Chevauche(lignes, u"<a>"_qs, 1, 0));   // </b> unmatched after </a>
-  EXPECT_TRUE(analyse::Chevauche(lignes, u"<b>"_qs, 2, 0));   // </a> unmatched
-  EXPECT_FALSE(analyse::Chevauche(lignes, u"<x>"_qs, 6, 0));  // past the end: nothing scanned
-  EXPECT_TRUE(analyse::Chevauche({u"<A>"_qs, u"</a>"_qs, u"</r>"_qs}, u"<A>"_qs, 0, 0));
-  EXPECT_FALSE(analyse::Chevauche({u"<A>"_qs, u"</A>"_qs, u"</r>"_qs}, u"<A>"_qs, 0, 0));
+  EXPECT_FALSE(produitChevauche(lignes, u"<r>"_qs, 0, 0));
+  EXPECT_TRUE(produitChevauche(lignes, u"<a>"_qs, 1, 0));   // </b> unmatched after </a>
+  EXPECT_TRUE(produitChevauche(lignes, u"<b>"_qs, 2, 0));   // </a> unmatched
+  EXPECT_FALSE(produitChevauche(lignes, u"<x>"_qs, 6, 0));  // past the end: nothing scanned
+  EXPECT_TRUE(produitChevauche({u"<A>"_qs, u"</a>"_qs, u"</r>"_qs}, u"<A>"_qs, 0, 0));
+  EXPECT_FALSE(produitChevauche({u"<A>"_qs, u"</A>"_qs, u"</r>"_qs}, u"<A>"_qs, 0, 0));
 }
 
 // What stands before the tag on its line: start tags are outer entries, which never make the
@@ -240,11 +274,11 @@ TEST(Valid, OverlapTestOfATagLaterOnItsLine) {
       {"no stop before the tag", {u"<k></k><k>"_qs, u"</k>"_qs, u"</r>"_qs}, u"<k>"_qs, 0, 7, false},
   };
   for (const Cas& c : cas)
-    EXPECT_EQ(analyse::Chevauche(c.lignes, c.cle, c.ligne, c.position), c.chevauche) << c.nom;
+    EXPECT_EQ(produitChevauche(c.lignes, c.cle, c.ligne, c.position), c.chevauche) << c.nom;
 }
 
 TEST(Messages, EveryCodeHasTheEditorsText) {
-  const std::vector<std::pair<Faute, QString>> cas = {
+  const std::vector<std::pair<Fault, QString>> cas = {
       {{1, u"<a>"_qs}, u"Balise <a> non fermée"_qs},
       {{2, u"<a>"_qs}, u"Balise <a> non ouverte"_qs},
       {{3, u"<r>"_qs}, u"Racine <r> non unique"_qs},
@@ -256,7 +290,7 @@ TEST(Messages, EveryCodeHasTheEditorsText) {
       {{12, u"<a>"_qs}, u"Attribut dans balise <a> manquant"_qs},
       {{0, {}}, {}},
   };
-  for (const auto& [faute, texte] : cas) EXPECT_EQ(analyse::messageFaute(faute), texte) << faute.code;
+  for (const auto& [faute, t] : cas) EXPECT_EQ(analysis::faultMessage(faute), t) << faute.code;
 }
 
 // Shapes that make the per-tag scans quadratic; the answers are worked out by hand.
@@ -265,51 +299,51 @@ TEST(Valid, AdversarialShapesKeepTheirAnswers) {
   QStringList profond;
   for (int i = 0; i < n; ++i) profond << QStringLiteral("<e%1>").arg(i);
   for (int i = n - 1; i >= 0; --i) profond << QStringLiteral("</e%1>").arg(i);
-  EXPECT_EQ(Valid(profond).code, 0);
+  EXPECT_EQ(produitValid(profond).code, 0);
 
   // The same name nested deep: each scan stops on its own end tag.
   QStringList meme{u"<r>"_qs};
   for (int i = 0; i < n; ++i) meme << u"<e>"_qs;
   for (int i = 0; i < n; ++i) meme << u"</e>"_qs;
   meme << u"</r>"_qs;
-  EXPECT_EQ(Valid(meme).code, 0);
+  EXPECT_EQ(produitValid(meme).code, 0);
 
   // Every scan empties on an end tag of another case and runs to the end of the text.
   QStringList casse;
   for (int i = 0; i < n; ++i) casse << QStringLiteral("<A%1>").arg(i) << QStringLiteral("</a%1>").arg(i);
-  EXPECT_EQ(Valid(casse).code, 0);
+  EXPECT_EQ(produitValid(casse).code, 0);
   casse.prepend(u"<r>"_qs);
   casse << u"</r>"_qs;
-  const Faute f = Valid(casse);
+  const Fault f = produitValid(casse);
   EXPECT_EQ(f.code, 7);
-  EXPECT_EQ(f.texte, u"<A0>"_qs);
+  EXPECT_EQ(f.text, u"<A0>"_qs);
 
   // Unclosed siblings: the earliest one is named.
   QStringList freres{u"<r>"_qs};
   for (int i = 0; i < n; ++i) freres << QStringLiteral("<s%1>").arg(i);
   freres << u"</r>"_qs;
-  const Faute g = Valid(freres);
+  const Fault g = produitValid(freres);
   EXPECT_EQ(g.code, 1);
-  EXPECT_EQ(g.texte, u"<s0>"_qs);
+  EXPECT_EQ(g.text, u"<s0>"_qs);
 
   // Thousands of tags on one line, and as many lines that start inside a comment.
   QString ligne = u"<r>"_qs;
   for (int i = 0; i < n; ++i) ligne += u"<a><b></b></a>"_qs;
-  EXPECT_EQ(Valid({ligne + u"</r>"_qs}).code, 0);
+  EXPECT_EQ(produitValid({ligne + u"</r>"_qs}).code, 0);
   QStringList commentaires{u"<r><!--"_qs};
   for (int i = 0; i < n; ++i) commentaires << u"<x></x> --><k></k><!--"_qs;
   commentaires << u"--></r>"_qs;
-  EXPECT_EQ(Valid(commentaires).code, 0);
+  EXPECT_EQ(produitValid(commentaires).code, 0);
   commentaires[n / 2] = u"<q> --><k><q></q></k><!--"_qs;
-  const Faute h = Valid(commentaires);
+  const Fault h = produitValid(commentaires);
   EXPECT_EQ(h.code, 7);
-  EXPECT_EQ(h.texte, u"<k>"_qs);
+  EXPECT_EQ(h.text, u"<k>"_qs);
 
   // "<" with neither blank nor ">": every window is a key of 64 characters.
-  EXPECT_EQ(Valid({QString(n * 4, u'<')}).code, 3);
+  EXPECT_EQ(produitValid({QString(n * 4, u'<')}).code, 3);
   QString distincts;
   for (int i = 0; i < n; ++i) distincts += QStringLiteral("<%1").arg(i, 5, 10, QChar(u'0'));
-  EXPECT_EQ(Valid({distincts}).code, 1);
+  EXPECT_EQ(produitValid({distincts}).code, 1);
 }
 
 }  // namespace

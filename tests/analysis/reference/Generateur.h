@@ -173,7 +173,7 @@ class Generateur {
   QString bruit(int longueurMax) {
     // Controls and a no-break space too: only codes up to 32 are dropped before a value.
     static const QString alphabet = QStringLiteral("<<<>>//  ==\"\"''?!--aAbBé\t&;[]x") + QChar(1) + QChar(0x7F) +
-                                    QChar(0x85) + QChar(0xA0) + QChar(0x2026);
+                                    QChar(0x81) + QChar(0xA0) + QChar(0x2026);
     QString s;
     for (int n = nombre(0, longueurMax); n > 0; --n) s += alphabet[nombre(0, int(alphabet.size()) - 1)];
     return s;

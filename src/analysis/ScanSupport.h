@@ -1,0 +1,74 @@
+#pragma once
+// Internal pieces of the checks: tag keys interned exactly and without regard to case, and
+// windows of the lines joined by CR LF.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "TextLines.h"
+#include "tags.h"
+
+namespace analysis::detail {
+
+// Names are a few bytes long: a loop beats a library call.
+inline bool sameBytes(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+inline bool sameKey(const TagKey& a, const TagKey& b) {
+  return a.closed == b.closed && a.name.size() == b.name.size() && sameBytes(a.name.data(), b.name.data(), a.name.size());
+}
+
+// Ids for keys, exactly and without regard to case. The keys are views: the lines they point
+// into must outlive the table.
+class KeyTable {
+ public:
+  KeyTable();
+  int exact(const TagKey& k);  // creates the id when the key is new
+  // The same, for a key met just after the key previous (an id, or -1): documents repeat their
+  // sequences of tags, so the key that followed previous last time is tried first.
+  int exactAfter(int previous, const TagKey& k) {
+    if (previous >= 0) {
+      const int guess = entries_[size_t(previous)].next;
+      if (guess >= 0 && sameKey(key(guess), k)) return guess;
+    }
+    const int id = exact(k);
+    if (previous >= 0) entries_[size_t(previous)].next = id;
+    return id;
+  }
+  int folded(int exact) const { return entries_[size_t(exact)].folded; }
+  int foldedCount() const { return int(folds_.size()); }
+  TagKey key(int exact) const {
+    const Entry& e = entries_[size_t(exact)];
+    return {std::string_view(e.d, e.n), e.closed, true};
+  }
+
+ private:
+  struct Entry {
+    const char* d;
+    size_t n;
+    uint32_t h;
+    int32_t folded;
+    int32_t next;  // the key that followed this one last time, or -1
+    bool closed;
+  };
+  struct Fold {
+    TagKey representative;
+    uint32_t h;
+  };
+  int foldOf(const TagKey& k);
+  template <class E>
+  static void grow(std::vector<int32_t>& table, const std::vector<E>& entries);
+
+  std::vector<Entry> entries_;
+  std::vector<int32_t> table_;  // open addressing, -1 free
+  std::vector<Fold> folds_;
+  std::vector<int32_t> foldTable_;
+};
+
+// The at most n characters of the lines joined by CR LF, from column col of line line.
+std::string joinedWindow(const TextLines& lines, int64_t line, int64_t col, int64_t n);
+
+}  // namespace analysis::detail
