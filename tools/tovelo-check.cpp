@@ -66,7 +66,9 @@ int main(int argc, char** argv) {
 
   int status = kAllGood;
   for (const QString& name : files) {
-    textfile::LoadedBytes loaded = textfile::loadBytes(name);
+    // Read as the editor reads a file; the view takes every kind of line break as the editor's
+    // loading does, so the breaks are not rewritten first.
+    textfile::LoadedBytes loaded = textfile::loadRawBytes(name);
     if (!loaded.ok) {
       std::fflush(stdout);  // keep the report lines and the error in the order of the files
       write(stderr, QStringLiteral("tovelo-check : %1\n").arg(loaded.error));

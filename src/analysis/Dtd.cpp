@@ -130,7 +130,8 @@ class Index {
     if (a.line != number || q < a.since || (a.found != std::string_view::npos && q > a.found)) {
       a.line = number;
       a.since = q;
-      a.found = line.find(m, q);
+      const int64_t x = findText(line, int64_t(q), m);
+      a.found = x < int64_t(line.size()) ? size_t(x) : std::string_view::npos;
     }
     if (a.found != std::string_view::npos && a.found + m.size() <= bodyEnd) return true;
     // The tag text ends with the ">" that follows bodyEnd, which the line may not hold there.
@@ -160,11 +161,11 @@ DtdLoader fileDtdLoader(const QString& documentFolder) {
     if (QFileInfo(nom).isRelative() && !documentFolder.isEmpty()) paths << QDir(documentFolder).filePath(nom);
     paths << nom;
     for (const QString& path : paths) {
-      textfile::LoadedBytes l = textfile::loadBytes(path);
+      textfile::LoadedBytes l = textfile::loadRawBytes(path);
       if (!l.ok) continue;  // missing, unreadable, a folder or no regular file: absent
       lines.clear();
       if (l.bytes.empty()) return true;
-      const bool finalBreak = l.bytes.ends_with("\r\n");
+      const bool finalBreak = l.bytes.back() == '\r' || l.bytes.back() == '\n';
       const BufferLines view(std::move(l.bytes));
       for (int64_t i = 0; i < view.count() - (finalBreak ? 1 : 0); ++i) lines.emplace_back(view.line(i));
       return true;

@@ -79,15 +79,18 @@ class Verification {
  private:
   enum Answer : uint8_t { kWaiting, kFalse, kTrue };
 
-  struct Entry {
-    int64_t stamp;  // order of the start tag among the start tags
-    int key;
-  };
+  // A key without regard to case. Its open entries are counted; for the overlap pass they are
+  // also stacked, newest on top, in a pool shared by all keys, so that a document of many
+  // distinct names costs a few words a name.
   struct Fold {
-    std::vector<Entry> queue;  // open entries of this key, oldest first from head
-    size_t head = 0;
-    std::vector<int64_t> stack;  // stamps of the open entries, newest last
-    int64_t latest = -1;         // stamp of the latest start tag of this key
+    int64_t starts = 0;  // start tags of this key
+    int64_t ends = 0;    // end tags that closed one of them
+    int64_t latest = -1;  // stamp of the latest start tag of this key
+    int32_t top = -1;     // its newest open entry in nodes_, or -1
+  };
+  struct Node {
+    int64_t value;  // a stamp: of an open entry, or of a waiting question
+    int32_t next;   // the node below, or the next free one
   };
   // The overlap scan of one line; its questions are the stamps [q0, q1) of the line's start tags.
   struct Scan {
@@ -128,6 +131,24 @@ class Verification {
   Scan& scanOf(int64_t r);
   void endLine();
   Fold& fold(int key);
+  int32_t push(int32_t below, int64_t value) {
+    int32_t n = free_;
+    if (n >= 0) {
+      free_ = nodes_[size_t(n)].next;
+      nodes_[size_t(n)] = {value, below};
+    } else {
+      n = int32_t(nodes_.size());
+      nodes_.push_back({value, below});
+    }
+    return n;
+  }
+  int32_t pop(int32_t n) {  // frees the node, returns the one below
+    const int32_t below = nodes_[size_t(n)].next;
+    nodes_[size_t(n)].next = free_;
+    free_ = n;
+    return below;
+  }
+  QString firstOpenKey();
   int64_t questionsBefore(int64_t line, int64_t pos);
   QString questionKey(int64_t r);
   void firstOverlap(Fault& f);
@@ -165,8 +186,10 @@ class Verification {
     int64_t size_ = 0;
   };
   Answers answers_;
-  std::vector<std::vector<int64_t>> waiting_;  // per exact key: its waiting questions, newest last
+  std::vector<int32_t> waiting_;  // per exact key: its waiting questions in nodes_, newest on top
   std::vector<int64_t> setAside_;
+  std::vector<Node> nodes_;
+  int32_t free_ = -1;
   std::vector<uint64_t> openBits_;            // per stamp: entry still open
   std::vector<int64_t> openStamps_;           // stamps, open ones newest last (lazily cleaned)
   std::vector<int> openKeys_;                 // the exact key of each of openStamps_
@@ -176,7 +199,7 @@ class Verification {
 Verification::Fold& Verification::fold(int key) {
   const size_t f = size_t(keys_.folded(key));
   if (f >= folds_.size()) folds_.resize(f + 1);
-  if (size_t(key) >= waiting_.size()) waiting_.resize(size_t(key) + 1);
+  if (size_t(key) >= waiting_.size()) waiting_.resize(size_t(key) + 1, -1);
   return folds_[f];
 }
 
@@ -205,13 +228,9 @@ Fault Verification::run() {
   }
 
   // Outcome of the open/close pass.
-  const Entry* first = nullptr;
-  for (const Fold& fo : folds_)
-    if (fo.head < fo.queue.size() && (!first || fo.queue[fo.head].stamp < first->stamp))
-      first = &fo.queue[fo.head];
-  if (first) {
+  if (unopened_ < 0 && std::any_of(folds_.begin(), folds_.end(), [](const Fold& fo) { return fo.starts > fo.ends; })) {
     f.code = kUnclosedTag;
-    f.text = keys_.key(first->key).toQString();
+    f.text = firstOpenKey();
   }
   if (unopened_ >= 0) {
     f.code = kUnopenedTag;
@@ -232,22 +251,18 @@ bool Verification::tag(LineTags& t, int64_t q) {
     lastKey_ = id;
     const int f = keys_.folded(id);
     Fold& fo = fold(id);
-    if (fo.stack.empty()) {
+    if (fo.ends == fo.starts) {
       unopened_ = id;
       tracking_ = false;
       return true;
     }
-    ++fo.head;
-    if (fo.head * 2 > fo.queue.size() && fo.head > 32) {
-      fo.queue.erase(fo.queue.begin(), fo.queue.begin() + int64_t(fo.head));
-      fo.head = 0;
-    }
-    const int64_t closed = fo.stack.back();
-    fo.stack.pop_back();
+    ++fo.ends;
     if (!tracking_) return true;
+    const int64_t closed = nodes_[size_t(fo.top)].value;
+    fo.top = pop(fo.top);
     markClosed(closed);
     kill(closed, f);
-    if (!fo.stack.empty()) raise(fo.stack.back(), fo.latest, f);
+    if (fo.top >= 0) raise(nodes_[size_t(fo.top)].value, fo.latest, f);
     stop(id);
     return true;
   }
@@ -262,15 +277,15 @@ bool Verification::tag(LineTags& t, int64_t q) {
   if (root_ < 0) root_ = id;
   Fold& fo = fold(id);
   const int64_t r = stamp_++;
-  fo.queue.push_back({r, id});
-  fo.stack.push_back(r);
+  ++fo.starts;
   fo.latest = r;
   if (t.attributes(q) == kBadAttribute) return false;
   if (tracking_) {
+    fo.top = push(fo.top, r);
     markOpen(r, id);
     answers_.push();
     scans_.back().q1 = r + 1;  // a start tag is walked only where its line's scan exists
-    waiting_[size_t(id)].push_back(r);
+    waiting_[size_t(id)] = push(waiting_[size_t(id)], r);
   }
   return true;
 }
@@ -396,7 +411,7 @@ int64_t Verification::highestRaise(Scan& s) {
   while (!heap.empty()) {
     const Raise& top = heap.front();
     const Fold& fo = folds_[size_t(top.fold)];
-    if (!fo.stack.empty() && fo.stack.back() == top.stamp) return top.value;
+    if (fo.top >= 0 && nodes_[size_t(fo.top)].value == top.stamp) return top.value;
     std::pop_heap(heap.begin(), heap.end());
     heap.pop_back();
   }
@@ -414,23 +429,23 @@ bool Verification::shadowHolds(const Scan& s, int64_t r) const {
 // An end tag of exact key key: the waiting questions of that key that now have no inner entry
 // stop, answered false.
 void Verification::stop(int key) {
-  std::vector<int64_t>& waiting = waiting_[size_t(key)];
+  int32_t& waiting = waiting_[size_t(key)];
   setAside_.clear();
-  while (!waiting.empty()) {
-    const int64_t r = waiting.back();
+  while (waiting >= 0) {
+    const int64_t r = nodes_[size_t(waiting)].value;
     if (answers_[r] != kWaiting) {
-      waiting.pop_back();
+      waiting = pop(waiting);
       continue;
     }
     Scan& s = scanOf(r);
     if (newestOpen() >= r || highestRaise(s) >= r) break;  // and so for every older question
-    waiting.pop_back();
+    waiting = pop(waiting);
     if (shadowHolds(s, r))
       setAside_.push_back(r);  // the line's own entries hold this one only
     else
       answers_.set(r, kFalse);
   }
-  for (auto it = setAside_.rbegin(); it != setAside_.rend(); ++it) waiting.push_back(*it);
+  for (auto it = setAside_.rbegin(); it != setAside_.rend(); ++it) waiting = push(waiting, *it);
 }
 
 void Verification::endLine() {
@@ -443,6 +458,27 @@ void Verification::endLine() {
     drop(s);
     scans_.pop_back();
   }
+}
+
+// The first entry of the open list, where an end tag removes the first (oldest) equal entry: of
+// each key with entries left, its latest ones are left. Found again by the same walk.
+QString Verification::firstOpenKey() {
+  std::vector<int64_t> seen(folds_.size(), 0);
+  bool inComment = false;
+  QString key;
+  for (int64_t l = 0, n = lines_.count(); l < n && key.isNull(); ++l) {
+    LineTags t(lines_.line(l));
+    walkLine(t.line(), inComment, [&](int64_t q) {
+      if (t.isEndTag(q)) return true;
+      const TagKey k = t.startKey(q);
+      if (!k.valid) return true;
+      const size_t f = size_t(keys_.folded(keys_.exact(k)));  // known already: no new id
+      if (seen[f]++ < folds_[f].ends) return true;
+      key = k.toQString();
+      return false;
+    });
+  }
+  return key;
 }
 
 // Number of questions asked before the position (line, pos): the start tags with a key, which

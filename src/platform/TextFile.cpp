@@ -337,6 +337,13 @@ void normaliseLineBreaks(std::string& bytes) {
 
 QStringList splitLines(const QString& crlfText) { return crlfText.split(QStringLiteral("\r\n")); }
 
+LoadedBytes loadRawBytes(const QString& path) {
+  LoadedBytes r;
+  r.error = readRegularFile(path, kBytesCost, r.bytes);
+  r.ok = r.error.isEmpty();
+  return r;
+}
+
 LoadedBytes loadBytes(const QString& path) {
   LoadedBytes r;
   r.error = readRegularFile(path, kBytesCost, r.bytes);

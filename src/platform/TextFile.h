@@ -28,6 +28,10 @@ struct LoadedBytes {
 Loaded load(const QString& path);
 // The same, as bytes: about the file's size in memory, for the text store of large documents.
 LoadedBytes loadBytes(const QString& path);
+// The file's bytes as they are, line breaks untouched, with the same refusals: for readers that
+// take every kind of line break themselves (BufferLines), which then need no pass to turn them
+// into CR LF.
+LoadedBytes loadRawBytes(const QString& path);
 
 // Writes beside the file and replaces it only once the whole write has succeeded, so a failed
 // save never leaves a truncated file. When the folder refuses the file beside it, and only
