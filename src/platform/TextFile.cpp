@@ -114,21 +114,29 @@ QString readRegularFile(const QString& path, int64_t costPerByte, std::string& o
     out.clear();
     out.reserve(size + size / 16 + 64);
     // Files of the system report a size of 0 and still hold text: read until the end.
-    out.resize(size > 0 ? size : 4096);
+    out.resize(size);
     size_t got = 0;
+    char more[65536];
     for (;;) {
-      if (got == out.size()) {
-        if (!fitsInMemory(int64_t(got) * 2, costPerByte)) return tooLargeMessage();
-        out.resize(got * 2);
-      }
-      const ssize_t n = ::read(fd.get(), out.data() + got, out.size() - got);
+      // Once the announced size is read, a small read tells the end from a file that grew
+      // (or a file of the system, whose size shows 0) before the buffer is made larger.
+      const bool full = got == out.size();
+      char* into = full ? more : out.data() + got;
+      const ssize_t n = ::read(fd.get(), into, full ? sizeof more : out.size() - got);
       if (n < 0) {
         if (errno == EINTR) continue;
         const int e = errno;
-        out.clear();
+        out = std::string();
         return readMessage(path, systemErrorText(e));
       }
       if (n == 0) break;
+      if (full) {
+        if (!fitsInMemory(int64_t(got + size_t(n)), costPerByte)) {
+          out = std::string();
+          return tooLargeMessage();
+        }
+        out.append(more, size_t(n));
+      }
       got += size_t(n);
     }
     out.resize(got);

@@ -216,6 +216,10 @@ TEST(TextFile, OnlyRegularFilesAreReadOrReplaced) {
     EXPECT_FALSE(bytes.ok);
     EXPECT_EQ(bytes.error, expected);
   }
+  // Files of the system show a size of 0 and still hold text.
+  const textfile::LoadedBytes status = textfile::loadBytes(QStringLiteral("/proc/self/status"));
+  ASSERT_TRUE(status.ok) << status.error.toStdString();
+  EXPECT_NE(status.bytes.find("\r\nPid:"), std::string::npos);
   // Saving over a pipe or a socket must not replace it by a regular file.
   for (const QString& special : {fifo, socketPath}) {
     EXPECT_TRUE(textfile::saveBytes(special, "<a/>").startsWith(
