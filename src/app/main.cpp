@@ -1,11 +1,9 @@
 #include <QApplication>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QScreen>
 #include <QTimer>
-#include <QTranslator>
 
+#include "French.h"
 #include "Glyphs.h"
 #include "MainForm.h"
 #include "Splash.h"
@@ -24,11 +22,8 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(QIcon(logoPixmap(64)));
   QApplication::setApplicationDisplayName(QStringLiteral("Tovelo"));
 
-  // Qt's own buttons ("Oui", "Annuler") in French.
-  QTranslator qtFrench;
-  if (qtFrench.load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
-                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtFrench);
+  // Qt's own buttons ("Oui", "Annuler") and file dialog in French, whatever the locale.
+  installFrench();
 
   TMainForm mainForm;
   QObject::connect(&mainForm, &TMainForm::firstShown, &mainForm, [&] {

@@ -12,7 +12,7 @@ class Prompts {
  public:
   enum class Answer { Yes, No, Cancel };
 
-  // A file dialog as the description gives it: the filter in the "Label|*.ext|Label|*.ext" form.
+  // What a file dialog is asked for; the filter in the "Label|*.ext|Label|*.ext" form.
   struct FileRequest {
     QString title;
     QString filter;

@@ -1,12 +1,18 @@
 #include "QtPrompts.h"
 
+#include <memory>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontDialog>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QSettings>
 
 namespace {
 
@@ -29,19 +35,84 @@ Prompts::Answer toAnswer(int button) {
   }
 }
 
+// Qt's file list formats sizes and dates in the machine's locale; the program speaks French.
+class FrenchFileDetails final : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (!files || role != Qt::DisplayRole || (index.column() != 1 && index.column() != 3))
+      return QIdentityProxyModel::data(index, role);
+    const QModelIndex source = mapToSource(index);
+    const QLocale french(QLocale::French, QLocale::France);
+    if (index.column() == 3)
+      return french.toString(files->lastModified(source), QLocale::ShortFormat);
+    return files->isDir(source) ? QString() : french.formattedDataSize(files->size(source));
+  }
+};
+
+// A typed name that exists is opened as it stands; only a name that does not gets the
+// default suffix. (Qt's own open mode appends the suffix before looking, so a file without
+// extension could not be chosen, and it refuses a name before the suffix is tried.)
+class OpenDialog final : public QFileDialog {
+ public:
+  OpenDialog(QWidget* parent, const QString& title, const QString& suffix)
+      : QFileDialog(parent, title), suffix_(suffix) {
+    setFileMode(QFileDialog::AnyFile);
+  }
+  void accept() override {
+    setDefaultSuffix(QString());
+    const QStringList typed = selectedFiles();
+    if (typed.size() != 1) return;
+    const QFileInfo asTyped(typed.constFirst());
+    if (asTyped.isDir() || asTyped.isFile()) return QFileDialog::accept();  // a folder is entered
+    const QString name = asTyped.fileName();
+    if (name.contains(u'*') || name.contains(u'?')) return;  // a pattern names no file
+    if (!suffix_.isEmpty() && !name.contains(u'.') &&
+        QFileInfo(asTyped.filePath() + u'.' + suffix_).isFile()) {
+      setDefaultSuffix(suffix_);
+      return QFileDialog::accept();
+    }
+    QMessageBox::warning(this, windowTitle(),
+                         QFileDialog::tr("%1\nFile not found.\nPlease verify the correct file "
+                                         "name was given.")
+                             .arg(name));
+  }
+
+ private:
+  QString suffix_;
+};
+
+// Qt's file dialog keeps its history in the user's configuration folder when it closes; the
+// program stores no configuration, so Qt's settings are pointed where no file can be made.
+void storeNoSettings() {
+  static const bool done = [] {
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+      QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+    return true;
+  }();
+  Q_UNUSED(done);
+}
+
 QString runFileDialog(QWidget* parent, const Prompts::FileRequest& r, QFileDialog::AcceptMode mode) {
-  QFileDialog dialog(parent, r.title);
-  dialog.setAcceptMode(mode);
-  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                     : QFileDialog::AnyFile);
-  dialog.setNameFilter(Prompts::qtFilter(r.filter));
-  dialog.setDefaultSuffix(r.defaultSuffix);
-  dialog.setDirectory(r.directory.isEmpty() ? QDir::currentPath() : r.directory);
-  if (!r.fileName.isEmpty() && !r.fileName.contains(u'*')) dialog.selectFile(r.fileName);
-  // The file dialogs of the description change the current directory; later relative names
-  // (a wizard document's bare file name) are resolved against it.
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  const QString chosen = dialog.selectedFiles().constFirst();
+  storeNoSettings();
+  const bool opening = mode == QFileDialog::AcceptOpen;
+  std::unique_ptr<QFileDialog> dialog;
+  if (opening)
+    dialog = std::make_unique<OpenDialog>(parent, r.title, r.defaultSuffix);
+  else
+    dialog = std::make_unique<QFileDialog>(parent, r.title);
+  dialog->setProxyModel(new FrenchFileDetails(dialog.get()));
+  dialog->setAcceptMode(mode);
+  dialog->setNameFilter(Prompts::qtFilter(r.filter));
+  if (!opening) dialog->setDefaultSuffix(r.defaultSuffix);
+  dialog->setDirectory(r.directory.isEmpty() ? QDir::currentPath() : r.directory);
+  // A pattern such as "*.xml" is shown as the starting name too.
+  if (!r.fileName.isEmpty()) dialog->selectFile(r.fileName);
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+  const QString chosen = dialog->selectedFiles().constFirst();
+  // As with the desktop's own dialogs, the chosen folder becomes the current directory: a
+  // wizard document's bare file name is saved there later.
   QDir::setCurrent(QFileInfo(chosen).absolutePath());
   return chosen;
 }
