@@ -65,11 +65,12 @@ class OpenDialog final : public QFileDialog {
     const QStringList typed = selectedFiles();
     if (typed.size() != 1) return;
     const QFileInfo asTyped(typed.constFirst());
-    if (asTyped.isDir() || asTyped.isFile()) return QFileDialog::accept();  // a folder is entered
+    // A folder is entered; anything else that exists is the loader's to take or refuse.
+    if (asTyped.exists()) return QFileDialog::accept();
     const QString name = asTyped.fileName();
     if (name.contains(u'*') || name.contains(u'?')) return;  // a pattern names no file
     if (!suffix_.isEmpty() && !name.contains(u'.') &&
-        QFileInfo(asTyped.filePath() + u'.' + suffix_).isFile()) {
+        QFileInfo::exists(asTyped.filePath() + u'.' + suffix_)) {
       setDefaultSuffix(suffix_);
       return QFileDialog::accept();
     }

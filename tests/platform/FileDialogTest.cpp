@@ -1,6 +1,7 @@
 // The real file dialogs: French whatever the machine's locale, the open dialog's starting name
 // and default suffix, and nothing written into the user's configuration.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <utility>
@@ -153,6 +154,7 @@ TEST(FileDialog, OpensATypedNameAsItStandsAndTriesTheDefaultSuffixOnlyAfter) {
   writeBytes(dir.filePath(QStringLiteral("doc.xml")), "<a/>");
   writeBytes(dir.filePath(QStringLiteral("notes")), "x");
   writeBytes(dir.filePath(QStringLiteral("notes.xml")), "<a/>");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("tube"))).constData(), 0600), 0);
   const struct {
     const char* typed;
     const char* opened;  // empty: nothing opened, the dialog stays
@@ -161,6 +163,7 @@ TEST(FileDialog, OpensATypedNameAsItStandsAndTriesTheDefaultSuffixOnlyAfter) {
       {"doc", "doc.xml"},        // does not exist: the default suffix is tried
       {"notes", "notes"},        // both exist: the name as typed wins
       {"doc.xml", "doc.xml"},
+      {"tube", "tube"},          // not a file: the loader refuses it with its own message
       {"*.xml", ""},             // a pattern names no file
   };
   for (const auto& c : cases) {
