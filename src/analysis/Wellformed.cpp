@@ -86,11 +86,11 @@ class Verification {
     int64_t starts = 0;  // start tags of this key
     int64_t ends = 0;    // end tags that closed one of them
     int64_t latest = -1;  // stamp of the latest start tag of this key
-    int32_t top = -1;     // its newest open entry in nodes_, or -1
+    int64_t top = -1;     // its newest open entry in nodes_, or -1
   };
   struct Node {
     int64_t value;  // a stamp: of an open entry, or of a waiting question
-    int32_t next;   // the node below, or the next free one
+    int64_t next;   // the node below, or the next free one
   };
   // The overlap scan of one line; its questions are the stamps [q0, q1) of the line's start tags.
   struct Scan {
@@ -131,19 +131,19 @@ class Verification {
   Scan& scanOf(int64_t r);
   void endLine();
   Fold& fold(int key);
-  int32_t push(int32_t below, int64_t value) {
-    int32_t n = free_;
+  int64_t push(int64_t below, int64_t value) {
+    int64_t n = free_;
     if (n >= 0) {
       free_ = nodes_[size_t(n)].next;
       nodes_[size_t(n)] = {value, below};
     } else {
-      n = int32_t(nodes_.size());
+      n = int64_t(nodes_.size());
       nodes_.push_back({value, below});
     }
     return n;
   }
-  int32_t pop(int32_t n) {  // frees the node, returns the one below
-    const int32_t below = nodes_[size_t(n)].next;
+  int64_t pop(int64_t n) {  // frees the node, returns the one below
+    const int64_t below = nodes_[size_t(n)].next;
     nodes_[size_t(n)].next = free_;
     free_ = n;
     return below;
@@ -186,10 +186,10 @@ class Verification {
     int64_t size_ = 0;
   };
   Answers answers_;
-  std::vector<int32_t> waiting_;  // per exact key: its waiting questions in nodes_, newest on top
+  std::vector<int64_t> waiting_;  // per exact key: its waiting questions in nodes_, newest on top
   std::vector<int64_t> setAside_;
   std::vector<Node> nodes_;
-  int32_t free_ = -1;
+  int64_t free_ = -1;
   std::vector<uint64_t> openBits_;            // per stamp: entry still open
   std::vector<int64_t> openStamps_;           // stamps, open ones newest last (lazily cleaned)
   std::vector<int> openKeys_;                 // the exact key of each of openStamps_
@@ -429,7 +429,7 @@ bool Verification::shadowHolds(const Scan& s, int64_t r) const {
 // An end tag of exact key key: the waiting questions of that key that now have no inner entry
 // stop, answered false.
 void Verification::stop(int key) {
-  int32_t& waiting = waiting_[size_t(key)];
+  int64_t& waiting = waiting_[size_t(key)];
   setAside_.clear();
   while (waiting >= 0) {
     const int64_t r = nodes_[size_t(waiting)].value;
