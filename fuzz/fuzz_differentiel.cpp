@@ -80,5 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const reference::Resultat rd = reference::Validdtd(document, charge);
   const analysis::Fault pd = analysis::Validdtd(vue, chargeProduit);
   if (rd.code != pd.code || rd.texte != pd.text) ecart("Validdtd", texte(rd.code, rd.texte), texte(pd.code, pd.text));
+
+  // "Valider le document" checks the start tags in the same walk as the well-formedness.
+  const QString rr = reference::rapport(document, true, charge);
+  const QString pr = analysis::checkReport(vue, true, chargeProduit);
+  if (rr != pr) ecart("message", rr, pr);
   return 0;
 }

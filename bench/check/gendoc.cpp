@@ -140,7 +140,7 @@ void fiches(const QString& chemin, qint64 octets) {
   Hasard h;
   s.ligne(u"<?xml version=\"1.0\" encoding=\"windows-1252\"?>"_qs);
   s.ligne(u"<!DOCTYPE liste [<!ELEMENT liste (rec*)><!ELEMENT rec (nom, ville, note?)>"_qs);
-  s.ligne(u"<!ATTLIST rec id ID #REQUIRED><!ELEMENT nom (#PCDATA)><!ELEMENT ville (#PCDATA)>"_qs);
+  s.ligne(u"<!ATTLIST rec id CDATA #REQUIRED><!ELEMENT nom (#PCDATA)><!ELEMENT ville (#PCDATA)>"_qs);
   s.ligne(u"<!ELEMENT note (#PCDATA)>]>"_qs);
   s.ligne(u"<liste>"_qs);
   for (qint64 n = 1; s.taille() < octets - 20; ++n) {

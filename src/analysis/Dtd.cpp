@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 
 #include "Cp1252.h"
 #include "LineViews.h"
@@ -203,40 +204,66 @@ std::vector<std::string> LitDtd(const TextLines& lines, const DtdLoader& load) {
   return list;
 }
 
-Fault Validdtd(const TextLines& lines, const DtdLoader& load) {
-  Fault f;
-  const std::vector<std::string> list = LitDtd(lines, load);
-  if (list.empty()) return f;
-  Index index(list);
-  std::string_view name;
-  bool examined = false;
-  bool inComment = false;
-  for (int64_t l = 0, n = lines.count(); l < n && f.code == kNoFault; ++l) {
-    LineTags t(lines.line(l));
-    const std::string_view s = t.line();
-    walkLine(s, inComment, [&](int64_t q) {
-      int64_t bodyEnd = 0;
-      const TagKey k = t.tagTextKey(q, &bodyEnd);
-      if (!k.valid) return true;
-      name = k.name;
-      examined = true;
-      f.code = index.check(s, l, size_t(q), size_t(bodyEnd), name);
-      return f.code == kNoFault;
-    });
+namespace {
+
+// The start tags against the declarations, one "<" at a time, in the walk's order.
+class DtdCheck final : public detail::TagHook {
+ public:
+  explicit DtdCheck(const std::vector<std::string>& list) : index_(list) {}
+
+  bool onTag(LineTags& t, int64_t line, int64_t q) override {
+    int64_t bodyEnd = 0;
+    const TagKey k = t.tagTextKey(q, &bodyEnd);
+    if (!k.valid) return true;
+    name_ = k.name;
+    examined_ = true;
+    code_ = index_.check(t.line(), line, size_t(q), size_t(bodyEnd), name_);
+    return code_ == kNoFault;
   }
-  if (examined) f.text = TagKey{name, true, true}.toQString();
-  return f;
+
+  Fault fault() const {
+    Fault f;
+    f.code = code_;
+    if (examined_) f.text = TagKey{name_, true, true}.toQString();
+    return f;
+  }
+
+ private:
+  Index index_;
+  std::string_view name_;
+  bool examined_ = false;
+  int code_ = kNoFault;
+};
+
+}  // namespace
+
+Fault Validdtd(const TextLines& lines, const DtdLoader& load) {
+  const std::vector<std::string> list = LitDtd(lines, load);
+  if (list.empty()) return {};
+  DtdCheck check(list);
+  bool inComment = false;
+  bool more = true;
+  for (int64_t l = 0, n = lines.count(); l < n && more; ++l) {
+    LineTags t(lines.line(l));
+    walkLine(t.line(), inComment, [&](int64_t q) { return more = check.onTag(t, l, q); });
+  }
+  return check.fault();
 }
 
 QString checkReport(const TextLines& lines, bool dtd, const DtdLoader& load, Fault* fault) {
-  Fault f = Valid(lines);
+  Fault f;
   QString message;
-  if (f.code != kNoFault) {
-    message = faultMessage(f);
-  } else if (!dtd) {
-    message = QStringLiteral("Le document est bien formé");
+  if (!dtd) {
+    f = Valid(lines);
+    message = f.code == kNoFault ? QStringLiteral("Le document est bien formé") : faultMessage(f);
   } else {
-    f = Validdtd(lines, load);
+    // The declarations are read first, so that the start tags are checked against them in the
+    // same walk as the well-formedness; their fault counts only when the text is well formed.
+    const std::vector<std::string> list = LitDtd(lines, load);
+    std::optional<DtdCheck> check;
+    if (!list.empty()) check.emplace(list);
+    f = detail::validWith(lines, check ? &*check : nullptr);
+    if (f.code == kNoFault && check) f = check->fault();
     message = f.code == kNoFault ? QStringLiteral("Le document est valide") : faultMessage(f);
   }
   if (fault) *fault = f;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TextLines.h"
+#include "Wellformed.h"
 #include "tags.h"
 
 namespace analysis::detail {
@@ -67,6 +68,18 @@ class KeyTable {
   std::vector<Fold> folds_;
   std::vector<int32_t> foldTable_;
 };
+
+// A second scan riding on the well-formedness walk, which hands it every "<" it examines; it
+// answers false once it needs no more. (The DTD check of "Valider le document" walks the text
+// with the same comment state, so the command reads the text once.)
+class TagHook {
+ public:
+  virtual ~TagHook() = default;
+  virtual bool onTag(LineTags& t, int64_t line, int64_t q) = 0;
+};
+
+// Valid, handing every "<" that its walk examines to hook as well.
+Fault validWith(const TextLines& lines, TagHook* hook);
 
 // The at most n characters of the lines joined by CR LF, from column col of line line.
 std::string joinedWindow(const TextLines& lines, int64_t line, int64_t col, int64_t n);

@@ -71,7 +71,7 @@ bool badEntity(std::string_view l, Fault& f) {
 // starts inside a comment checks the keys left open before the comment's end at each question.)
 class Verification {
  public:
-  explicit Verification(const TextLines& lines) : lines_(lines) {}
+  Verification(const TextLines& lines, detail::TagHook* hook) : lines_(lines), hook_(hook) {}
 
   Fault run();
   const Fault& entity() const { return entity_; }
@@ -154,6 +154,7 @@ class Verification {
   void firstOverlap(Fault& f);
 
   const TextLines& lines_;
+  detail::TagHook* hook_;
   Fault entity_;
   detail::KeyTable keys_;
   std::vector<Fold> folds_;
@@ -214,6 +215,7 @@ Fault Verification::run() {
     walkLine(
         t.line(), inComment_,
         [&](int64_t q) {
+          if (hook_ && !hook_->onTag(t, l, q)) hook_ = nullptr;
           if (tag(t, q)) return true;
           f.code = root_ == -2 ? kRootNotUnique : kBadAttribute;
           f.text = t.startKey(q).toQString();
@@ -543,17 +545,23 @@ void Verification::firstOverlap(Fault& f) {
 
 }  // namespace
 
-Fault Valid(const TextLines& lines) {
+namespace detail {
+
+Fault validWith(const TextLines& lines, TagHook* hook) {
   Fault f;
   if (badDeclaration(lines)) {
     f.code = kBadStandalone;
     return f;
   }
-  Verification v(lines);
+  Verification v(lines, hook);
   f = v.run();
   if (f.code == kNoFault) f = v.entity();
   return f;
 }
+
+}  // namespace detail
+
+Fault Valid(const TextLines& lines) { return detail::validWith(lines, nullptr); }
 
 bool Chevauche(const TextLines& lines, std::string_view key, int64_t line, int64_t position) {
   line = std::max<int64_t>(line, 0);

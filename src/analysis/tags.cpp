@@ -127,10 +127,10 @@ int LineTags::attributes(int64_t p) {
 
 TagKey LineTags::tagTextKey(int64_t p, int64_t* bodyEnd) {
   const std::string_view s = line_;
+  if (p + 1 >= int64_t(s.size()) || excluded(s[size_t(p) + 1])) return {};
   // Only the end of the text can then hold a ">", which keeps the key a view of the line.
   const int64_t gt = chevron_.from(p + 1);
   if (gt >= int64_t(s.size())) return {};
-  if (excluded(s[size_t(p) + 1])) return {};
   const bool slash = s[size_t(gt) - 1] == '/';
   const int64_t end = slash ? gt - 1 : gt;
   if (slash && s[size_t(gt) - 2] == '/') return {};  // "//>" still holds "/>"
