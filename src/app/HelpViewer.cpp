@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -72,16 +73,21 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(splitter);
 
-  connect(search_, &QLineEdit::textChanged, this, &HelpViewer::search);
+  connect(search_, &QLineEdit::textChanged, this, &HelpViewer::filter);
   connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
     if (item) showTopic(item->data(Qt::UserRole).toString());
   });
   listAll();
 }
 
-void HelpViewer::listAll() { search(QString()); }
+void HelpViewer::listAll() { filter(QString()); }
 
 void HelpViewer::search(const QString& words) {
+  search_->setText(words);
+  filter(words);
+}
+
+void HelpViewer::filter(const QString& words) {
   const QStringList terms = words.simplified().split(u' ', Qt::SkipEmptyParts);
   list_->blockSignals(true);
   list_->clear();
@@ -107,6 +113,13 @@ QStringList HelpViewer::listedTopics() const {
 
 QString HelpViewer::currentTopic() const { return browser_->source().toString(); }
 
+QString HelpViewer::selectedTopic() const {
+  const QListWidgetItem* item = list_->currentItem();
+  return item ? item->data(Qt::UserRole).toString() : QString();
+}
+
+QString HelpViewer::searchText() const { return search_->text(); }
+
 void HelpViewer::showTopic(const QString& topic) {
   browser_->setSource(QUrl(QStringLiteral("qrc") + topic));
 }
@@ -120,31 +133,31 @@ QString HelpViewer::topicOfContext(int context) {
   return kRoot + QLatin1String(pages[context]) + QStringLiteral(".html");
 }
 
-void HelpViewer::showContents() {
-  search_->clear();
-  showTopic(kRoot + QStringLiteral("index.html"));
-  show();
-  raise();
-  activateWindow();
-}
+void HelpViewer::showContents() { openTopic(kRoot + QStringLiteral("index.html")); }
 
 void HelpViewer::showSearch() {
   search_->clear();
-  show();
-  raise();
-  activateWindow();
+  bringUp();
   search_->setFocus();
 }
 
-void HelpViewer::showHowToUse() {
-  showTopic(kRoot + QStringLiteral("utiliser-aide.html"));
-  show();
-  raise();
-  activateWindow();
+void HelpViewer::showHowToUse() { openTopic(kRoot + QStringLiteral("utiliser-aide.html")); }
+
+void HelpViewer::showContext(int context) { openTopic(topicOfContext(context)); }
+
+void HelpViewer::openTopic(const QString& topic) {
+  // A filter left from an earlier search could hide the topic shown from the list.
+  search_->clear();
+  showTopic(topic);
+  for (int i = 0; i < list_->count(); ++i)
+    if (list_->item(i)->data(Qt::UserRole).toString() == topic) {
+      const QSignalBlocker quiet(list_);
+      list_->setCurrentRow(i);
+    }
+  bringUp();
 }
 
-void HelpViewer::showContext(int context) {
-  showTopic(topicOfContext(context));
+void HelpViewer::bringUp() {
   show();
   raise();
   activateWindow();

@@ -19,17 +19,23 @@ class HelpViewer : public QWidget {
   void showHowToUse();
   void showContext(int context);
 
-  // The topic shown (its resource path) and the topics that the search field lists.
+  // The topic shown (its URL), the topics that the list holds and the one it highlights (their
+  // resource paths), and the words of the search field.
   QString currentTopic() const;
   QStringList listedTopics() const;
-  void search(const QString& words);
+  QString selectedTopic() const;
+  QString searchText() const;
+  void search(const QString& words);  // as if typed in the search field
 
   // The topic of a help context; the contents for an unknown one.
   static QString topicOfContext(int context);
 
  private:
   void showTopic(const QString& topic);
+  void openTopic(const QString& topic);  // from the menu: whole list, topic highlighted
+  void bringUp();
   void listAll();
+  void filter(const QString& words);
 
   QLineEdit* search_;
   QListWidget* list_;
