@@ -1,10 +1,7 @@
 #include <QApplication>
-#include <QIcon>
 #include <QScreen>
-#include <QTimer>
 
-#include "French.h"
-#include "Glyphs.h"
+#include "Application.h"
 #include "MainForm.h"
 #include "Splash.h"
 
@@ -18,12 +15,7 @@ int main(int argc, char** argv) {
   splash->repaint();
   QApplication::processEvents();
 
-  QApplication::setApplicationName(QStringLiteral("Tovelo"));
-  QApplication::setWindowIcon(QIcon(logoPixmap(64)));
-  QApplication::setApplicationDisplayName(QStringLiteral("Tovelo"));
-
-  // Qt's own buttons ("Oui", "Annuler") and file dialog in French, whatever the locale.
-  installFrench();
+  setUpApplication();
 
   TMainForm mainForm;
   QObject::connect(&mainForm, &TMainForm::firstShown, &mainForm, [&] {
