@@ -15,6 +15,8 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTime>
 #include <QTimer>
 #include <QToolButton>
@@ -58,6 +60,20 @@ QString longTimeFormat() {
   return f.trimmed();
 }
 
+// Where a new document window goes: the first step of a cascade from the workspace's top-left
+// corner that no open window's corner occupies (when every step is taken, the next one round),
+// and only steps that keep the whole window inside the workspace.
+QPoint cascadeSlot(const QSize& area, const QSize& window, int step, const QList<QPoint>& taken) {
+  int steps = 1;
+  while (steps * step + window.width() <= area.width() &&
+         steps * step + window.height() <= area.height())
+    ++steps;
+  for (int k = 0; k < steps; ++k)
+    if (!taken.contains(QPoint(k * step, k * step))) return {k * step, k * step};
+  const int k = int(taken.size() % steps);
+  return {k * step, k * step};
+}
+
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
@@ -85,9 +101,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
   createStatusBar();
 
-  // Modal windows opening and closing change the active window too; the window system may not
-  // report the return to the frame, so their showing and hiding is watched as well.
-  connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { UpdateMenuItems(); });
+  // The state pass also follows modal windows opening and closing. Their showing and hiding is
+  // watched rather than the focus window, which changes for every menu and tooltip too.
   qApp->installEventFilter(this);
 
   RepertoireDepart = QDir::currentPath();
@@ -102,8 +117,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 TMainForm::~TMainForm() {
+  // The base destructors close the document windows, which activates others on the way; that
+  // must not reach the handlers of a frame whose own part is already gone.
   qApp->removeEventFilter(this);
-  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(mdiArea_, nullptr, this, nullptr);
+  for (QMdiSubWindow* w : mdiArea_->subWindowList()) disconnect(w, nullptr, this, nullptr);
 }
 
 void TMainForm::createMenus() {
@@ -451,12 +469,31 @@ TEditeur* TMainForm::NouveauDocument(const QString& caption) {
   sub->setAttribute(Qt::WA_DeleteOnClose);
   // The pass after a close must see the window gone.
   connect(sub, &QObject::destroyed, this, [this] { UpdateMenuItems(); }, Qt::QueuedConnection);
-  sub->resize(629, 429);
+  placeNewWindow(sub);
   e->show();
   mdiArea_->setActiveSubWindow(sub);
   Vuesource1->setChecked(true);
   Vuedonnes1->setChecked(false);
   return e;
+}
+
+void TMainForm::placeNewWindow(QMdiSubWindow* sub) {
+  QSize size(629, 429);
+  // A workspace not on screen yet has no size of its own; Qt places the window when it shows.
+  if (!mdiArea_->isVisible()) {
+    sub->resize(size);
+    return;
+  }
+  const QSize area = mdiArea_->viewport()->size();
+  size = size.boundedTo(area);
+  QStyleOptionTitleBar option;
+  option.initFrom(sub);
+  const int step = std::max(1, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sub));
+  QList<QPoint> taken;
+  for (QMdiSubWindow* w : mdiArea_->subWindowList())
+    if (w != sub && w->isVisible() && !w->isMinimized() && !w->isMaximized()) taken << w->pos();
+  sub->resize(size);
+  sub->move(cascadeSlot(area, size, step, taken));
 }
 
 QString TMainForm::nextCaption(const QString& prefix, const QString& extension) const {
@@ -677,6 +714,13 @@ bool TMainForm::event(QEvent* e) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+  // A menu that opens under the pointer makes the toolbar button beneath it send an empty hint
+  // as the pointer leaves it, which would wipe the highlighted item's hint: while a menu is
+  // open, only the menus speak in status panel 0.
+  if (e->type() == QEvent::StatusTip && watched != this &&
+      qobject_cast<QMenu*>(QApplication::activePopupWidget()) &&
+      !qobject_cast<QMenu*>(watched) && !qobject_cast<QMenuBar*>(watched))
+    return true;
   if (e->type() == QEvent::Show || e->type() == QEvent::Hide) {
     const auto* w = qobject_cast<QWidget*>(watched);
     if (w && w->isWindow() && w->isModal() && w != this)

@@ -124,6 +124,7 @@ class TMainForm : public QMainWindow, public DocumentHost {
   void fillWindowMenu();
   void showHelp(int context);
   void subWindowActivated(QMdiSubWindow* w);
+  void placeNewWindow(QMdiSubWindow* sub);
 
   QMdiArea* mdiArea_;
   QLabel* panel0_;

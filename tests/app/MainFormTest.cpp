@@ -10,11 +10,16 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
+
+#include <functional>
 
 #include "ColorMemo.h"
 #include "Editeur.h"
@@ -32,7 +37,8 @@ class MainFormTest : public ::testing::Test {
   }
   void TearDown() override {
     // Nothing left to ask: close without questions.
-    for (TEditeur* e : form->editeurs()) e->Memo1->SetModified(false);
+    if (form)
+      for (TEditeur* e : form->editeurs()) e->Memo1->SetModified(false);
     form.reset();
   }
 
@@ -48,6 +54,12 @@ class MainFormTest : public ::testing::Test {
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
     return path;
+  }
+
+  // Menu access keys reach only the active window.
+  void activate() {
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   }
 
   TEditeur* open(const QString& path) {
@@ -374,5 +386,163 @@ TEST_F(MainFormTest, F1OverAMenuOpensTheHelpOfItsContext) {
     QApplication::sendEvent(menu, &f1);
     ASSERT_NE(form->helpViewer(), nullptr);
     EXPECT_EQ(form->helpViewer()->currentTopic(), QLatin1String(topic));
+  }
+}
+
+TEST_F(MainFormTest, DestroyingTheFrameWithDocumentsOpenReachesNoHandlerOfIt) {
+  // The closing of the frame's widgets activates the remaining document windows one after the
+  // other; under the sanitizers, a signal reaching the half-destroyed frame fails this test.
+  form->FileNewItemClick();
+  form->Vuedonnes1Click();
+  form->DocmumentDTD1Click();
+  form->FileNewItemClick();
+  form->mdiArea()->subWindowList().first()->showMinimized();
+  form->FileNewItemClick();
+  form->mdiArea()->activeSubWindow()->showMaximized();
+  QList<QPointer<TEditeur>> documents;
+  for (TEditeur* e : form->editeurs()) documents << e;
+  ASSERT_EQ(documents.size(), 4);
+  for (TEditeur* e : form->editeurs()) e->Memo1->SetModified(false);
+  form.reset();
+  for (const QPointer<TEditeur>& e : documents) EXPECT_TRUE(e.isNull());
+}
+
+TEST_F(MainFormTest, RedoStaysDisabledWhileMenusAndTooltipsComeAndGo) {
+  activate();
+  const struct {
+    const char* name;
+    std::function<void(TEditeur*)> disable;
+  } cases[] = {
+      {"redo", [](TEditeur* e) { e->Retablir(); }},
+      {"key with coding on",
+       [this](TEditeur* e) {
+         ASSERT_TRUE(form->CodagedescaractresnonASCII1->isChecked());
+         e->Memo1->FocusText();
+         QTest::keyClick(QApplication::focusWidget(), Qt::Key_A);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    form->FileNewItemClick();
+    TEditeur* e = form->activeEditeur();
+    e->Annuler();  // a new document's undo empties it; the redo snapshot holds its four lines
+    ASSERT_TRUE(form->Rtablir1->isEnabled());
+    c.disable(e);
+    ASSERT_FALSE(form->Rtablir1->isEnabled());
+
+    QTest::keyClick(form.get(), Qt::Key_E, Qt::AltModifier);
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activePopupWidget(), form->Edit1);
+    EXPECT_FALSE(form->Rtablir1->isEnabled()) << "while the menu is open";
+    QTest::keyClick(form->Edit1, Qt::Key_Escape);
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(form->Rtablir1->isEnabled()) << "after the menu closed";
+
+    QToolTip::showText(form->SpeedButton1->mapToGlobal(QPoint(4, 4)), QStringLiteral("Nouveau"),
+                       form->SpeedButton1);
+    QApplication::processEvents();
+    QToolTip::hideText();
+    QApplication::processEvents();
+    EXPECT_FALSE(form->Rtablir1->isEnabled()) << "after a tooltip";
+
+    // Another document becoming active is a change that the pass answers.
+    form->FileNewItemClick();
+    EXPECT_TRUE(form->Rtablir1->isEnabled());
+  }
+}
+
+TEST_F(MainFormTest, MenuOpenedOverAToolbarButtonKeepsTheHighlightedItemsHint) {
+  form->FileNewItemClick();
+  activate();
+  QTest::keyClick(form.get(), Qt::Key_E, Qt::AltModifier);
+  QApplication::processEvents();
+  ASSERT_EQ(QApplication::activePopupWidget(), form->Edit1);
+  EXPECT_EQ(form->statusText(), QStringLiteral("Annuler dernière opération"));
+  // The menu takes the pointer away from the button it opened over.
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(form->SpeedButton1, &leave);
+  EXPECT_EQ(form->statusText(), QStringLiteral("Annuler dernière opération"));
+  QTest::keyClick(form->Edit1, Qt::Key_Down);
+  EXPECT_EQ(form->statusText(), QStringLiteral("Rétablir apres annulation"));
+  QTest::keyClick(form->Edit1, Qt::Key_Escape);
+  QTest::keyClick(form.get(), Qt::Key_Escape);
+  QApplication::processEvents();
+  ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+  // With the menu closed the buttons speak again.
+  QEvent enter(QEvent::Enter);
+  QApplication::sendEvent(form->SpeedButton1, &enter);
+  EXPECT_EQ(form->statusText(), QStringLiteral("Nouveau"));
+}
+
+TEST_F(MainFormTest, NewWindowsCascadeInsideTheWorkspace) {
+  form->resize(1280, 1024);
+  QApplication::processEvents();
+  const QRect workspace = form->mdiArea()->viewport()->rect();
+  const auto insideAndApart = [&](int count) {
+    QSet<QPair<int, int>> corners;
+    for (QMdiSubWindow* w : form->mdiArea()->subWindowList()) {
+      EXPECT_TRUE(workspace.contains(w->geometry())) << w->windowTitle().toStdString();
+      corners.insert({w->x(), w->y()});
+    }
+    return int(corners.size()) == count;
+  };
+  int fitted = 0;
+  for (int n = 1; n <= 40; ++n) {
+    form->FileNewItemClick();
+    QMdiSubWindow* w = form->mdiArea()->activeSubWindow();
+    EXPECT_EQ(w->size(), QSize(629, 429));
+    if (n > 1 && w->pos() == QPoint(0, 0)) break;  // the cascade starts over
+    EXPECT_EQ(w->x(), w->y());
+    EXPECT_TRUE(insideAndApart(n));
+    fitted = n;
+  }
+  EXPECT_GE(fitted, 10);
+  // A closed window's place is the next one taken.
+  QMdiSubWindow* third = form->mdiArea()->subWindowList().at(2);
+  const QPoint freed = third->pos();
+  third->close();
+  QApplication::processEvents();
+  form->FileNewItemClick();
+  EXPECT_EQ(form->mdiArea()->activeSubWindow()->pos(), freed);
+
+  // A workspace smaller than a document window: the window shrinks to it.
+  for (QMdiSubWindow* w : form->mdiArea()->subWindowList()) w->close();
+  QApplication::processEvents();
+  form->resize(500, 380);
+  QApplication::processEvents();
+  form->FileNewItemClick();
+  form->DocmumentDTD1Click();
+  for (QMdiSubWindow* w : form->mdiArea()->subWindowList())
+    EXPECT_TRUE(form->mdiArea()->viewport()->rect().contains(w->geometry()))
+        << w->windowTitle().toStdString();
+}
+
+TEST_F(MainFormTest, HelpFromTheMenuShowsItsTopicInTheWholeList) {
+  const struct {
+    const char* name;
+    std::function<void()> open;
+    const char* topic;
+  } cases[] = {
+      {"Utiliser l'aide", [this] { form->HowToUse(); }, ":/help/utiliser-aide.html"},
+      {"Index", [this] { form->HContents(); }, ":/help/index.html"},
+      {"F1 over Fenêtre",
+       [this] {
+         QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+         QApplication::sendEvent(form->Window1, &f1);
+       },
+       ":/help/fenetres.html"},
+  };
+  form->HContents();
+  const QStringList all = form->helpViewer()->listedTopics();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    form->helpViewer()->search(QStringLiteral("Calculatrice"));
+    ASSERT_FALSE(form->helpViewer()->listedTopics().contains(QLatin1String(c.topic)));
+    c.open();
+    EXPECT_EQ(form->helpViewer()->currentTopic(), QStringLiteral("qrc") + QLatin1String(c.topic));
+    EXPECT_EQ(form->helpViewer()->searchText(), QString());
+    EXPECT_EQ(form->helpViewer()->listedTopics(), all);
+    EXPECT_EQ(form->helpViewer()->selectedTopic(), QLatin1String(c.topic));
   }
 }
