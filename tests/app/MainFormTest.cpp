@@ -27,6 +27,9 @@
 #include "MainForm.h"
 #include "ScriptedPrompts.h"
 
+// Failures show the texts, not their bytes.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace {
 
 class MainFormTest : public ::testing::Test {
