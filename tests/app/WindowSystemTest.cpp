@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
   {
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
-    setUpApplication(app);
+    setUpApplication();
     ::testing::InitGoogleTest(&argc, argv);
     status = RUN_ALL_TESTS();
   }
