@@ -11,6 +11,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QStringLiteral("A propos"));
   auto* grid = new QGridLayout(this);
+  // A box of fixed size, which window managers offer no maximize button for.
+  grid->setSizeConstraint(QLayout::SetFixedSize);
   grid->setContentsMargins(16, 16, 16, 12);
   grid->setHorizontalSpacing(16);
   setMinimumWidth(280);

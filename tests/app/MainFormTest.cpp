@@ -71,7 +71,8 @@ class MainFormTest : public ::testing::Test {
     return form->activeEditeur();
   }
 
-  // The toolbar's enabled state in the order of the summary table's rows.
+  // The toolbar's enabled state, by group: new and open, save, undo, clipboard, browser and
+  // tree, close tag and the two checks, source view, data view.
   std::vector<bool> toolbar() const {
     return {form->SpeedButton1->isEnabled() && form->OpenBtn->isEnabled(),
             form->SaveBtn->isEnabled(),
@@ -91,7 +92,7 @@ class MainFormTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(MainFormTest, ToolbarFollowsTheStateTableInEveryState) {
+TEST_F(MainFormTest, ToolbarFollowsTheDocumentKindAndViewInEveryState) {
   using Row = std::vector<bool>;
   // No document.
   EXPECT_EQ(toolbar(), (Row{1, 0, 0, 0, 0, 0, 0, 0}));
