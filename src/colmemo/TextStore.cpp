@@ -381,6 +381,56 @@ TextStore TextStore::fromBytes(std::string_view bytes) {
   return store;
 }
 
+TextStore::Builder::Builder() : built_(std::make_shared<Index>()) {
+  block_.reserve(4 * kMaxChunk + static_cast<size_t>(kMaxChunk));
+}
+
+TextStore::Builder::~Builder() = default;
+
+void TextStore::Builder::normalised(std::string_view bytes) {
+  constexpr size_t kBlock = 4 * kMaxChunk;
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  while (p < end) {
+    p = normaliseInto(p, end, block_, kBlock);
+    if (block_.size() < kBlock) continue;
+    Spliced src;
+    src.add(block_);
+    block_.erase(0, static_cast<size_t>(built_->appendChunks(src, true)));
+  }
+}
+
+void TextStore::Builder::append(std::string_view bytes) {
+  const auto isBreak = [](char c) { return c == '\r' || c == '\n'; };
+  // Breaks pair from the left within a run of CR and LF bytes, so a run cut by the end of a
+  // piece is normalised whole, once the next piece shows where it ends.
+  size_t lead = 0;
+  while (lead < bytes.size() && isBreak(bytes[lead])) ++lead;
+  breaks_.append(bytes.data(), lead);
+  bytes.remove_prefix(lead);
+  if (bytes.empty()) return;
+  normalised(breaks_);
+  breaks_.clear();
+  size_t tail = bytes.size();
+  while (tail > 0 && isBreak(bytes[tail - 1])) --tail;
+  breaks_.assign(bytes.data() + tail, bytes.size() - tail);
+  normalised(bytes.substr(0, tail));
+}
+
+TextStore TextStore::Builder::finish() {
+  normalised(breaks_);
+  breaks_.clear();
+  Spliced src;
+  src.add(block_);
+  built_->appendChunks(src);
+  block_.clear();
+  built_->recount(0);
+  TextStore store;
+  if (built_->count() > 0) store.index_ = std::move(built_);
+  built_ = std::make_shared<Index>();
+  return store;
+}
+
 int64_t TextStore::size() const { return index().size(); }
 
 int64_t TextStore::lineCount() const { return index().breakCount() + 1; }

@@ -43,6 +43,10 @@ class TextStore {
   // bytes as they were read.
   static TextStore fromBytes(std::string_view bytes);
 
+  // The same store as fromBytes of all the pieces joined, from bytes that arrive a piece at a
+  // time (a file read a block at a time), so a large file is never held twice while it loads.
+  class Builder;
+
   int64_t size() const;       // in text positions (bytes)
   int64_t lineCount() const;  // breaks + 1
   int64_t lineStart(int64_t line) const;   // clamped to [0, lineCount)
@@ -91,4 +95,22 @@ class TextStore {
   void rebuildAround(size_t first, size_t last, int64_t from, int64_t length, std::string_view bytes);
 
   std::shared_ptr<const Index> index_;  // never null; shared with copies and views
+};
+
+class TextStore::Builder {
+ public:
+  Builder();
+  ~Builder();
+  Builder(const Builder&) = delete;
+  Builder& operator=(const Builder&) = delete;
+  void append(std::string_view bytes);
+  TextStore finish();
+
+ private:
+  void normalised(std::string_view bytes);
+  std::shared_ptr<Index> built_;
+  std::string block_;  // normalised bytes not yet cut into chunks
+  // The run of CR and LF bytes that ended the last piece: how it pairs may depend on the
+  // bytes that come next.
+  std::string breaks_;
 };

@@ -18,7 +18,6 @@
 #include "ColorMemo.h"
 #include "DocumentHost.h"
 #include "Dtd.h"
-#include "LineViews.h"
 #include "Prompts.h"
 #include "TextFile.h"
 #include "TextPrinter.h"
@@ -151,13 +150,16 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
 TEditeur::~TEditeur() = default;
 
 bool TEditeur::OpenFile(const QString& path) {
-  textfile::LoadedBytes charge = textfile::loadBytes(path);
-  if (!charge.ok) {
-    Prompts::get().error(this, charge.error);
+  // Read a block at a time into the store: a large file is never held twice while it loads.
+  TextStore::Builder texte;
+  const QString erreur =
+      textfile::readBlocks(path, [&texte](std::string_view bloc) { texte.append(bloc); });
+  if (!erreur.isEmpty()) {
+    Prompts::get().error(this, erreur);
     return false;
   }
   Fichier = path;
-  Memo1->SetBytes(std::move(charge.bytes));
+  Memo1->SetStore(texte.finish());
   Memo1->SetSelStart(0);
   Memo1->SetModified(false);
   Memorise();
@@ -313,14 +315,14 @@ void TEditeur::Memo1MouseMove() {
 }
 
 void TEditeur::Valid(int& code, QString& texte) const {
-  const analysis::Fault faute = analysis::Valid(StringListLines(Memo1->Lines()));
+  const analysis::Fault faute = analysis::Valid(*Memo1->LinesView());
   code = faute.code;
   texte = faute.text;
 }
 
 void TEditeur::Validdtd(int& code, QString& texte) const {
   const analysis::Fault faute =
-      analysis::Validdtd(StringListLines(Memo1->Lines()), analysis::fileDtdLoader(folderOf(Fichier)));
+      analysis::Validdtd(*Memo1->LinesView(), analysis::fileDtdLoader(folderOf(Fichier)));
   code = faute.code;
   texte = faute.text;
 }
@@ -330,7 +332,7 @@ void TEditeur::Valider(bool dtd) {
   QString message;
   {
     CurseurOccupe curseur;
-    message = analysis::checkReport(StringListLines(Memo1->Lines()), dtd,
+    message = analysis::checkReport(*Memo1->LinesView(), dtd,
                                     analysis::fileDtdLoader(folderOf(Fichier)));
   }
   if (!message.isEmpty()) Prompts::get().information(this, message);

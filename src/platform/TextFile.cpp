@@ -1,5 +1,8 @@
 #include "TextFile.h"
 
+#include <functional>
+#include <vector>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -75,9 +78,13 @@ QString notRegularReason(mode_t mode) {
 
 class Descriptor {
  public:
-  explicit Descriptor(int fd) : fd_(fd) {}
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
   ~Descriptor() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -89,9 +96,9 @@ class Descriptor {
 
 // The file's bytes as they are, with room reserved for the line breaks that gain a byte.
 // Returns an empty string on success, else the message.
-QString readRegularFile(const QString& path, int64_t costPerByte, std::string& out) {
+// Opens a regular file for reading, never waiting on a pipe or a device; fd and st describe it.
+QString openRegularFile(const QString& path, int64_t costPerByte, Descriptor& fd, struct stat& st) {
   const QByteArray native = QFile::encodeName(path);
-  struct stat st {};
   // stat before open: opening a device can have effects of its own (a tape rewinds).
   if (::stat(native.constData(), &st) != 0) {
     const int e = errno;
@@ -104,10 +111,18 @@ QString readRegularFile(const QString& path, int64_t costPerByte, std::string& o
   if (const int refused = refusedForTests().value(QFileInfo(path).absoluteFilePath()))
     return openMessage(path, systemErrorText(refused));
   // O_NONBLOCK: if the path became a pipe since stat, neither open nor read waits for a writer.
-  const Descriptor fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  fd = Descriptor(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (fd.get() < 0) return openMessage(path, systemErrorText(errno));
   if (::fstat(fd.get(), &st) != 0) return openMessage(path, systemErrorText(errno));
   if (!S_ISREG(st.st_mode)) return openMessage(path, notRegularReason(st.st_mode));
+  return {};
+}
+
+QString readRegularFile(const QString& path, int64_t costPerByte, std::string& out) {
+  Descriptor fd;
+  struct stat st {};
+  if (QString refused = openRegularFile(path, costPerByte, fd, st); !refused.isEmpty())
+    return refused;
 
   try {
     const auto size = size_t(st.st_size);
@@ -344,6 +359,31 @@ void normaliseLineBreaks(std::string& bytes) {
 }
 
 QStringList splitLines(const QString& crlfText) { return crlfText.split(QStringLiteral("\r\n")); }
+
+QString readBlocks(const QString& path, const std::function<void(std::string_view)>& block) {
+  Descriptor fd;
+  struct stat st {};
+  // The pieces are kept once, by the receiver: one byte of memory a byte of the file.
+  if (QString refused = openRegularFile(path, 2, fd, st); !refused.isEmpty()) return refused;
+  std::vector<char> buffer(size_t(1) << 20);
+  int64_t total = 0;
+  try {
+    for (;;) {
+      const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return readMessage(path, systemErrorText(errno));
+      }
+      if (n == 0) return {};
+      // A file that grows while it is read is weighed again.
+      total += n;
+      if (total > st.st_size && !fitsInMemory(total, 2)) return tooLargeMessage();
+      block(std::string_view(buffer.data(), size_t(n)));
+    }
+  } catch (const std::bad_alloc&) {
+    return tooLargeMessage();
+  }
+}
 
 LoadedBytes loadRawBytes(const QString& path) {
   LoadedBytes r;

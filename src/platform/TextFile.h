@@ -3,6 +3,7 @@
 // Only regular files are read or replaced: a device, a named pipe or a socket would never end
 // or would block, so they are refused with a message, never opened for reading.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,10 @@ LoadedBytes loadBytes(const QString& path);
 // take every kind of line break themselves (BufferLines), which then need no pass to turn them
 // into CR LF.
 LoadedBytes loadRawBytes(const QString& path);
+// The file's bytes as they are, handed a block at a time, with the same refusals; returns an
+// empty string or the message. A receiver that fails with std::bad_alloc gets the message of a
+// file too large for the free memory.
+QString readBlocks(const QString& path, const std::function<void(std::string_view)>& block);
 
 // Writes beside the file and replaces it only once the whole write has succeeded, so a failed
 // save never leaves a truncated file. When the folder refuses the file beside it, and only

@@ -65,11 +65,21 @@ TEST(TextStore, LoadingRawBytesEqualsNormalisingThenBuilding) {
   std::erase(cr, '\n');
   for (const char c : lf) lfcr += c == '\n' ? "\n\r" : std::string(1, c);
   const std::string cases[] = {"", "x", "\r", records, lf, cr, lfcr, mixed,
-                               std::string(3'000'000, 'q'), std::string(2'000'000, '\n')};
+                               std::string(3'000'000, 'q'), std::string(2'000'000, '\n'),
+                               mixed.substr(0, 5000), lfcr.substr(0, 5000)};
   for (const std::string& raw : cases) {
     const std::string normalised = TextStore::normalise(raw);
     ASSERT_EQ(normalised, storecheck::referenceNormalise(raw)) << raw.size();
     EXPECT_EQ(compare(TextStore::fromBytes(raw), normalised, false, raw.size()), "") << raw.size();
+    // The same bytes in pieces of every kind of size, cut anywhere, inside breaks too.
+    for (const size_t piece : {size_t(1), size_t(2), size_t(3), size_t(4093), size_t(1) << 20}) {
+      if (piece < 4 && raw.size() > 100'000) continue;
+      TextStore::Builder builder;
+      for (size_t at = 0; at < raw.size(); at += piece)
+        builder.append(std::string_view(raw).substr(at, piece));
+      EXPECT_EQ(compare(builder.finish(), normalised, false, raw.size()), "")
+          << raw.size() << " in pieces of " << piece;
+    }
   }
 }
 
