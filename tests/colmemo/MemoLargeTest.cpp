@@ -11,32 +11,9 @@
 
 #include "ColorMemo.h"
 #include "MemoView.h"
+#include "ShownMemo.h"
 
 namespace {
-
-struct Shown {
-  QWidget top;
-  TColorMemo* memo = new TColorMemo(&top);
-  MemoView* view = memo->findChild<MemoView*>();
-  QWidget* vp = view->viewport();
-  Shown() {
-    (new QVBoxLayout(&top))->addWidget(memo);
-    top.resize(500, 300);
-    top.show();
-    top.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&top));
-    memo->FocusText();
-  }
-  void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
-    QTest::keyClick(view, k, m);
-    QApplication::processEvents();  // the paint included
-  }
-  bool caretInView() {
-    const qint64 caret = memo->SelStart() + memo->SelLength();
-    const QRectF r = view->positionRect(caret);
-    return r.top() >= 0 && r.bottom() <= vp->height() && r.left() >= 0 && r.right() <= vp->width();
-  }
-};
 
 // About `bytes` of records, CR LF breaks.
 std::string records(size_t bytes) {
@@ -56,7 +33,7 @@ TEST(MemoLarge, ALineOfFiveMegabytesWithoutABlankOpensScrollsAndTakesTyping) {
   std::string line(5 << 20, 'A');
   for (size_t i = 0; i < line.size(); ++i) line[i] = char('A' + i % 26);
   for (const bool wrap : {true, false}) {
-    Shown w;
+    Shown w(QSize(500, 300));
     w.memo->SetWordWrap(wrap);
     w.memo->SetBytes(line);
     QApplication::processEvents();
@@ -96,7 +73,7 @@ TEST(MemoLarge, ALineOfFiveMegabytesWithoutABlankOpensScrollsAndTakesTyping) {
 }
 
 TEST(MemoLarge, TwoMillionEmptyLines) {
-  Shown w;
+  Shown w(QSize(500, 300));
   std::string breaks;
   breaks.reserve(4'000'000);
   for (int i = 0; i < 2'000'000; ++i) breaks += "\r\n";
@@ -121,7 +98,7 @@ TEST(MemoLarge, TwoMillionEmptyLines) {
 }
 
 TEST(MemoLarge, APasteOfTwentyMegabytes) {
-  Shown w;
+  Shown w(QSize(500, 300));
   QString clip;
   clip.reserve(21 << 20);
   while (clip.size() < (20 << 20)) clip += QStringLiteral("<p>un paragraphe collé \u0151</p>\n");
@@ -140,7 +117,7 @@ TEST(MemoLarge, APasteOfTwentyMegabytes) {
 }
 
 TEST(MemoLarge, TypingAtTheEndOfFiftyMegabytesWhileTheWindowIsResized) {
-  Shown w;
+  Shown w(QSize(500, 300));
   const std::string text = records(50 << 20);
   w.memo->SetBytes(text);
   QApplication::processEvents();
@@ -167,7 +144,7 @@ TEST(MemoLarge, TypingAtTheEndOfFiftyMegabytesWhileTheWindowIsResized) {
 }
 
 TEST(MemoLarge, EverythingSelectedDeletedAndRestored) {
-  Shown w;
+  Shown w(QSize(500, 300));
   const std::string text = records(5 << 20);
   w.memo->SetBytes(text);
   const TextStore snapshot = w.memo->Store();
@@ -193,7 +170,7 @@ TEST(MemoLarge, NulBytesAndEveryByteValueAreShownAndKept) {
   all.insert(13, "\r\n");
   const std::string nuls(1000, '\0');
   for (const std::string& text : {nuls, all + all}) {
-    Shown w;
+    Shown w(QSize(500, 300));
     w.memo->SetBytes(text);
     QApplication::processEvents();
     EXPECT_TRUE(w.memo->Bytes() == text);

@@ -24,36 +24,12 @@
 #include "ColorMemo.h"
 #include "MemoAccessible.h"
 #include "MemoView.h"
+#include "ShownMemo.h"
 
 // Readable failures.
 void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
-
-// A memo in a shown, active window without shortcuts, so that every key reaches the view.
-struct Shown {
-  QWidget top;
-  TColorMemo* memo = new TColorMemo(&top);
-  MemoView* view = memo->findChild<MemoView*>();
-  QWidget* vp = view->viewport();
-  explicit Shown(QSize size = QSize(400, 300)) {
-    (new QVBoxLayout(&top))->addWidget(memo);
-    top.resize(size);
-    top.show();
-    top.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&top));
-    memo->FocusText();
-  }
-  // A point of the viewport on the boundary before pos.
-  QPoint pointOf(qint64 pos) {
-    const QRectF r = view->positionRect(pos);
-    return QPoint(int(r.left()) + 1, int(r.center().y()));
-  }
-  bool caretInView() {
-    const QRectF r = view->positionRect(memo->SelStart() + memo->SelLength());
-    return r.top() >= 0 && r.bottom() <= vp->height();
-  }
-};
 
 // Asked the way the platform's input method asks.
 QVariant imQuery(QWidget* w, Qt::InputMethodQuery query) {

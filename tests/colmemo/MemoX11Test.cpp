@@ -9,31 +9,11 @@
 
 #include "ColorMemo.h"
 #include "MemoView.h"
-
-namespace {
-
-struct Shown {
-  QWidget top;
-  TColorMemo* memo = new TColorMemo(&top);
-  MemoView* view = memo->findChild<MemoView*>();
-  QWidget* vp = view->viewport();
-  Shown() {
-    (new QVBoxLayout(&top))->addWidget(memo);
-    top.resize(400, 300);
-    top.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&top));
-  }
-  QPoint pointOf(qint64 pos) {
-    const QRectF r = view->positionRect(pos);
-    return QPoint(int(r.left()) + 1, int(r.center().y()));
-  }
-};
-
-}  // namespace
+#include "ShownMemo.h"
 
 TEST(MemoViewX11, SelectingSetsThePrimarySelectionAndTheMiddleButtonPastesIt) {
   if (!QGuiApplication::clipboard()->supportsSelection()) GTEST_SKIP() << "no primary selection";
-  Shown w;
+  Shown w(QSize(400, 300), false);
   QApplication::clipboard()->setText(QStringLiteral("presse-papiers"));
   w.memo->SetText(QStringLiteral("un deux trois"));
   QTest::mousePress(w.vp, Qt::LeftButton, Qt::NoModifier, w.pointOf(3));
