@@ -203,6 +203,18 @@ TEST(Differentiel, KeysCompareWithoutRegardToCaseLikeTheReference) {
   EXPECT_GT(egales, 500);
 }
 
+// The comparison of one overlap question, on the document and on its reductions.
+auto memeChevauchement(const Question& q) {
+  return [q](const QStringList& d) {
+    if (q.ligne >= d.size()) return QString();
+    const bool attendu = reference::Chevauche(d, q.cle, q.ligne, q.position);
+    return attendu == produitChevauche(d, q.cle, q.ligne, q.position)
+               ? QString()
+               : QStringLiteral("Chevauche(%1, %2, %3): reference %4")
+                     .arg(q.cle).arg(q.ligne).arg(q.position).arg(attendu);
+  };
+}
+
 TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
   reference::Generateur g(kGraine + 2);
   Comparateur valid("Valid", kGraine + 2);
@@ -220,13 +232,7 @@ TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
     });
     if (cas % 3 != 0) continue;  // the overlap test on every tag is the slow part
     for (const Question& q : balisesOuvrantes(doc)) {
-      chevauche.compare(cas, doc, [q](const QStringList& d) {
-        if (q.ligne >= d.size()) return QString();
-        const bool attendu = reference::Chevauche(d, q.cle, q.ligne, q.position);
-        return attendu == produitChevauche(d, q.cle, q.ligne, q.position)
-                   ? QString()
-                   : QStringLiteral("Chevauche(%1, %2, %3): reference %4").arg(q.cle).arg(q.ligne).arg(q.position).arg(attendu);
-      });
+      chevauche.compare(cas, doc, memeChevauchement(q));
     }
   }
   // The generator must reach every outcome, or the comparison proves little.
@@ -266,13 +272,7 @@ TEST(Differentiel, ValidAndChevaucheAgreeOnRecordsALine) {
       const bool attendu = reference::Chevauche(doc, q.cle, q.ligne, q.position);
       vrais += attendu;
       ++questions;
-      chevauche.compare(cas, doc, [q](const QStringList& d) {
-        if (q.ligne >= d.size()) return QString();
-        const bool attendu = reference::Chevauche(d, q.cle, q.ligne, q.position);
-        return attendu == produitChevauche(d, q.cle, q.ligne, q.position)
-                   ? QString()
-                   : QStringLiteral("Chevauche(%1, %2, %3): reference %4").arg(q.cle).arg(q.ligne).arg(q.position).arg(attendu);
-      });
+      chevauche.compare(cas, doc, memeChevauchement(q));
     }
   }
   EXPECT_GT(codes[0], 250);
