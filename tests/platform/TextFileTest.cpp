@@ -18,6 +18,7 @@
 
 #include "Cp1252.h"
 #include "SystemError.h"
+#include "FileBytes.h"
 #include "TextFile.h"
 
 // Readable failure messages for texts.
@@ -29,17 +30,6 @@ QByteArray allBytes() {
   QByteArray b;
   for (int i = 0; i < 256; ++i) b.append(char(i));
   return b;
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
-}
-
-QByteArray readBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 }  // namespace
