@@ -303,6 +303,13 @@ void MemoView::insertBytes(std::string_view crlfBytes) {
   setSelection(end, end);
 }
 
+void MemoView::deleteSelectionOr(int64_t from, int64_t to) {
+  if (hasSelection())
+    deleteSelection();
+  else
+    deleteRange(from, to);
+}
+
 void MemoView::deleteRange(int64_t from, int64_t to) {
   if (to <= from) return;
   EditGroup group(this);
@@ -833,29 +840,17 @@ bool MemoView::handleShortcutKey(QKeyEvent* e) {
              e->matches(QKeySequence::InsertLineSeparator)) {
     typeText(QStringLiteral("\r\n"));
   } else if (e->matches(QKeySequence::DeleteStartOfWord)) {
-    if (hasSelection())
-      deleteSelection();
-    else
-      deleteRange(previousWord(caret_), caret_);
+    deleteSelectionOr(previousWord(caret_), caret_);
   } else if (e->matches(QKeySequence::DeleteEndOfWord)) {
-    if (hasSelection())
-      deleteSelection();
-    else
-      deleteRange(caret_, nextWord(caret_));
+    deleteSelectionOr(caret_, nextWord(caret_));
   } else if (e->matches(QKeySequence::DeleteEndOfLine)) {
     const int64_t end =
         store_.lineStart(store_.lineOf(caret_)) + store_.lineLength(store_.lineOf(caret_));
     deleteRange(caret_, end > caret_ ? end : nextPosition(caret_));
   } else if (e->key() == Qt::Key_Backspace && !(e->modifiers() & Qt::ControlModifier)) {
-    if (hasSelection())
-      deleteSelection();
-    else
-      deleteRange(previousPosition(caret_), caret_);
+    deleteSelectionOr(previousPosition(caret_), caret_);
   } else if (e->matches(QKeySequence::Delete)) {
-    if (hasSelection())
-      deleteSelection();
-    else
-      deleteRange(caret_, nextPosition(caret_));
+    deleteSelectionOr(caret_, nextPosition(caret_));
   } else {
     return false;
   }

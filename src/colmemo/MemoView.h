@@ -149,6 +149,8 @@ class MemoView : public QAbstractScrollArea {
   int64_t previousWord(int64_t pos) const;
   std::pair<int64_t, int64_t> wordAt(int64_t pos) const;
   void deleteRange(int64_t from, int64_t to);
+  // The deleting keys remove the selection when there is one, else the range they name.
+  void deleteSelectionOr(int64_t from, int64_t to);
   void typeText(const QString& text);
 
   void afterSelectionChange(int64_t oldAnchor, int64_t oldCaret);
