@@ -133,8 +133,8 @@ void unclosed(const QString& chemin) {
   s.ligne(u"</liste>"_qs);
 }
 
-// One record a line, its elements side by side: each start tag's overlap test begins at its
-// line's first character, behind the record's own start tag.
+// One record a line, its elements side by side: each start tag's overlap test sees the
+// record's own start tag before it on its line, as an outer entry.
 void fiches(const QString& chemin, qint64 octets) {
   Sortie s(chemin);
   Hasard h;
