@@ -334,6 +334,10 @@ void TMainForm::createMenus() {
   onActive(CopyItem, &TEditeur::Copier);
   onActive(PasteItem, &TEditeur::Coller);
   onActive(Toutslectionner1, &TEditeur::ToutSelectionner);
+  onActive(Dployerarbre1, &TEditeur::Deployer);
+  onActive(Rduirearbre1, &TEditeur::Reduire);
+  onActive(Dupliquernoeud1, &TEditeur::Dupnoeud);
+  onActive(Construirelarborescence1, &TEditeur::Arborescence);
 
   connect(fermerlesbalises1, &QAction::triggered, this, &TMainForm::fermerlesbalises1Click);
   connect(Actualiserautomatiquement1, &QAction::triggered, this,

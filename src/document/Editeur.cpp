@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QPrinter>
@@ -12,15 +14,17 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "ColorMemo.h"
+#include "Cp1252.h"
 #include "DocumentHost.h"
 #include "Dtd.h"
 #include "Prompts.h"
 #include "TextFile.h"
 #include "TextPrinter.h"
+#include "TreeModel.h"
 #include "Wellformed.h"
 
 namespace {
@@ -109,11 +113,17 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   dispositionDonnees->setContentsMargins(0, 0, 0, 0);
   dispositionDonnees->addWidget(StringGrid1);
 
-  TreeView1 = new QTreeWidget(Splitter1);
+  treeModel_ = new TreeModel(this);
+  TreeView1 = new QTreeView(Splitter1);
   TreeView1->setHeaderHidden(true);
-  TreeView1->setRootIsDecorated(false);
   TreeView1->setIndentation(19);
+  // Every row is one label in one font: the view never measures rows one by one, which keeps
+  // a tree of a million nodes quick to expand and scroll.
+  TreeView1->setUniformRowHeights(true);
+  TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView1->setModel(treeModel_);
   TreeView1->installEventFilter(this);
+  connect(TreeView1, &QTreeView::doubleClicked, this, [this] { TreeView1DblClick(); });
 
   Splitter1->addWidget(PageControl1);
   Splitter1->addWidget(TreeView1);
@@ -164,6 +174,7 @@ bool TEditeur::OpenFile(const QString& path) {
   Memo1->SetModified(false);
   Memorise();
   Repertoire = folderOf(path);
+  Arborescence();
   PageControl1->setCurrentWidget(TabSheet1);
   Memo1->FocusText();
   return true;
@@ -175,6 +186,7 @@ void TEditeur::Init(const QStringList& lines) {
   Memo1->SetModified(true);
   Memorise();
   Fichier = windowTitle();
+  Arborescence();
 }
 
 void TEditeur::Enregistrer() {
@@ -266,7 +278,12 @@ void TEditeur::Retablir() {
   if (host_) host_->setRedoEnabled(false);
 }
 
-void TEditeur::Memo1KeyPress(QKeyEvent*, bool*) {
+void TEditeur::Memo1KeyPress(QKeyEvent* event, bool*) {
+  const bool entree = event && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter);
+  if (entree && !FermetureAuto && ArbreAuto) {
+    Arborescence();
+    return;
+  }
   if (!CodageAuto) return;
   LignesRetablir = TextStore();
   if (host_) host_->setRedoEnabled(false);
@@ -388,10 +405,79 @@ void TEditeur::resizeEvent(QResizeEvent* event) {
 bool TEditeur::eventFilter(QObject* watched, QEvent* event) {
   if (watched == TreeView1) {
     if (event->type() == QEvent::FocusIn) ArbreActif = true;
-    if (event->type() == QEvent::FocusOut) ArbreActif = false;
+    // A menu opening, or another window of the desktop, does not take the focus from the tree
+    // within this window: "Dupliquer noeud" chosen from the menu still finds its node.
+    if (event->type() == QEvent::FocusOut) {
+      const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
+      if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason) ArbreActif = false;
+    }
   } else if (watched == StringGrid1 && event->type() == QEvent::Resize) {
     // The grid on the hidden page is laid out only when shown, after the window's resize.
     ajusteColonnes();
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void TEditeur::status(const QString& text) {
+  if (host_) host_->showStatus(text);
+}
+
+void TEditeur::Arborescence() {
+  if (!Fichier.toLower().contains(QLatin1String(".xml"))) return;
+  CurseurOccupe curseur;
+  const std::unique_ptr<TextLines> lignes = Memo1->LinesView();
+  if (analysis::Valid(*lignes).code > 0) {
+    curseur.rendre();
+    Prompts::get().information(this, QStringLiteral("Le document contient des erreurs"));
+    return;
+  }
+  status(QStringLiteral("Construit l'arborescence"));
+  treeModel_->setTree(tree::buildTree(*lignes));
+  TreeView1->expandAll();
+  if (treeModel_->tree().size() > 0) TreeView1->setCurrentIndex(treeModel_->indexOf(0));
+  status(QString());
+}
+
+void TEditeur::TreeView1DblClick() {
+  const int32_t noeud = treeModel_->nodeOf(TreeView1->currentIndex());
+  const int32_t n = tree::occurrence(treeModel_->tree(), noeud);
+  if (n == 0) return;
+  status(QStringLiteral("Cherche balise"));
+  const std::string& label = treeModel_->tree().label(noeud);
+  const std::string_view cherche = std::string_view(label).substr(0, label.size() - 1);
+  const tree::Place place = tree::nthLineHolding(*Memo1->LinesView(), cherche, n);
+  if (place.position > 0) {
+    Memo1->SetSelStart(place.position);
+    Memo1->SetSelLength(place.line >= 0 ? qint64(cherche.size()) + 1 : 0);
+    Memo1->ScrollCaret();
+    Memo1->FocusText();
+  }
+  status(QString());
+}
+
+void TEditeur::Deployer() { TreeView1->expandAll(); }
+
+void TEditeur::Reduire() { TreeView1->collapseAll(); }
+
+void TEditeur::Dupnoeud() {
+  if (!ArbreActif) {
+    Prompts::get().information(this, QStringLiteral("Sélectionner au préalable un noeud"));
+    return;
+  }
+  Memorise();
+  const int32_t noeud = treeModel_->nodeOf(TreeView1->currentIndex());
+  const int32_t n = tree::occurrence(treeModel_->tree(), noeud);
+  if (n == 0) return;
+  status(QStringLiteral("Duplique noeud"));
+  const std::string& label = treeModel_->tree().label(noeud);
+  const std::string_view nom = std::string_view(label).substr(0, label.size() - 1);
+  const std::unique_ptr<TextLines> lignes = Memo1->LinesView();
+  const tree::Insertion ajout =
+      tree::duplicateElement(*lignes, tree::nthLineHolding(*lignes, nom, n), nom);
+  if (ajout.position >= 0) {
+    Memo1->SetSelStart(ajout.position);
+    Memo1->SetSelText(
+        cp1252::decode(QByteArray::fromRawData(ajout.text.data(), qsizetype(ajout.text.size()))));
+  }
+  status(QString());
 }

@@ -11,8 +11,9 @@ class DocumentHost;
 class QSplitter;
 class QStackedWidget;
 class QTableWidget;
-class QTreeWidget;
+class QTreeView;
 class TColorMemo;
+class TreeModel;
 
 class TEditeur : public QWidget {
   Q_OBJECT
@@ -60,12 +61,20 @@ class TEditeur : public QWidget {
   void VueSource();
   void Vuedonnees();
 
+  // The tree view.
+  void Arborescence();
+  void TreeView1DblClick();
+  void Deployer();
+  void Reduire();
+  void Dupnoeud();
+  TreeModel* treeModel() const { return treeModel_; }
+
   // Window events.
   void FormActivate();
 
   int Tag = 0;  // 1 for a non-XML document
   TColorMemo* Memo1 = nullptr;
-  QTreeWidget* TreeView1 = nullptr;
+  QTreeView* TreeView1 = nullptr;
   QTableWidget* StringGrid1 = nullptr;
   QStackedWidget* PageControl1 = nullptr;
   QSplitter* Splitter1 = nullptr;
@@ -87,7 +96,10 @@ class TEditeur : public QWidget {
   void ajusteColonnes();
   void ajusteMarges();
 
+  void status(const QString& text);
+
   DocumentHost* host_;
+  TreeModel* treeModel_ = nullptr;
   QString Fichier;
   QString Repertoire;
   // The undo and redo snapshots share the text's storage: taking or restoring one costs the

@@ -16,7 +16,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "ColorMemo.h"
 #include "DocumentHost.h"

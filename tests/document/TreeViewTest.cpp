@@ -1,0 +1,165 @@
+// The tree view of a document window end to end: built on open, on the command and on Enter,
+// refused on a faulty document, double-click and duplication through the source view.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include "ColorMemo.h"
+#include "DocumentHost.h"
+#include "Editeur.h"
+#include "ScriptedPrompts.h"
+#include "TreeModel.h"
+
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+class RecordingHost : public DocumentHost {
+ public:
+  QStringList status;
+  void setRedoEnabled(bool) override {}
+  void enablePaste() override {}
+  void showStatus(const QString& text) override { status << text; }
+  void sourceViewCommand() override {}
+};
+
+class TreeViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
+  void TearDown() override {
+    for (const QPointer<TEditeur>& e : windows) delete e.data();
+  }
+  // A window that opened a file holding lines.
+  TEditeur& opened(const QString& name, const QStringList& lines) {
+    QFile f(dir.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(lines.join("\r\n").toLatin1());
+    f.close();
+    windows << new TEditeur(&host, name);
+    windows.last()->OpenFile(dir.filePath(name));
+    return *windows.last();
+  }
+  // Every row the view shows, two blanks a level, and whether all of them are expanded.
+  static QStringList shown(TEditeur& e, bool* allExpanded = nullptr) {
+    QStringList out;
+    if (allExpanded) *allExpanded = true;
+    const std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int depth) {
+      for (int r = 0; r < e.treeModel()->rowCount(parent); ++r) {
+        const QModelIndex i = e.treeModel()->index(r, 0, parent);
+        out << QString(depth * 2, u' ') + i.data().toString();
+        if (allExpanded && e.treeModel()->hasChildren(i) && !e.TreeView1->isExpanded(i)) *allExpanded = false;
+        walk(i, depth + 1);
+      }
+    };
+    walk({}, 0);
+    return out;
+  }
+  static void select(TEditeur& e, int node) { e.TreeView1->setCurrentIndex(e.treeModel()->indexOf(node)); }
+
+  ScriptedPrompts prompts;
+  RecordingHost host;
+  QTemporaryDir dir{QDir::tempPath() + "/arbre-XXXXXX"};
+  QList<QPointer<TEditeur>> windows;
+};
+
+const QStringList kItems = {"<liste>", "<item>", "</item>", "<item></item><item>", "</item>", "<item>", "</item>", "</liste>"};
+
+TEST_F(TreeViewTest, OpeningBuildsTheTreeOnlyForXmlNames) {
+  TEditeur& xml = opened("notes.XML", {"<r>", "<a>x</a>", "<b/>", "</r>"});
+  bool expanded = false;
+  EXPECT_EQ(shown(xml, &expanded), QStringList({"<r>", "  <a>"}));
+  EXPECT_TRUE(expanded);
+  EXPECT_EQ(xml.treeModel()->nodeOf(xml.TreeView1->currentIndex()), 0);
+  EXPECT_EQ(host.status, QStringList({"Construit l'arborescence", ""}));
+  TEditeur& dtd = opened("regles.dtd", {"<r>", "</r>"});
+  EXPECT_TRUE(shown(dtd).isEmpty());
+  EXPECT_TRUE(prompts.log.isEmpty());
+}
+
+TEST_F(TreeViewTest, AFaultyDocumentKeepsTheTreeItHad) {
+  TEditeur& e = opened("a.xml", {"<r>", "<a></a>", "</r>"});
+  e.Memo1->SetLines({"<r>", "<a>", "</r>"});
+  e.Arborescence();
+  EXPECT_EQ(prompts.log, QStringList({"information: Le document contient des erreurs"}));
+  EXPECT_EQ(shown(e), QStringList({"<r>", "  <a>"}));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  // The next good text replaces the tree, collapsed or not.
+  e.Reduire();
+  e.Memo1->SetLines({"<s><t></t></s>"});
+  e.Arborescence();
+  bool expanded = false;
+  EXPECT_EQ(shown(e, &expanded), QStringList({"<s>", "  <t>"}));
+  EXPECT_TRUE(expanded);
+}
+
+TEST_F(TreeViewTest, DoubleClickSelectsTheStartTagByLineOccurrence) {
+  TEditeur& e = opened("l.xml", kItems);
+  struct Case {
+    int node;
+    qint64 start;
+    qint64 length;
+  };
+  const qint64 line5 = QString(kItems.mid(0, 5).join("\r\n")).size() + 2;
+  const qint64 line3 = QString(kItems.mid(0, 3).join("\r\n")).size() + 2;
+  // Node 3 is the second <item> of line 3: the lines are counted, so it finds line 5.
+  for (const Case& c : {Case{1, 9, 6}, Case{2, line3, 6}, Case{3, line5, 6}}) {
+    e.Memo1->SetSelStart(0);
+    select(e, c.node);
+    e.TreeView1DblClick();
+    EXPECT_EQ(e.Memo1->SelStart(), c.start) << c.node;
+    EXPECT_EQ(e.Memo1->SelLength(), c.length) << c.node;
+  }
+  // The first node is never looked for.
+  e.Memo1->SetSelStart(3);
+  select(e, 0);
+  e.TreeView1DblClick();
+  EXPECT_EQ(e.Memo1->SelStart(), 3);
+}
+
+TEST_F(TreeViewTest, DuplicationNeedsTheTreeFocusAndCopiesTheSkeleton) {
+  TEditeur& e = opened("f.xml", {"<fiches>", "\t<rec id=\"7\">", "\t\t<ville>Paris</ville>", "\t\t<tel>01</tel>",
+                                 "\t</rec>", "</fiches>"});
+  e.show();
+  QApplication::setActiveWindow(&e);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+  e.Memo1->FocusText();
+  e.Dupnoeud();
+  EXPECT_EQ(prompts.messages(), QStringList({"Sélectionner au préalable un noeud"}));
+  e.TreeView1->setFocus();
+  select(e, 1);
+  e.Dupnoeud();
+  EXPECT_EQ(e.Memo1->Lines(),
+            QStringList({"<fiches>", "\t<rec id=\"7\">", "\t\t<ville>Paris</ville>", "\t\t<tel>01</tel>", "\t</rec>",
+                         "\t<rec id=\"7\">", "<ville></ville>", "<tel></tel>", "</rec>", "</fiches>"}));
+  EXPECT_EQ(prompts.messages().size(), 1);
+  e.Annuler();
+  EXPECT_EQ(e.Memo1->Lines().size(), 6);
+}
+
+TEST_F(TreeViewTest, EnterRebuildsTheTreeOnlyWithAutomaticRefresh) {
+  TEditeur& e = opened("e.xml", {"<r>", "</r>"});
+  e.show();
+  QApplication::setActiveWindow(&e);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+  e.Memo1->FocusText();
+  e.Memo1->SetLines({"<r><n></n>", "</r>"});
+  e.Memo1->SetSelStart(10);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(shown(e), QStringList({"<r>"}));
+  e.Actauto1(true);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(shown(e), QStringList({"<r>", "  <n>"}));
+  // With closing on, Enter closes the tag and leaves the tree alone.
+  e.Memo1->SetLines({"<r><m></m>", "</r>"});
+  e.Actauto2(true);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(shown(e), QStringList({"<r>", "  <n>"}));
+}
+
+}  // namespace
