@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QWidget>
 
+#include "AccessibleNames.h"
 #include "French.h"
 #include "Glyphs.h"
 
@@ -14,4 +16,13 @@ void setUpApplication() {
 
   // Qt's own buttons ("Oui", "Annuler") and file dialog in French, whatever the locale.
   installFrench();
+
+  nameControlsOfEveryWindow();
+}
+
+void bringForward(QWidget& window) {
+  if (window.isMinimized()) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  window.show();
+  window.raise();
+  window.activateWindow();
 }

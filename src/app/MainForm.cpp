@@ -27,6 +27,7 @@
 #include "Desktop.h"
 #include "ColorMemo.h"
 #include "Editeur.h"
+#include "FileDrops.h"
 #include "Glyphs.h"
 #include "HelpViewer.h"
 #include "Prompts.h"
@@ -100,6 +101,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::subWindowActivated);
 
   createStatusBar();
+  new FileDrops(this, [this](const QStringList& files) { openFiles(files); });
 
   // The state pass also follows modal windows opening and closing. Their showing and hiding is
   // watched rather than the focus window, which changes for every menu and tooltip too.
@@ -385,6 +387,7 @@ void TMainForm::createToolbar() {
     b->setIconSize(QSize(16, 16));
     b->setToolTip(hint);
     b->setStatusTip(hint);
+    b->setAccessibleName(hint);
     return b;
   };
   const auto separator = [this](const char* name, int x) {
@@ -539,21 +542,28 @@ void TMainForm::FileOpenItemClick() {
   request.defaultSuffix = QStringLiteral("xml");
   request.fileName = QStringLiteral("*.xml");
   const QString path = Prompts::get().openFile(this, request);
-  if (!path.isEmpty()) {
-    TEditeur* e = NouveauDocument(path);
-    e->setWindowTitle(QFileInfo(path).fileName());
-    if (!path.toLower().contains(QLatin1String(".xml"))) e->Tag = 1;
-    if (e->OpenFile(path)) {
-      e->show();
-      setFlagsFromChecks(e);
-    } else {
-      // A window left bound to a file it could not read would write over it at the next save.
-      if (QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(e->parentWidget())) {
-        mdiArea_->removeSubWindow(sub);
-        sub->deleteLater();
-      }
+  openFiles(path.isEmpty() ? QStringList() : QStringList{path});
+}
+
+TEditeur* TMainForm::openDocument(const QString& path) {
+  TEditeur* e = NouveauDocument(path);
+  e->setWindowTitle(QFileInfo(path).fileName());
+  if (!path.toLower().contains(QLatin1String(".xml"))) e->Tag = 1;
+  if (!e->OpenFile(path)) {
+    // A window left bound to a file it could not read would write over it at the next save.
+    if (QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(e->parentWidget())) {
+      mdiArea_->removeSubWindow(sub);
+      sub->deleteLater();
     }
+    return nullptr;
   }
+  e->show();
+  setFlagsFromChecks(e);
+  return e;
+}
+
+void TMainForm::openFiles(const QStringList& paths) {
+  for (const QString& path : paths) openDocument(path);
   UpdateMenuItems();
   Vuesource1->setChecked(true);
   Vuedonnes1->setChecked(false);

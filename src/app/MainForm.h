@@ -51,6 +51,11 @@ class TMainForm : public QMainWindow, public DocumentHost {
   void DocmumentCSS1Click();
   void FeuilledestyleXSL1Click();
   void FileOpenItemClick();
+  // What "&Ouvrir..." does with the chosen file, also for the command line and dropped files:
+  // the document window, or nullptr when the file could not be read (the message shown).
+  TEditeur* openDocument(const QString& path);
+  // Opens each file in turn, then the state pass that ends every open.
+  void openFiles(const QStringList& paths);
   void FileCloseItemClick();
   void Toutenregistrer1Click();
   void Configurationimpression1Click();

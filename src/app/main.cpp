@@ -1,14 +1,63 @@
+#include <cstdio>
+#include <vector>
+
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QScreen>
 
 #include "Application.h"
+#include "CommandLine.h"
 #include "MainForm.h"
+#include "SingleInstance.h"
 #include "Splash.h"
 
+namespace {
+
+void print(std::FILE* stream, const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Qt takes its own options (-style, -platform...) out of what it is given, so it sees nothing
+  // after "--": a file named like one of them stays a file.
+  int qtArgc = 1;
+  while (qtArgc < argc && qstrcmp(argv[qtArgc], "--") != 0) ++qtArgc;
+  QStringList afterDashes;
+  for (int i = qtArgc; i < argc; ++i) afterDashes << QFile::decodeName(argv[i]);
+  {
+    // Help and version need no display.
+    QStringList raw;
+    for (int i = 1; i < argc; ++i) raw << QFile::decodeName(argv[i]);
+    const CommandLine early = parseCommandLine(raw, QDir::currentPath());
+    if (early.action == CommandLine::Action::Help) {
+      print(stdout, commandLineHelp());
+      return 0;
+    }
+    if (early.action == CommandLine::Action::Version) {
+      print(stdout, commandLineVersion());
+      return 0;
+    }
+  }
+
   // Native dialogs cannot be driven by the scripted tests and vary between desktops.
   QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-  QApplication app(argc, argv);
+  std::vector<char*> qtArgv(argv, argv + qtArgc);
+  qtArgv.push_back(nullptr);
+  QApplication app(qtArgc, qtArgv.data());
+
+  const CommandLine command =
+      parseCommandLine(QApplication::arguments().mid(1) + afterDashes, QDir::currentPath());
+  if (command.action == CommandLine::Action::Error) {
+    print(stderr, command.error);
+    return 2;
+  }
+
+  SingleInstance instance;
+  if (instance.start(command.files) == SingleInstance::Role::HandedOver) return 0;
 
   auto* splash = new TSplashForm;
   splash->show();
@@ -26,5 +75,10 @@ int main(int argc, char** argv) {
   if (QScreen* screen = QGuiApplication::primaryScreen())
     mainForm.setGeometry(screen->availableGeometry());
   mainForm.showMaximized();
+  if (!command.files.isEmpty()) mainForm.openFiles(command.files);
+  instance.setReceiver([&mainForm](const QStringList& files) {
+    if (!files.isEmpty()) mainForm.openFiles(files);
+    bringForward(mainForm);
+  });
   return app.exec();
 }

@@ -95,6 +95,7 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   policeMemo.setPixelSize(17);
   Memo1->SetMemoFont(policeMemo);
   Memo1->SetWordWrap(true);
+  Memo1->setAccessibleName(QStringLiteral("Texte du document"));
   auto* dispositionSource = new QVBoxLayout(TabSheet1);
   dispositionSource->setContentsMargins(0, 0, 0, 0);
   dispositionSource->addWidget(Memo1);
@@ -109,6 +110,7 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   StringGrid1->setEditTriggers(QAbstractItemView::AllEditTriggers);
   StringGrid1->installEventFilter(this);
+  StringGrid1->setAccessibleName(QStringLiteral("Données du document"));
   auto* dispositionDonnees = new QVBoxLayout(TabSheet2);
   dispositionDonnees->setContentsMargins(0, 0, 0, 0);
   dispositionDonnees->addWidget(StringGrid1);
@@ -124,6 +126,7 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   TreeView1->setModel(treeModel_);
   TreeView1->installEventFilter(this);
   connect(TreeView1, &QTreeView::doubleClicked, this, [this] { TreeView1DblClick(); });
+  TreeView1->setAccessibleName(QStringLiteral("Arborescence du document"));
 
   Splitter1->addWidget(PageControl1);
   Splitter1->addWidget(TreeView1);

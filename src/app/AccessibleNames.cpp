@@ -1,0 +1,153 @@
+#include "AccessibleNames.h"
+
+#include <limits>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QToolButton>
+
+namespace {
+
+QString spoken(QString text) {
+  // "&Nom :" is spoken "Nom".
+  text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+  text.remove(u'&');
+  text.replace(u'\x01', u'&');
+  text = text.simplified();
+  while (text.endsWith(u':') || text.endsWith(u'.')) text = text.chopped(1).trimmed();
+  return text;
+}
+
+QString hintOf(const QWidget* w) {
+  if (!w->toolTip().isEmpty()) return spoken(w->toolTip());
+  return spoken(w->statusTip());
+}
+
+bool isField(const QWidget* w) {
+  if (qobject_cast<const QScrollBar*>(w)) return false;
+  // Views of our own that take the keyboard (the document's text).
+  if (w->focusPolicy() != Qt::NoFocus && !w->isWindow() && !qobject_cast<const QLabel*>(w) &&
+      w->inherits("QAbstractScrollArea"))
+    return true;
+  return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+         qobject_cast<const QComboBox*>(w) || qobject_cast<const QPlainTextEdit*>(w) ||
+         qobject_cast<const QTextEdit*>(w) || qobject_cast<const QAbstractItemView*>(w) ||
+         qobject_cast<const QAbstractSlider*>(w);
+}
+
+// The label that names a field: its buddy, its form row, or the label just before it on the
+// same row, or just above it.
+const QLabel* labelOf(const QWidget* field) {
+  const QWidget* parent = field->parentWidget();
+  if (!parent) return nullptr;
+  const QList<QLabel*> labels = parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+  for (const QLabel* l : labels)
+    if (l->buddy() == field) return l;
+  if (auto* form = qobject_cast<QFormLayout*>(parent->layout()))
+    if (auto* l = qobject_cast<QLabel*>(form->labelForField(const_cast<QWidget*>(field))))
+      return l;
+  const QRect f = field->geometry();
+  const QLabel* best = nullptr;
+  int bestDistance = std::numeric_limits<int>::max();
+  for (const QLabel* l : labels) {
+    if (l->text().trimmed().isEmpty() || !l->pixmap().isNull() || l->isHidden()) continue;
+    const QRect r = l->geometry();
+    int distance = -1;
+    if (r.right() <= f.left() && r.bottom() >= f.top() && r.top() <= f.bottom())
+      distance = f.left() - r.right();
+    else if (r.bottom() <= f.top() && r.right() >= f.left() && r.left() <= f.right())
+      distance = f.top() - r.bottom();
+    if (distance >= 0 && distance <= 40 && distance < bestDistance) {
+      best = l;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+// The control that a part speaks for: the list that drops from a combo box, the line inside an
+// editable combo box or a spin box.
+QWidget* ownerOf(QWidget* w) {
+  for (QWidget* p = w->parentWidget(); p; p = p->parentWidget()) {
+    if (qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractSpinBox*>(p)) return p;
+    if (p->isWindow() && p->windowType() != Qt::Popup) break;
+  }
+  return w;
+}
+
+// A view inside a named part of a window (the text, the tree of a document) takes its name.
+QString nameOfAncestor(const QWidget* w) {
+  for (const QWidget* p = w->parentWidget(); p && !p->isWindow(); p = p->parentWidget())
+    if (!p->accessibleName().isEmpty()) return p->accessibleName();
+  return {};
+}
+
+QString nameOfField(QWidget* field) {
+  if (!field->accessibleName().isEmpty()) return field->accessibleName();
+  if (const QLabel* label = labelOf(field)) return spoken(label->text());
+  if (QString hint = hintOf(field); !hint.isEmpty()) return hint;
+  return nameOfAncestor(field);
+}
+
+void nameOne(QWidget* w) {
+  if (!w->accessibleName().isEmpty()) return;
+  QString name;
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+    if (!spoken(b->text()).isEmpty()) return;
+    name = hintOf(b);
+    if (auto* tb = qobject_cast<QToolButton*>(w); name.isEmpty() && tb && tb->defaultAction())
+      name = spoken(tb->defaultAction()->text());
+    // The clear button that Qt puts in a search field.
+    if (name.isEmpty() && qobject_cast<QLineEdit*>(w->parentWidget()))
+      name = QStringLiteral("Effacer");
+  } else if (isField(w)) {
+    QWidget* owner = ownerOf(w);
+    name = nameOfField(owner);
+  }
+  if (!name.isEmpty()) w->setAccessibleName(name);
+  // The list that drops from a combo box is made when first asked for, after this pass.
+  if (auto* combo = qobject_cast<QComboBox*>(w))
+    if (combo->view()->accessibleName().isEmpty())
+      combo->view()->setAccessibleName(nameOfField(combo));
+}
+
+class Namer : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::Show) {
+      auto* w = qobject_cast<QWidget*>(watched);
+      if (w && (w->isWindow() || qobject_cast<QMdiSubWindow*>(w))) nameControls(w);
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+void nameControls(QWidget* root) {
+  nameOne(root);
+  // Parents before children, so that a part inside a control takes the control's name.
+  for (QWidget* w : root->findChildren<QWidget*>()) nameOne(w);
+}
+
+void nameControlsOfEveryWindow() {
+  static Namer* namer = nullptr;
+  if (namer) return;
+  namer = new Namer(qApp);
+  qApp->installEventFilter(namer);
+}

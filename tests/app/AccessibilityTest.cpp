@@ -1,0 +1,154 @@
+// What a screen reader finds: every button, field and menu item of the main window and of the
+// dialogs that the editor opens has a name to speak.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QDialog>
+#include <QMdiSubWindow>
+#include <QPrinter>
+#include <QTimer>
+#include <QToolButton>
+
+#include "About.h"
+#include "AccessibleNames.h"
+#include "ColorMemo.h"
+#include "Editeur.h"
+#include "French.h"
+#include "HelpViewer.h"
+#include "MainForm.h"
+#include "Prompts.h"
+
+namespace {
+
+bool mustBeNamed(QAccessible::Role role) {
+  switch (role) {
+    case QAccessible::PushButton:
+    case QAccessible::CheckBox:
+    case QAccessible::RadioButton:
+    case QAccessible::ButtonMenu:
+    case QAccessible::ButtonDropDown:
+    case QAccessible::ComboBox:
+    case QAccessible::EditableText:
+    case QAccessible::SpinBox:
+    case QAccessible::MenuItem:
+    case QAccessible::Slider:
+    case QAccessible::PageTab:
+    case QAccessible::List:
+    case QAccessible::Tree:
+    case QAccessible::Table:
+    case QAccessible::Dialog:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The unnamed controls under iface, each as the path of names (and roles) that leads to it.
+void walk(QAccessibleInterface* iface, const QString& path, QStringList& unnamed, int depth = 0) {
+  if (!iface || depth > 40) return;
+  const QString name = iface->text(QAccessible::Name).trimmed();
+  const QString here = path + QStringLiteral(" > %1[%2]").arg(name).arg(int(iface->role()), 0, 16);
+  if (mustBeNamed(iface->role()) && name.isEmpty()) {
+    QString object;
+    if (QObject* o = iface->object())
+      object = QStringLiteral(" (%1 %2)").arg(o->metaObject()->className(), o->objectName());
+    unnamed << here + object;
+  }
+  for (int i = 0; i < iface->childCount(); ++i) walk(iface->child(i), here, unnamed, depth + 1);
+}
+
+QStringList unnamedIn(QWidget* w) {
+  QStringList unnamed;
+  walk(QAccessible::queryAccessibleInterface(w), QString(), unnamed);
+  return unnamed;
+}
+
+// Opens a modal window with open(), walks it once shown, and closes it.
+QStringList unnamedInModal(const std::function<void()>& open) {
+  QStringList unnamed;
+  bool seen = false;
+  QTimer::singleShot(200, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return;
+    seen = true;
+    unnamed = unnamedIn(modal);
+    if (auto* d = qobject_cast<QDialog*>(modal)) d->reject(); else modal->close();
+  });
+  open();
+  EXPECT_TRUE(seen) << "no modal window opened";
+  return unnamed;
+}
+
+class AccessibilityTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    installFrench();
+    nameControlsOfEveryWindow();
+  }
+  void SetUp() override {
+    form = std::make_unique<TMainForm>();
+    form->show();
+  }
+  void TearDown() override {
+    for (TEditeur* e : form->editeurs()) e->Memo1->SetModified(false);
+    form.reset();
+  }
+  std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(AccessibilityTest, MainWindowWithADocumentHasNoUnnamedControl) {
+  EXPECT_EQ(unnamedIn(form.get()), QStringList());
+  form->FileNewItemClick();
+  form->DocmumentDTD1Click();
+  EXPECT_EQ(unnamedIn(form.get()), QStringList());
+  // The toolbar buttons speak their hints.
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(form->SpeedButton9)->text(QAccessible::Name),
+            QStringLiteral("Vue données"));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(form->OpenBtn)->text(QAccessible::Name),
+            QStringLiteral("Ouvrir"));
+}
+
+TEST_F(AccessibilityTest, DialogsSpeakTheirCaptionAndNameTheirControls) {
+  struct Case {
+    const char* what;
+    std::function<void()> open;
+  };
+  Prompts& qt = Prompts::get();
+  QWidget* parent = form.get();
+  const Case cases[] = {
+      {"A propos", [&] { form->HelpAboutItemClick(); }},
+      {"message", [&] { qt.information(parent, QStringLiteral("Le document est bien formé")); }},
+      {"question", [&] { qt.confirmOrCancel(parent, QStringLiteral("Enregistrer ?")); }},
+      {"Ouvrir",
+       [&] {
+         Prompts::FileRequest r;
+         r.title = QStringLiteral("Ouvrir");
+         r.filter = QStringLiteral("Fichiers xml (*.xml)|*.xml");
+         qt.openFile(parent, r);
+       }},
+      {"Enregistrer sous",
+       [&] {
+         Prompts::FileRequest r;
+         r.title = QStringLiteral("Enregistrer sous");
+         r.filter = QStringLiteral("Fichiers xml (*.xml)|*.xml");
+         qt.saveFile(parent, r);
+       }},
+      {"police",
+       [&] {
+         QFont f;
+         qt.font(parent, f);
+       }},
+  };
+  for (const Case& c : cases) {
+    const QStringList unnamed = unnamedInModal(c.open);
+    EXPECT_EQ(unnamed, QStringList()) << c.what;
+  }
+  form->HContents();
+  ASSERT_NE(form->helpViewer(), nullptr);
+  EXPECT_EQ(unnamedIn(form->helpViewer()->window()), QStringList());
+}
+
+}  // namespace

@@ -1,0 +1,345 @@
+// The editor on a Linux desktop: its command line, one editor per user, files dropped on it.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include "ColorMemo.h"
+#include "CommandLine.h"
+#include "Editeur.h"
+#include "FileBytes.h"
+#include "MainForm.h"
+#include "ScriptedPrompts.h"
+#include "SingleInstance.h"
+#include "TextFile.h"
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+using Action = CommandLine::Action;
+
+TEST(CommandLine, ArgumentsBecomeFilesFromTheCallersFolderOrAnAnswer) {
+  struct Case {
+    QStringList args;
+    Action action;
+    QStringList files;
+  };
+  const QString f = QStringLiteral("/home/lea/docs");
+  const Case cases[] = {
+      {{}, Action::Open, {}},
+      {{"a.xml", "sous/b.dtd", "/tmp/c.css"},
+       Action::Open,
+       {f + "/a.xml", f + "/sous/b.dtd", "/tmp/c.css"}},
+      {{"./a.xml", "../x.xsl"}, Action::Open, {f + "/a.xml", "/home/lea/x.xsl"}},
+      {{"a.xml", "a.xml"}, Action::Open, {f + "/a.xml", f + "/a.xml"}},
+      {{"été 2 à.xml"}, Action::Open, {f + "/été 2 à.xml"}},
+      // After "--" every word is a name, even one that Qt or we would take as an option.
+      {{"--", "-notes.xml", "--help", "-style"},
+       Action::Open,
+       {f + "/-notes.xml", f + "/--help", f + "/-style"}},
+      {{"-"}, Action::Open, {f + "/-"}},
+      {{"--help"}, Action::Help, {}},
+      {{"a.xml", "-h"}, Action::Help, {}},
+      {{"--version"}, Action::Version, {}},
+      {{"-v", "a.xml"}, Action::Version, {}},
+      {{"--inconnu", "--help"}, Action::Help, {}},
+      {{"a.xml", "-x"}, Action::Error, {}},
+  };
+  for (const Case& c : cases) {
+    const CommandLine got = parseCommandLine(c.args, f);
+    EXPECT_EQ(got.action, c.action) << c.args.join(' ').toStdString();
+    EXPECT_EQ(got.files, c.files) << c.args.join(' ').toStdString();
+  }
+  EXPECT_EQ(parseCommandLine({"-x"}, f).error,
+            QStringLiteral("tovelo : option inconnue « -x »\nEssayez « tovelo --help » ; un nom de "
+                           "fichier qui commence par « - » se donne après « -- ».\n"));
+}
+
+class DesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+  void TearDown() override {
+    if (form)
+      for (TEditeur* e : form->editeurs()) e->Memo1->SetModified(false);
+    form.reset();
+  }
+
+  QString file(const QString& name, const QByteArray& bytes = "<a>x</a>") {
+    const QString path = dir.filePath(name);
+    writeBytes(path, bytes);
+    return path;
+  }
+  void makeForm() {
+    form = std::make_unique<TMainForm>();
+    form->show();
+  }
+  QStringList captions() const {
+    QStringList out;
+    for (QMdiSubWindow* w : form->mdiArea()->subWindowList()) out << w->windowTitle();
+    return out;
+  }
+  // Runs the event loop until the process ends (a blocking wait would starve a server here).
+  static bool finishes(QProcess& p, int ms = 30000) {
+    QElapsedTimer t;
+    t.start();
+    while (p.state() != QProcess::NotRunning && t.elapsed() < ms) QTest::qWait(20);
+    return p.state() == QProcess::NotRunning;
+  }
+  // The editor program with its socket in a folder of the test's own.
+  void prepare(QProcess& p, const QString& runtime) const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    p.setProcessEnvironment(env);
+    p.setProgram(QStringLiteral(TOVELO_BINARY));
+  }
+  QString runtimeFolder() {
+    const QString runtime = dir.filePath(QStringLiteral("run"));
+    EXPECT_TRUE(QDir().mkpath(runtime));
+    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    return runtime;
+  }
+
+  QTemporaryDir dir;
+  ScriptedPrompts prompts;
+  std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(DesktopTest, BadFilesAreEachReportedAndTheOthersStillOpen) {
+  makeForm();
+  const QString good = file(QStringLiteral("a.xml"));
+  const QString dtd = file(QStringLiteral("b.dtd"), "<!ELEMENT a (#PCDATA)>");
+  const QString missing = dir.filePath(QStringLiteral("absent.xml"));
+  const QString folder = dir.filePath(QStringLiteral("dossier.xml"));
+  ASSERT_TRUE(QDir().mkdir(folder));
+  const QString locked = file(QStringLiteral("verrou.xml"));
+  textfile::refuseReadingForTests(locked, EACCES);
+  form->openFiles({good, missing, folder, locked, dtd, good});
+  textfile::refuseReadingForTests(locked, 0);
+
+  EXPECT_EQ(captions(), (QStringList{"a.xml", "b.dtd", "a.xml"}));
+  const QList<TEditeur*> windows = form->editeurs();
+  ASSERT_EQ(windows.size(), 3);
+  EXPECT_EQ(windows[0]->Tag, 0);
+  EXPECT_EQ(windows[1]->Tag, 1);
+  EXPECT_NE(windows[0], windows[2]);  // the same file twice: two windows, as "Ouvrir" gives
+  EXPECT_EQ(windows[1]->Memo1->Lines(), QStringList{"<!ELEMENT a (#PCDATA)>"});
+  const QStringList messages = prompts.messages();
+  ASSERT_EQ(messages.size(), 3);
+  EXPECT_EQ(messages[0],
+            QStringLiteral("Impossible d'ouvrir le fichier « %1 » : il n'existe pas.").arg(missing));
+  EXPECT_EQ(messages[1],
+            QStringLiteral("Impossible d'ouvrir le fichier « %1 » : c'est un dossier.").arg(folder));
+  EXPECT_TRUE(messages[2].startsWith(QStringLiteral("Impossible d'ouvrir le fichier « %1 » : ")
+                                         .arg(locked)))
+      << messages[2].toStdString();
+  EXPECT_TRUE(form->Vuesource1->isChecked());
+  EXPECT_TRUE(form->FileSaveItem->isEnabled());  // the state pass ran after the last file
+}
+
+TEST_F(DesktopTest, AHundredFilesOpenInTheOrderGiven) {
+  makeForm();
+  QStringList paths;
+  QStringList names;
+  for (int i = 0; i < 100; ++i) {
+    names << QStringLiteral("f%1.xml").arg(i);
+    paths << file(names.last());
+  }
+  form->openFiles(paths);
+  EXPECT_EQ(captions(), names);
+  EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+QMimeData* urls(const QList<QUrl>& list) {
+  auto* data = new QMimeData;
+  data->setUrls(list);
+  data->setText(list.isEmpty() ? QString() : list.first().toString());
+  return data;
+}
+
+// Sends a whole drag over w; true when the drop was taken.
+bool dragAndDrop(QWidget* w, QMimeData* data, Qt::DropActions actions) {
+  const QPoint at = w->rect().center();
+  QDragEnterEvent enter(at, actions, data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, actions, data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &drop);
+  EXPECT_NE(drop.dropAction(), Qt::MoveAction);  // the file manager would delete the file
+  return drop.isAccepted();
+}
+
+TEST_F(DesktopTest, DroppedFilesOpenAsDocumentsEvenOverTheText) {
+  makeForm();
+  const QString a = file(QStringLiteral("a.xml"));
+  const QString b = file(QStringLiteral("b b.css"), "p {}");
+  std::unique_ptr<QMimeData> both(urls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)}));
+  EXPECT_TRUE(dragAndDrop(form->mdiArea()->viewport(), both.get(),
+                          Qt::CopyAction | Qt::MoveAction | Qt::LinkAction));
+  QTest::qWait(50);
+  EXPECT_EQ(captions(), (QStringList{"a.xml", "b b.css"}));
+
+  // Over a document's text the file opens; its name is not typed into the text.
+  TEditeur* text = form->editeurs().first();
+  QWidget* view = text->Memo1->findChildren<QWidget*>().value(0, text->Memo1);
+  std::unique_ptr<QMimeData> one(urls({QUrl::fromLocalFile(a)}));
+  EXPECT_TRUE(dragAndDrop(view, one.get(), Qt::CopyAction));
+  QTest::qWait(50);
+  EXPECT_EQ(captions().size(), 3);
+  EXPECT_EQ(text->Memo1->Lines(), QStringList{"<a>x</a>"});
+
+  // A web address, or a drag that could only move the file, is not taken as files.
+  std::unique_ptr<QMimeData> web(urls({QUrl(QStringLiteral("https://example.org/a.xml"))}));
+  EXPECT_FALSE(dragAndDrop(form->mdiArea()->viewport(), web.get(), Qt::CopyAction));
+  std::unique_ptr<QMimeData> moveOnly(urls({QUrl::fromLocalFile(a)}));
+  EXPECT_FALSE(dragAndDrop(form->mdiArea()->viewport(), moveOnly.get(), Qt::MoveAction));
+  QTest::qWait(50);
+  EXPECT_EQ(captions().size(), 3);
+}
+
+TEST_F(DesktopTest, ALaterStartHandsItsFilesOverEvenWhileTheSplashShows) {
+  const QString runtime = runtimeFolder();
+  SingleInstance first(runtime + QStringLiteral("/tovelo.sock"));
+  ASSERT_EQ(first.start({}), SingleInstance::Role::Primary);
+
+  // The second start runs in a folder of its own: its relative names are taken from there.
+  const QString caller = dir.filePath(QStringLiteral("appelant"));
+  ASSERT_TRUE(QDir().mkpath(caller));
+  writeBytes(caller + "/c.css", "p {}");
+  writeBytes(caller + "/é t é.xml", "<a/>");
+  writeBytes(caller + "/-tiret.xml", "<a/>");
+  QProcess second;
+  prepare(second, runtime);
+  second.setWorkingDirectory(caller);
+  second.setArguments({"c.css", "é t é.xml", "--", "-tiret.xml"});
+  second.start();
+  ASSERT_TRUE(finishes(second)) << "the second start did not end";
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+
+  // The main window comes after the splash: the files wait for it.
+  QTest::qWait(50);
+  makeForm();
+  first.setReceiver([this](const QStringList& files) { form->openFiles(files); });
+  EXPECT_EQ(captions(), (QStringList{"c.css", "é t é.xml", "-tiret.xml"}));
+  EXPECT_EQ(form->editeurs().value(1)->GetFichier(), caller + "/é t é.xml");
+  EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+TEST_F(DesktopTest, TwoEditorProgramsMakeOneAndACrashedOnesSocketIsCleanedUp) {
+  const QString runtime = runtimeFolder();
+  const QString socket = runtime + QStringLiteral("/tovelo.sock");
+  const QString a = file(QStringLiteral("a.xml"));
+  const QString b = file(QStringLiteral("b.dtd"), "<!ELEMENT a (#PCDATA)>");
+  const QString c = file(QStringLiteral("c.css"), "p {}");
+
+  QProcess editor;
+  prepare(editor, runtime);
+  editor.setArguments({a, b});
+  editor.start();
+  ASSERT_TRUE(editor.waitForStarted());
+  QElapsedTimer t;
+  t.start();
+  while (!QFileInfo::exists(socket) && t.elapsed() < 20000) QTest::qWait(20);
+  ASSERT_TRUE(QFileInfo::exists(socket)) << "the first editor does not listen";
+
+  QProcess second;
+  prepare(second, runtime);
+  second.setArguments({c});
+  second.start();
+  ASSERT_TRUE(finishes(second));
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(editor.state(), QProcess::Running);
+
+  // A killed editor leaves its socket behind; the next start must not wait on it or fail.
+  editor.kill();
+  ASSERT_TRUE(finishes(editor));
+  ASSERT_TRUE(QFileInfo::exists(socket));
+  SingleInstance next(socket);
+  EXPECT_EQ(next.start({}), SingleInstance::Role::Primary);
+  QLocalSocket probe;
+  probe.connectToServer(socket);
+  EXPECT_TRUE(probe.waitForConnected(2000));
+}
+
+TEST_F(DesktopTest, TheSocketIsOnlyEverInAFolderOfTheUsersOwn) {
+  const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+  const QString runtime = runtimeFolder();
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+  EXPECT_TRUE(SingleInstance::defaultSocketPath().startsWith(runtime + "/tovelo"));
+
+  // A runtime folder that others may enter, or a link to one, is not used.
+  const QString open = dir.filePath(QStringLiteral("ouvert"));
+  ASSERT_TRUE(QDir().mkpath(open));
+  ::chmod(QFile::encodeName(open).constData(), 0777);
+  const QString link = dir.filePath(QStringLiteral("lien"));
+  ASSERT_TRUE(QFile::link(runtime, link));
+  for (const QString& bad : {open, link}) {
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(bad));
+    const QString path = SingleInstance::defaultSocketPath();
+    EXPECT_FALSE(path.startsWith(bad)) << path.toStdString();
+    if (!path.isEmpty()) {
+      struct stat st {};
+      ASSERT_EQ(::lstat(QFile::encodeName(QFileInfo(path).path()).constData(), &st), 0);
+      EXPECT_EQ(st.st_uid, ::getuid());
+      EXPECT_EQ(st.st_mode & 077, 0u);
+    }
+  }
+  qputenv("XDG_RUNTIME_DIR", saved);
+
+  // A socket path that cannot be had leaves the editor on its own, never failing to start.
+  EXPECT_EQ(SingleInstance(QString()).start({}), SingleInstance::Role::Alone);
+}
+
+TEST_F(DesktopTest, HelpAndVersionAnswerInFrenchWithoutADisplay) {
+  struct Case {
+    QStringList args;
+    int code;
+    QString out;
+    QString err;
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "Usage : tovelo [OPTION]... [--] [FICHIER]...", ""},
+      {{"-platform", "offscreen", "--version"}, 0, "Tovelo version 2.0", ""},
+      {{"--nimporte"}, 2, "", "tovelo : option inconnue « --nimporte »"},
+  };
+  for (const Case& c : cases) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // The bad option is found once Qt has taken its own: that needs a platform.
+    if (c.code != 0)
+      env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    else
+      env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TOVELO_BINARY), c.args);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), c.code) << c.args.join(' ').toStdString();
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(c.out.isEmpty() ? out.isEmpty() : out.startsWith(c.out)) << out.toStdString();
+    EXPECT_TRUE(c.err.isEmpty() ? err.isEmpty() : err.contains(c.err)) << err.toStdString();
+  }
+}
+
+}  // namespace
