@@ -340,6 +340,7 @@ void TMainForm::createMenus() {
   onActive(Rduirearbre1, &TEditeur::Reduire);
   onActive(Dupliquernoeud1, &TEditeur::Dupnoeud);
   onActive(Construirelarborescence1, &TEditeur::Arborescence);
+  onActive(GnrerDTD1, &TEditeur::Gendtd);
 
   connect(fermerlesbalises1, &QAction::triggered, this, &TMainForm::fermerlesbalises1Click);
   connect(Actualiserautomatiquement1, &QAction::triggered, this,

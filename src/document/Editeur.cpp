@@ -21,6 +21,7 @@
 #include "Cp1252.h"
 #include "DocumentHost.h"
 #include "Dtd.h"
+#include "DtdGenerator.h"
 #include "Prompts.h"
 #include "TextFile.h"
 #include "TextPrinter.h"
@@ -483,4 +484,13 @@ void TEditeur::Dupnoeud() {
         cp1252::decode(QByteArray::fromRawData(ajout.text.data(), qsizetype(ajout.text.size()))));
   }
   status(QString());
+}
+
+void TEditeur::Gendtd() {
+  if (analysis::Valid(*Memo1->LinesView()).code >= 1) {
+    Prompts::get().information(this, QStringLiteral("Le document contient des erreurs"));
+    return;
+  }
+  TextStore texte = Memo1->Store();
+  if (dtdgen::Gendtd(texte)) Memo1->SetStore(texte);
 }

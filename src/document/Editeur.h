@@ -69,6 +69,9 @@ class TEditeur : public QWidget {
   void Dupnoeud();
   TreeModel* treeModel() const { return treeModel_; }
 
+  // "Générer DTD interne".
+  void Gendtd();
+
   // Window events.
   void FormActivate();
 

@@ -163,3 +163,20 @@ TEST_F(TreeViewTest, EnterRebuildsTheTreeOnlyWithAutomaticRefresh) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TreeViewTest, GendtdRefusesAFaultyDocumentAndOtherwiseWritesTheDoctype) {
+  TEditeur& e = opened("g.xml", {"<?xml version=\"1.0\"?>", "<r>", "<a>", "</r>"});
+  e.Gendtd();
+  EXPECT_EQ(prompts.messages(), QStringList({"Le document contient des erreurs", "Le document contient des erreurs"}));
+  EXPECT_EQ(e.Memo1->Lines().size(), 4);
+  EXPECT_FALSE(e.Memo1->Modified());
+  e.Memo1->SetLines({"<?xml version=\"1.0\"?>", "<r>", "<a>x</a>", "</r>"});
+  e.Gendtd();
+  EXPECT_EQ(e.Memo1->Lines(), QStringList({"<?xml version=\"1.0\"?>", "<!DOCTYPE r [", "<!ELEMENT r (a)*>",
+                                           "<!ELEMENT a (#PCDATA)>", "]>", "<r>", "<a>x</a>", "</r>"}));
+  EXPECT_TRUE(e.Memo1->Modified());
+}
+
+}  // namespace

@@ -1,0 +1,378 @@
+#include "DtdGenerator.h"
+
+#include <unordered_set>
+
+#include "Cp1252.h"
+#include "tags.h"
+
+namespace dtdgen {
+
+namespace {
+
+// The lines read as one text joined by CR LF, a character at a time, with a short look ahead.
+class Cursor {
+ public:
+  explicit Cursor(const TextLines& lines) : lines_(lines), last_(lines.count() - 1), line_(lines.line(0)) {}
+  // At a column of a line whose first character is at text position position.
+  Cursor(const TextLines& lines, int64_t line, int64_t column, int64_t position)
+      : lines_(lines), last_(lines.count() - 1), line_(lines.line(line)), index_(line), column_(column),
+        position_(position) {}
+
+  bool atEnd() const { return index_ == last_ && column_ >= int64_t(line_.size()); }
+  int64_t position() const { return position_; }
+  int64_t line() const { return index_; }
+  // The character k ahead ('\0' past the end).
+  char at(int64_t k) const {
+    int64_t i = index_;
+    int64_t c = column_ + k;
+    std::string_view s = line_;
+    for (;;) {
+      if (c < int64_t(s.size())) return s[size_t(c)];
+      if (i == last_) return '\0';
+      c -= int64_t(s.size());
+      if (c == 0) return '\r';
+      if (c == 1) return '\n';
+      c -= 2;
+      s = lines_.line(++i);
+    }
+  }
+  bool startsWith(std::string_view text) const {
+    for (size_t k = 0; k < text.size(); ++k)
+      if (at(int64_t(k)) != text[k]) return false;
+    return true;
+  }
+  void next() {
+    if (atEnd()) return;
+    ++position_;
+    if (column_ <= int64_t(line_.size())) {
+      ++column_;
+      return;
+    }
+    line_ = lines_.line(++index_);
+    column_ = 0;
+  }
+  void skip(int64_t n) {
+    while (n-- > 0) next();
+  }
+  // Moves just past the next text (to the end when there is none); false when not found.
+  bool passAfter(std::string_view text) {
+    while (!atEnd()) {
+      if (startsWith(text)) {
+        skip(int64_t(text.size()));
+        return true;
+      }
+      next();
+    }
+    return false;
+  }
+
+ private:
+  const TextLines& lines_;
+  int64_t last_;
+  std::string_view line_;
+  int64_t index_ = 0;
+  int64_t column_ = 0;  // the line's size stands for its CR, one more for its LF
+  int64_t position_ = 0;
+};
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool blankOnly(std::string_view s) {
+  for (const char c : s)
+    if (c != ' ' && c != '\t') return false;
+  return true;
+}
+
+// A declaration or processing instruction of the prolog, and where the root element starts.
+struct Construct {
+  bool xml = false;       // "<?xml..."
+  bool doctype = false;
+  bool subset = false;    // a DOCTYPE with an internal subset
+  int64_t start = 0, end = -1;  // end: just after its ">", -1 when it never ends
+  int64_t startLine = 0, endLine = 0;
+};
+struct Prolog {
+  std::vector<Construct> constructs;
+  int64_t root = -1;  // the root's "<", -1 when the prolog runs to the end
+  int64_t rootLine = 0;
+};
+
+// Reads a DOCTYPE from its "<!DOCTYPE" to the ">" that ends it, quoted literals and comments of
+// the internal subset passed over whole, so that no "]>" or ">" inside them ends it.
+void readDoctype(Cursor& c, Construct& d) {
+  c.skip(9);
+  bool inSubset = false;
+  while (!c.atEnd()) {
+    const char ch = c.at(0);
+    if (ch == '"' || ch == '\'') {
+      c.next();
+      if (!c.passAfter(std::string_view(&ch, 1))) return;
+      continue;
+    }
+    if (inSubset && c.startsWith("<!--")) {
+      if (!c.passAfter("-->")) return;
+      continue;
+    }
+    if (!inSubset && ch == '[') {
+      inSubset = d.subset = true;
+    } else if (inSubset && ch == ']') {
+      int64_t k = 1;
+      while (isSpace(c.at(k))) ++k;
+      if (c.at(k) == '>') {
+        c.skip(k + 1);
+        d.end = c.position();
+        d.endLine = c.line();
+        return;
+      }
+    } else if (!inSubset && ch == '>') {
+      c.next();
+      d.end = c.position();
+      d.endLine = c.line();
+      return;
+    }
+    c.next();
+  }
+}
+
+Prolog readProlog(const TextLines& lines) {
+  Prolog p;
+  Cursor c(lines);
+  while (!c.atEnd()) {
+    if (c.at(0) != '<') {
+      c.next();
+      continue;
+    }
+    Construct k;
+    k.start = c.position();
+    k.startLine = c.line();
+    if (c.startsWith("<!--")) {
+      if (!c.passAfter("-->")) break;
+      continue;
+    }
+    if (c.startsWith("<!DOCTYPE")) {
+      k.doctype = true;
+      readDoctype(c, k);
+    } else if (c.startsWith("<?")) {
+      k.xml = c.startsWith("<?xml");
+      if (c.passAfter("?>")) {
+        k.end = c.position();
+        k.endLine = c.line();
+      }
+    } else if (c.startsWith("<!")) {
+      if (c.passAfter(">")) {
+        k.end = c.position();
+        k.endLine = c.line();
+      }
+    } else {
+      p.root = c.position();
+      p.rootLine = c.line();
+      break;
+    }
+    p.constructs.push_back(k);
+    if (k.end < 0) break;
+  }
+  return p;
+}
+
+// The text position where a line begins.
+int64_t lineStart(const TextLines& lines, int64_t line) {
+  int64_t pos = 0;
+  for (int64_t i = 0; i < line; ++i) pos += int64_t(lines.line(i).size()) + 2;
+  return pos;
+}
+
+std::string nameOf(const std::string& entry) {
+  const size_t blank = entry.find(' ', 10);
+  return entry.substr(10, blank == std::string::npos ? std::string::npos : blank - 10);
+}
+
+std::string upper(std::string s) {
+  for (char& c : s) c = cp1252::upperByte(c);
+  return s;
+}
+
+bool holds(std::string_view line, std::string_view text) {
+  return analysis::findText(line, 0, text) < int64_t(line.size());
+}
+
+// An attribute name as the walk back from "=" finds it: a real name, not a piece of a value
+// or of the tag's own name.
+bool plausibleName(std::string_view name) {
+  if (name.empty()) return false;
+  for (const char c : name)
+    if (uint8_t(c) < 32 || c == '<' || c == '>' || c == '"' || c == '\'' || c == '=') return false;
+  return true;
+}
+
+}  // namespace
+
+std::string ElementDtd(std::string_view window) {
+  if (window.size() > 1 && (window[1] == '/' || window[1] == '?' || window[1] == '!')) return {};
+  const bool empty = window.find("/>") != std::string_view::npos;
+  std::string w(window);
+  const size_t blank = w.find(' ');
+  if (blank != std::string::npos) w[blank] = '>';
+  const size_t close = w.find('>');
+  std::string name = close != std::string::npos ? w.substr(1, close - 1) : w.substr(w.empty() ? 0 : 1);
+  if (!name.empty() && name.back() == '/') name.pop_back();
+  if (name.empty()) return {};
+  return name + (empty ? " EMPTY" : " (#PCDATA)");
+}
+
+Declarations collect(const TextLines& lines) {
+  Declarations d;
+  std::unordered_set<std::string> seen;
+  const int64_t count = lines.count();
+  for (int64_t i = 0; i < count; ++i) {
+    const std::string_view line = lines.line(i);
+    for (int64_t p = analysis::findByte(line, 0, '<'); p < int64_t(line.size());
+         p = analysis::findByte(line, p + 1, '<')) {
+      const std::string body = ElementDtd(line.substr(size_t(p), size_t(analysis::kTagWindow)));
+      if (body.empty()) continue;
+      if (d.root.empty()) d.root = body.substr(0, body.find(' '));
+      std::string entry = "<!ELEMENT " + body + ">";
+      if (seen.insert(upper(entry)).second) d.entries.push_back(std::move(entry));
+    }
+  }
+  if (d.entries.size() < 2) return d;
+
+  const std::string record = nameOf(d.entries[1]);
+  d.entries[0] = "<!ELEMENT " + d.root + " (" + record + ")*>";
+  std::vector<std::string> fields;
+  for (const std::string& e : d.entries) fields.push_back("<" + nameOf(e) + ">");
+  const std::string start = "<" + record + ">";
+  const std::string end = "</" + record + ">";
+  int64_t first = 0;
+  while (first < count && !holds(lines.line(first), start)) ++first;
+  std::string children;
+  if (first > 0 && first < count) {
+    for (int64_t i = first + 1; i < count; ++i) {
+      const std::string_view line = lines.line(i);
+      if (holds(line, end)) break;
+      for (const std::string& f : fields)
+        if (holds(line, f)) children += "," + f.substr(1, f.size() - 2);
+    }
+  }
+  if (!children.empty()) d.entries[1] = "<!ELEMENT " + record + " (" + children.substr(1) + ")>";
+  return d;
+}
+
+void DtdAttrib(const TextLines& lines, Declarations& declarations) {
+  const size_t elements = declarations.entries.size();
+  for (size_t e = 0; e < elements; ++e) {
+    const std::string q = nameOf(declarations.entries[e]);
+    const std::string tag = "<" + q;
+    int64_t line = 0;
+    int64_t column = 0;
+    int64_t position = 0;
+    for (const int64_t count = lines.count(); line < count; ++line) {
+      const std::string_view l = lines.line(line);
+      column = analysis::findText(l, 0, tag);
+      if (column < int64_t(l.size())) break;
+      position += int64_t(l.size()) + 2;
+    }
+    if (line >= lines.count()) continue;
+    // The 1024 characters from there, up to the first ">".
+    std::string s;
+    {
+      Cursor c(lines, line, column, position + column);
+      for (int k = 0; k < 1024 && !c.atEnd(); ++k, c.next()) {
+        s.push_back(c.at(0));
+        if (s.back() == '>') break;
+      }
+    }
+    for (size_t eq = s.find('='); eq != std::string::npos; eq = s.find('=')) {
+      size_t k = eq;
+      while (k > 0 && s[k - 1] == ' ') --k;
+      const size_t nameEnd = k;
+      while (k > 0 && s[k - 1] != ' ') --k;
+      if (k > 0) {
+        const std::string name = s.substr(k, nameEnd - k);
+        if (plausibleName(name)) declarations.entries.push_back("<!ATTLIST " + q + "  " + name + ">");
+      }
+      s = s.substr(eq + 1, 1024);
+    }
+  }
+}
+
+Edit Viredtd(const TextLines& lines) {
+  Edit edit;
+  const Prolog p = readProlog(lines);
+  for (const Construct& k : p.constructs) {
+    if (!k.doctype || holds(lines.line(k.startLine), "SYSTEM")) continue;
+    if (k.startLine == 0 || !k.subset || k.end < 0) return edit;
+    const int64_t first = lineStart(lines, k.startLine);
+    int64_t last = first;
+    for (int64_t i = k.startLine; i < k.endLine; ++i) last += int64_t(lines.line(i).size()) + 2;
+    const std::string_view endLine = lines.line(k.endLine);
+    const std::string_view before = lines.line(k.startLine).substr(0, size_t(k.start - first));
+    const std::string_view after = endLine.substr(size_t(k.end - last));
+    if (blankOnly(before) && blankOnly(after)) {
+      // Whole lines, with the break that ends the last one (the one before it at the very end).
+      edit.from = first;
+      edit.length = last + int64_t(endLine.size()) - first;
+      if (k.endLine + 1 < lines.count())
+        edit.length += 2;
+      else
+        edit.from -= 2, edit.length += 2;
+    } else {
+      edit.from = k.start;
+      edit.length = k.end - k.start;
+    }
+    return edit;
+  }
+  return edit;
+}
+
+Edit Inseredtd(const TextLines& lines, const Declarations& declarations) {
+  Edit edit;
+  std::string block = "<!DOCTYPE " + declarations.root + " [";
+  for (const std::string& e : declarations.entries) block += "\r\n" + e;
+  block += "\r\n]>";
+  const Prolog p = readProlog(lines);
+  const Construct* after = nullptr;
+  for (const Construct& k : p.constructs)
+    if ((k.xml || k.doctype) && k.end >= 0) after = &k;
+  if (after) {
+    int64_t start = lineStart(lines, after->endLine);
+    const std::string_view line = lines.line(after->endLine);
+    if (blankOnly(line.substr(size_t(after->end - start)))) {
+      edit.from = start + int64_t(line.size());
+      edit.text = "\r\n" + block;
+    } else {
+      edit.from = after->end;
+      edit.text = "\r\n" + block + "\r\n";
+    }
+  } else if (p.root >= 0) {
+    const int64_t start = lineStart(lines, p.rootLine);
+    if (blankOnly(lines.line(p.rootLine).substr(0, size_t(p.root - start)))) {
+      edit.from = start;
+      edit.text = block + "\r\n";
+    } else {
+      edit.from = p.root;
+      edit.text = "\r\n" + block + "\r\n";
+    }
+  } else {
+    edit.from = int64_t(lines.line(0).size());
+    edit.text = "\r\n" + block;
+  }
+  return edit;
+}
+
+bool Gendtd(TextStore& text) {
+  Declarations d;
+  {
+    const std::unique_ptr<TextLines> lines = text.lines();
+    d = collect(*lines);
+    if (d.entries.empty()) return false;
+    DtdAttrib(*lines, d);
+    const Edit removal = Viredtd(*lines);
+    if (removal.from >= 0) text.replace(removal.from, removal.length, {});
+  }
+  const std::unique_ptr<TextLines> lines = text.lines();
+  const Edit insertion = Inseredtd(*lines, d);
+  text.replace(insertion.from, 0, insertion.text);
+  return true;
+}
+
+}  // namespace dtdgen

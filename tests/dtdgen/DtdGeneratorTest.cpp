@@ -1,0 +1,120 @@
+// "Générer DTD interne" on whole documents: the declarations it writes, where it writes them,
+// and what it removes.
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include "Cp1252.h"
+#include "DtdGenerator.h"
+#include "LineViews.h"
+#include "TextStore.h"
+
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+QStringList generated(const QStringList& lines) {
+  TextStore text(cp1252::encode(lines.join("\r\n")).toStdString());
+  dtdgen::Gendtd(text);
+  return cp1252::decode(QByteArray::fromStdString(text.text())).split("\r\n");
+}
+
+const QStringList kListe = {"<?xml version=\"1.0\"?>", "<liste version=\"2\">", "<fiche>", "<ville>Paris</ville>",
+                            "<tel>01</tel>", "</fiche>", "</liste>"};
+const QStringList kDtd = {"<!DOCTYPE liste [",          "<!ELEMENT liste (fiche)*>", "<!ELEMENT fiche (ville,tel)>",
+                          "<!ELEMENT ville (#PCDATA)>", "<!ELEMENT tel (#PCDATA)>",  "<!ATTLIST liste  version>",
+                          "]>"};
+
+QStringList with(QStringList lines, int at, const QStringList& inserted) {
+  for (int i = 0; i < inserted.size(); ++i) lines.insert(at + i, inserted[i]);
+  return lines;
+}
+
+TEST(DtdGenerator, ElementDeclarationBodies) {
+  struct Case {
+    const char* window;
+    const char* body;
+  };
+  for (const Case& c : {Case{"<fiche id=\"1\">", "fiche (#PCDATA)"}, Case{"<br />", "br EMPTY"}, Case{"<br/>", "br EMPTY"},
+                        Case{"<a><b/>", "a EMPTY"}, Case{"</a>", ""}, Case{"<?xml?>", ""}, Case{"<!-- x -->", ""},
+                        Case{"<>", ""}})
+    EXPECT_EQ(dtdgen::ElementDtd(c.window), c.body) << c.window;
+}
+
+TEST(DtdGenerator, WritesTheDeclarationsAfterTheXmlDeclarationAndReplacesThemNextTime) {
+  const QStringList once = generated(kListe);
+  EXPECT_EQ(once, with(kListe, 1, kDtd));
+  EXPECT_EQ(generated(once), once);
+}
+
+TEST(DtdGenerator, DeclarationsFollowTheFirstTags) {
+  struct Case {
+    const char* what;
+    QStringList lines;
+    QStringList dtd;  // the lines between "<!DOCTYPE" and "]>"
+  };
+  const std::vector<Case> cases = {
+      {"record with attributes keeps (#PCDATA)",
+       {"<?xml version=\"1.0\"?>", "<liste version=\"2\">", "<fiche id=\"1\">", "<ville>Paris</ville>", "</fiche>", "</liste>"},
+       {"<!ELEMENT liste (fiche)*>", "<!ELEMENT fiche (#PCDATA)>", "<!ELEMENT ville (#PCDATA)>",
+        "<!ATTLIST liste  version>", "<!ATTLIST fiche  id>"}},
+      {"attributes looked for in the first text beginning with the name",
+       {"<?xml version=\"1.0\"?>", "<fiches version=\"2\">", "<fiche id=\"1\">", "</fiche>", "</fiches>"},
+       {"<!ELEMENT fiches (fiche)*>", "<!ELEMENT fiche (#PCDATA)>", "<!ATTLIST fiches  version>",
+        "<!ATTLIST fiche  version>"}},
+      {"empty elements and elements in comments",
+       {"<?xml version=\"1.0\"?>", "<r>", "<br />", "<!-- <note> -->", "</r>"},
+       {"<!ELEMENT r (br)*>", "<!ELEMENT br EMPTY>", "<!ELEMENT note (#PCDATA)>"}},
+      {"an = in a value names no attribute",
+       {"<?xml version=\"1.0\"?>", "<r><a href=\"x.php?id=3\" b = \"1\">", "</a></r>"},
+       {"<!ELEMENT r (a)*>", "<!ELEMENT a (#PCDATA)>", "<!ATTLIST a  href>", "<!ATTLIST a  b>"}},
+      {"a root alone", {"<?xml version=\"1.0\"?>", "<r/>"}, {"<!ELEMENT r EMPTY>"}},
+  };
+  for (const Case& c : cases) {
+    const QStringList out = generated(c.lines);
+    const int from = out.indexOf(QRegularExpression("<!DOCTYPE.*"));
+    const int to = out.indexOf("]>");
+    ASSERT_GE(from, 0) << c.what;
+    EXPECT_EQ(out.mid(from + 1, to - from - 1), c.dtd) << c.what;
+  }
+}
+
+TEST(DtdGenerator, TouchesNothingButItsOwnDoctype) {
+  struct Case {
+    const char* what;
+    QStringList lines;
+    QStringList result;
+  };
+  const QStringList body = {"<liste version=\"2\">", "<fiche>", "<ville>Paris</ville>", "<tel>01</tel>", "</fiche>", "</liste>"};
+  const QStringList system = {"<?xml version=\"1.0\"?>", "<!DOCTYPE liste SYSTEM \"liste.dtd\">"};
+  const QStringList publicId = {"<?xml version=\"1.0\"?>", "<!DOCTYPE liste PUBLIC \"-//x//y\" \"l.dtd\">"};
+  const QStringList cdata = {"<![CDATA[ x ]]>"};
+  const std::vector<Case> cases = {
+      {"a SYSTEM DOCTYPE stays, the new one follows it", system + body, with(system + body, 2, kDtd)},
+      {"a PUBLIC DOCTYPE stays, and so does a later CDATA end",
+       publicId + body.mid(0, 2) + cdata + body.mid(2), with(publicId + body.mid(0, 2) + cdata + body.mid(2), 2, kDtd)},
+      {"no declaration: before the root", body, kDtd + body},
+      {"root on the declaration's line",
+       {"<?xml version=\"1.0\"?><liste version=\"2\">", "<fiche>", "<ville>Paris</ville>", "<tel>01</tel>", "</fiche>",
+        "</liste>"},
+       QStringList{"<?xml version=\"1.0\"?>"} + kDtd + body},
+      {"an old DOCTYPE that ends on the root's line", QStringList{"<?xml version=\"1.0\"?>", "<!DOCTYPE liste [",
+                                                                   "<!ELEMENT a (#PCDATA)>", "]><liste version=\"2\">"} +
+                                                          body.mid(1),
+       QStringList{"<?xml version=\"1.0\"?>"} + kDtd + body},
+      {"a DOCTYPE inside the root is text of the document",
+       {"<?xml version=\"1.0\"?>", "<liste version=\"2\">", "<fiche>", "<ville>Paris</ville>", "<tel>01</tel>", "</fiche>",
+        "<![CDATA[", "<!DOCTYPE x [ ]>", "]]>", "</liste>"},
+       with({"<?xml version=\"1.0\"?>", "<liste version=\"2\">", "<fiche>", "<ville>Paris</ville>", "<tel>01</tel>",
+             "</fiche>", "<![CDATA[", "<!DOCTYPE x [ ]>", "]]>", "</liste>"},
+            1, kDtd)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(generated(c.lines), c.result) << c.what;
+}
+
+TEST(DtdGenerator, NoElementNoChange) {
+  EXPECT_EQ(generated({"du texte", "<?xml version=\"1.0\"?>"}), QStringList({"du texte", "<?xml version=\"1.0\"?>"}));
+}
+
+}  // namespace
