@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n
   xvfb xauth x11-utils imagemagick poppler-utils
-  python3-pyftpdlib libxml2-utils
+  python3-pyftpdlib curl libxml2-utils
   desktop-file-utils librsvg2-bin man-db dpkg-dev
   fonts-dejavu-core fonts-liberation2
   clang libclang-rt-14-dev
