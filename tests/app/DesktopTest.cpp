@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "Application.h"
 #include "ColorMemo.h"
 #include "CommandLine.h"
 #include "Editeur.h"
@@ -244,6 +245,16 @@ TEST_F(DesktopTest, ALaterStartHandsItsFilesOverEvenWhileTheSplashShows) {
   EXPECT_TRUE(prompts.messages().isEmpty());
 }
 
+TEST_F(DesktopTest, AHandOverBringsAMinimizedEditorBack) {
+  makeForm();
+  form->showMinimized();
+  QTest::qWait(20);
+  ASSERT_TRUE(form->isMinimized());
+  bringForward(*form);
+  EXPECT_FALSE(form->isMinimized());
+  EXPECT_TRUE(form->isVisible());
+}
+
 TEST_F(DesktopTest, TwoEditorProgramsMakeOneAndACrashedOnesSocketIsCleanedUp) {
   const QString runtime = runtimeFolder();
   const QString socket = runtime + QStringLiteral("/tovelo.sock");
@@ -307,6 +318,87 @@ TEST_F(DesktopTest, TheSocketIsOnlyEverInAFolderOfTheUsersOwn) {
 
   // A socket path that cannot be had leaves the editor on its own, never failing to start.
   EXPECT_EQ(SingleInstance(QString()).start({}), SingleInstance::Role::Alone);
+}
+
+// A client of another user that reaches the socket (its file opened to all) is turned away;
+// the same client run by the user is served, so the refusal is the user check's doing.
+TEST_F(DesktopTest, AnotherUsersClientIsNeverServed) {
+  if (::getuid() != 0 || !QFileInfo::exists(QStringLiteral("/usr/bin/setpriv")))
+    GTEST_SKIP() << "needs root and setpriv to run a client as another user";
+  ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+  const QString open = dir.filePath(QStringLiteral("ouvert"));
+  ASSERT_TRUE(QDir().mkpath(open));
+  ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+  const QString socket = open + QStringLiteral("/tovelo.sock");
+  SingleInstance server(socket);
+  ASSERT_EQ(server.start({}), SingleInstance::Role::Primary);
+  ASSERT_EQ(::chmod(QFile::encodeName(socket).constData(), 0777), 0);
+  QList<QStringList> received;
+  server.setReceiver([&](const QStringList& files) { received << files; });
+
+  const char* client = R"(
+import socket, struct, sys
+s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+s.settimeout(5)
+s.connect(sys.argv[1])
+name = b"/tmp/intrus.xml\0"
+s.sendall(b"Tov1" + struct.pack(">I", len(name)) + name)
+try:
+    answer = s.recv(1)
+except OSError:
+    answer = b""
+print(answer.decode() or "rien")
+)";
+  const auto run = [&](const QStringList& as) {
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/setpriv"),
+            as + QStringList{"/usr/bin/python3", "-c", client, socket});
+    EXPECT_TRUE(finishes(p));
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed() +
+           QString::fromUtf8(p.readAllStandardError()).trimmed();
+  };
+  EXPECT_EQ(run({"--reuid=65534", "--regid=65534", "--clear-groups"}), QStringLiteral("rien"));
+  QTest::qWait(50);
+  EXPECT_TRUE(received.isEmpty());
+  EXPECT_EQ(run({}), QStringLiteral("O"));
+  QTest::qWait(50);
+  EXPECT_EQ(received, QList<QStringList>{{"/tmp/intrus.xml"}});
+}
+
+// What a stray program may write on the socket opens nothing and costs nothing.
+TEST_F(DesktopTest, MalformedRequestsAreRefused) {
+  const QString socket = runtimeFolder() + QStringLiteral("/tovelo.sock");
+  SingleInstance server(socket);
+  ASSERT_EQ(server.start({}), SingleInstance::Role::Primary);
+  QList<QStringList> received;
+  server.setReceiver([&](const QStringList& files) { received << files; });
+  const auto send = [&](const QByteArray& bytes) {
+    QLocalSocket client;
+    client.connectToServer(socket);
+    EXPECT_TRUE(client.waitForConnected(2000));
+    client.write(bytes);
+    client.flush();
+    QElapsedTimer t;
+    t.start();
+    while (client.state() == QLocalSocket::ConnectedState && t.elapsed() < 3000)
+      QTest::qWait(10);
+    // The server hangs up at once on a bad request rather than waiting for more.
+    const bool hungUp = client.state() != QLocalSocket::ConnectedState;
+    return client.readAll() + (hungUp ? "|fin" : "|attente");
+  };
+  const QByteArray name("/tmp/x.xml\0", 11);
+  const struct {
+    const char* what;
+    QByteArray bytes;
+  } refused[] = {
+      {"another magic", QByteArray("HTTP", 4) + QByteArray("\0\0\0\x0b", 4) + name},
+      {"a length past the limit", QByteArray("Tov1\x7f\xff\xff\xff", 8) + name},
+      {"a name without its end", QByteArray("Tov1\0\0\0\x0a", 8) + name.left(10)},
+  };
+  for (const auto& r : refused) EXPECT_EQ(send(r.bytes), QByteArray("|fin")) << r.what;
+  EXPECT_EQ(send(QByteArray("Tov1\0\0\0\x0b", 8) + name), QByteArray("O|fin"));
+  QTest::qWait(50);
+  EXPECT_EQ(received, QList<QStringList>{{"/tmp/x.xml"}});
 }
 
 TEST_F(DesktopTest, HelpAndVersionAnswerInFrenchWithoutADisplay) {
