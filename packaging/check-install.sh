@@ -37,6 +37,14 @@ for page in "$prefix"/share/man/fr/man1/*.1 "$prefix"/share/man/man1/*.1; do
   fi
 done
 
+# Every command that tovelo-batch lists has its entry in the manual page.
+for command in $("$prefix/bin/tovelo-batch" --help | sed -n 's/^  \([a-z][a-z0-9-]*\)\( .*\)\{0,1\}$/\1/p'); do
+  if ! grep -Eq "^\.BR? $command( |$)" "$prefix/share/man/man1/tovelo-batch.1"; then
+    echo "la commande « $command » de tovelo-batch manque dans packaging/man/tovelo-batch.1" >&2
+    fail=1
+  fi
+done
+
 version=$(QT_QPA_PLATFORM=offscreen "$prefix/bin/tovelo" --version)
 [ "$version" = "Tovelo version 2.0" ] || { echo "tovelo --version : « $version »" >&2; fail=1; }
 "$prefix/bin/tovelo-check" --help | grep -q "^Usage : tovelo-check" || fail=1
