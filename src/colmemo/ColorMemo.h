@@ -3,6 +3,7 @@
 // held and drawn; everything else speaks text positions, in which every line break counts two
 // characters (CR LF), and lines, which are the text's own lines (never the wrapped rows).
 // Characters that Windows-1252 cannot hold (typed, pasted, dropped) become "&#code;".
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,12 +12,29 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "ColorRules.h"
+#include "MemoView.h"
 #include "ColourRun.h"
 #include "TextStore.h"
 
 class QKeyEvent;
+class QPainter;
 class QMouseEvent;
-class MemoView;
+
+// Stretches of text between two marker characters, drawn as links and clickable.
+struct THotSpot {
+  char BeginChar = '\x1e';  // '\0' turns hot spots off
+  char EndChar = '\x1f';
+  TColor Color = clBlue;
+  TColor MarkerColor = clWindow;  // the markers are drawn as blocks of this colour
+  bool Active = false;
+  bool Underlined = true;
+};
+
+// Draws a keyword run of one row in place of the memo: the surface (its pen already in the
+// run's colour), the keyword, its rectangle and the memo's font colour.
+using TKeyDrawEvent =
+    std::function<void(QPainter& canvas, const QString& pKey, QRect& rect, TColor kColor)>;
 
 class TColorMemo : public QWidget {
   Q_OBJECT
@@ -89,10 +107,36 @@ class TColorMemo : public QWidget {
   // Gives the keyboard focus to the text.
   void FocusText();
 
-  // The colouring's hook: asked at every paint for the runs of the positions on screen.
+  // The colouring's hook: asked at every paint for the runs of the positions on screen. A
+  // provider set here takes the place of the colouring rules.
   void SetColourProvider(ColourProvider provider);
 
+  // Colouring by rules. The colours cover the wholly shown lines and the first rule's
+  // KeyMaxHeight - 1 lines above them; typing one character inside a line rescans that line.
+  const TDrawRules& ColorRules() const { return rules_; }
+  void SetColorRules(const TDrawRules& rules);  // copies
+  const THotSpot& HotSpot() const { return hotSpot_; }
+  void SetHotSpot(const THotSpot& hotSpot);
+  int ColorLimMax() const { return engine_.ColorLimMax(); }
+  void SetColorLimMax(int n);
+  // Rescans the whole shown region after every change, and colours the caret's line up to the
+  // caret in the font colour.
+  bool RedrawAlways() const { return redrawAlways_; }
+  void SetRedrawAlways(bool redrawAlways);
+  // The Tab key types a tab, and tabs keep the plain look under every rule.
+  bool WantTabs() const;
+  void SetWantTabs(bool wantTabs);
+  void SetOnDraw(TDrawEvent onDraw);
+  void SetOnDrawKey(TKeyDrawEvent onDrawKey);
+  // Colours the shown region again (or the caret's line only) and repaints it.
+  virtual void DrawColors(QObject* sender, bool caretLineOnly);
+
  signals:
+  // A hot spot was clicked; src is its text (OnHotSpotClick).
+  void HotSpotClick(const QString& src);
+  // The text was scrolled, before its colours are repainted (OnVScroll, OnHScroll).
+  void VScroll();
+  void HScroll();
   // A key that produces text (printable, Enter, Backspace, Escape, Ctrl+letter, or a character
   // that an input method or a dead key composed) is about to be typed (OnKeyPress); Tab is not,
   // it moves the focus. Handlers may set *handled to swallow it.
@@ -108,7 +152,40 @@ class TColorMemo : public QWidget {
   void CutRequested();
   void PasteRequested();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  bool colouringOn() const;
+  int64_t linesAbove() const;
+  std::vector<ColourRun> colourRuns(const MemoView::ColourRegion& region);
+  std::vector<ColourRun> shownRuns();
+  void shiftColours(int64_t from, int64_t removed, int64_t added);
+  void textChanged();
+  // Whether a point of the view is over a hot spot, and the hot spot's text.
+  bool overHotSpot(const QPointF& point, QString* src) const;
+
   MemoView* view_;
   bool modified_ = false;
+
+  ColourProvider external_;
+  TDrawRules rules_;
+  THotSpot hotSpot_;
+  bool redrawAlways_ = false;
+  TDrawEvent onDraw_;
+  TKeyDrawEvent onDrawKey_;
+  ColourEngine engine_;
+  std::string regionText_;
+  // The runs of the region last coloured, kept in step with edits; a paint colours again when
+  // the region shown or the selection is no longer the one they were made for.
+  struct Coloured {
+    bool valid = false;
+    MemoView::ColourRegion region;
+    int64_t selStart = 0;
+    int64_t selLength = 0;
+    int64_t caret = -1;
+  } coloured_;
+  std::vector<ColourRun> runs_;
+  int64_t seenLines_ = 0;
+  int64_t seenLength_ = 0;
 };

@@ -13,6 +13,8 @@ struct ColourRun {
   QColor foreground;  // invalid: the text colour
   QColor background;  // invalid: the text area's background
   bool underline = false;
+  // Left plain by the view when it lies on one row, and handed to the view's drawOwnRun.
+  bool ownerDraws = false;
 };
 
 // Called with the visible range [from, to) of text positions; runs may reach outside it and

@@ -254,6 +254,7 @@ void MemoView::replace(int64_t from, int64_t length, std::string_view crlfBytes)
   }
   store_.replace(from, length, crlfBytes);
   const int64_t added = int64_t(crlfBytes.size());
+  emit edited(from, length, added);
   const int64_t lastNewLine = store_.lineOf(from + added);
   layouts_.replaced(firstLine, lastOldLine, lastNewLine);
 
@@ -682,7 +683,54 @@ int64_t MemoView::positionAt(const QPointF& point) {
   return std::clamp(pos, layouts_.rowStart(r), layouts_.rowEnd(r));
 }
 
+int64_t MemoView::characterAt(const QPointF& point) {
+  const int h = layouts_.rowHeight();
+  if (point.y() < 0 || point.y() >= viewport()->height()) return -1;
+  const LineLayouts::Row r = layouts_.advance(top_, int64_t(std::floor(point.y() / h)));
+  const LineLayouts::Entry& e = layouts_.entry(r.line, r.seg);
+  const QTextLine line = e.layout.lineAt(r.row);
+  const int index = line.xToCursor(point.x() + xOffset_, QTextLine::CursorOnCharacter);
+  const int64_t pos = store_.lineStart(r.line) + layouts_.offsetOf(e, index);
+  return std::clamp(pos, layouts_.rowStart(r), layouts_.rowEnd(r));
+}
+
+MemoView::ColourRegion MemoView::colourRegion(int64_t linesAbove, bool caretLineOnly) {
+  ColourRegion region;
+  LineLayouts::Row first = layouts_.clamp(top_);
+  int64_t y = 0;
+  if (caretLineOnly) {
+    const int64_t line = store_.lineOf(caret_);
+    first = LineLayouts::Row{line, layouts_.segmentOf(line, caret_ - store_.lineStart(line)), 0};
+    y = rowsFromTop(first);
+  }
+  const int64_t f = first.line;
+  region.firstLine = f;
+  region.from = linesAbove > 0 && f > 0
+                    ? store_.lineStart(std::max<int64_t>(0, f - linesAbove))
+                    : store_.lineStart(f) + layouts_.segmentBounds(f, first.seg).first;
+  const int64_t h = layouts_.rowHeight();
+  const int64_t height = viewport()->height();
+  for (LineLayouts::Row r = first;; ++y) {
+    if (y < 0 || (y + 1) * h >= height) {
+      region.to = std::max(region.from, layouts_.rowStart(r));
+      return region;
+    }
+    const LineLayouts::Row here = r;
+    if (!layouts_.next(r) || (caretLineOnly && r.line != here.line)) break;
+  }
+  region.to = caretLineOnly ? store_.lineStart(f) + store_.lineLength(f) : store_.size();
+  return region;
+}
+
 // ---- Painting ----
+
+bool MemoView::oneRow(const LineLayouts::Entry& e, int64_t lineStart, const ColourRun& run) const {
+  if (run.start < lineStart + e.start || run.end > lineStart + e.end || run.end <= run.start)
+    return false;
+  const int a = layouts_.layoutIndex(e, run.start - lineStart);
+  const int b = layouts_.layoutIndex(e, run.end - 1 - lineStart);
+  return e.layout.lineForTextPosition(a).lineNumber() == e.layout.lineForTextPosition(b).lineNumber();
+}
 
 QList<QTextLayout::FormatRange> MemoView::formatsFor(const LineLayouts::Entry& e, int64_t lineStart,
                                                      const std::vector<ColourRun>& runs) const {
@@ -695,6 +743,8 @@ QList<QTextLayout::FormatRange> MemoView::formatsFor(const LineLayouts::Entry& e
   for (size_t i = 0; i < runs.size(); ++i) {
     const int64_t a = std::max(runs[i].start, from);
     const int64_t b = std::min(runs[i].end, to);
+    // A run that its owner draws keeps the plain look under the owner's drawing.
+    if (runs[i].ownerDraws && drawOwnRun && oneRow(e, lineStart, runs[i])) continue;
     for (int64_t p = a; p < b; ++p) who[size_t(p - from)] = int(i);
   }
   const int64_t selFrom = std::clamp(selectionStart(), from, to) - from;
@@ -789,6 +839,20 @@ void MemoView::paintEvent(QPaintEvent* event) {
     layouts_.setFormats(e, formatsFor(e, lineStart, runs));
     const QPointF origin(-xOffset_, s.y - s.firstRow * h);
     e.layout.draw(&painter, origin, {}, clip);
+    if (drawOwnRun) {
+      for (const ColourRun& run : runs) {
+        if (!run.ownerDraws || !oneRow(e, lineStart, run)) continue;
+        const QTextLine row = e.layout.lineForTextPosition(layouts_.layoutIndex(e, run.start - lineStart));
+        const qreal x0 = row.cursorToX(layouts_.layoutIndex(e, run.start - lineStart));
+        const qreal x1 = row.cursorToX(layouts_.layoutIndex(e, run.end - lineStart));
+        const QRectF rect(origin.x() + x0, origin.y() + row.y(), x1 - x0, h);
+        painter.save();
+        painter.setFont(font());
+        painter.setPen(run.foreground.isValid() ? run.foreground : palette().color(QPalette::Text));
+        drawOwnRun(painter, run, rect);
+        painter.restore();
+      }
+    }
     // A selected line break shows as a blank after the line's last character.
     const int64_t breakAt = lineStart + store_.lineLength(s.line);
     if (s.line < lastLine && lineStart + e.end == breakAt && selectionStart() <= breakAt &&
@@ -972,9 +1036,20 @@ bool MemoView::handleMoveKey(QKeyEvent* e) {
 
 void MemoView::keyPressEvent(QKeyEvent* e) {
   const QString typed = e->text();
+  if (e->key() == Qt::Key_Tab && wantTabs && !(e->modifiers() & ~Qt::KeypadModifier)) {
+    typeText(QStringLiteral("\t"));
+    e->accept();
+    return;
+  }
   if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) {
     e->ignore();
     return;
+  }
+  // A moving key without modifiers first leaves the selection at its end, then moves from there.
+  if (hasSelection() && e->key() >= Qt::Key_Home && e->key() <= Qt::Key_PageDown &&
+      !(e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
+    const int64_t end = selectionEnd();
+    setSelection(end, end);
   }
   if (!typed.isEmpty()) {
     bool handled = false;
@@ -1159,6 +1234,7 @@ void MemoView::autoScroll() {
 
 void MemoView::mouseReleaseEvent(QMouseEvent* e) {
   scrollTimer_.stop();
+  emit mouseReleased(e);
   if (e->button() == Qt::LeftButton) {
     if (dragCandidate_) {
       dragCandidate_ = false;

@@ -69,6 +69,26 @@ class MemoView : public QAbstractScrollArea {
   bool wordWrap() const { return wordWrap_; }
   void setWordWrap(bool wrap);
   void setColourProvider(ColourProvider provider);
+  // Draws the one-row runs marked ownerDraws, over the view's plain drawing of their text.
+  std::function<void(QPainter& painter, const ColourRun& run, const QRectF& rect)> drawOwnRun;
+  // The Tab key types a tab instead of moving the focus.
+  bool wantTabs = false;
+
+  // The text positions that the colours cover: from the start of the line `linesAbove` lines
+  // above the first one shown (or above the caret's line) to the start of the first row that is
+  // not wholly shown, with a pixel to spare. A line of several segments is scanned from the
+  // segment shown, so that a line of megabytes costs one screen.
+  struct ColourRegion {
+    int64_t from = 0;
+    int64_t to = 0;
+    int64_t firstLine = 0;
+    auto operator<=>(const ColourRegion&) const = default;
+  };
+  ColourRegion colourRegion(int64_t linesAbove, bool caretLineOnly);
+  // Repaints the rows holding the positions from..to (end excluded).
+  void updateRange(int64_t from, int64_t to) { updateRows(from, std::max(from, to - 1)); }
+  // The character under a point of the viewport (not the boundary nearest to it), or -1.
+  int64_t characterAt(const QPointF& point);
 
   // Scrolls so that the row of the caret, or of a position, is wholly shown.
   void ensureCaretVisible() { ensureVisible(caret_); }
@@ -101,6 +121,9 @@ class MemoView : public QAbstractScrollArea {
   void keyTyped(QKeyEvent* event, bool* handled);
   // The mouse moved over the text area; the event is in viewport coordinates.
   void mouseMoved(QMouseEvent* event);
+  void mouseReleased(QMouseEvent* event);
+  // [from, from + removed) became `added` bytes; emitted at each replacement, before textChanged.
+  void edited(int64_t from, int64_t removed, int64_t added);
   // The context menu's commands that the owner takes over (see ownerTakesCommand).
   void undoRequested();
   void cutRequested();
@@ -168,6 +191,7 @@ class MemoView : public QAbstractScrollArea {
   void restartBlink();
   void updatePrimarySelection();
   void autoScroll();
+  bool oneRow(const LineLayouts::Entry& e, int64_t lineStart, const ColourRun& run) const;
   QList<QTextLayout::FormatRange> formatsFor(const LineLayouts::Entry& e, int64_t lineStart,
                                              const std::vector<ColourRun>& runs) const;
   QRectF caretRectIn(int64_t pos, bool preeditCaret);

@@ -97,6 +97,7 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   Memo1->SetMemoFont(policeMemo);
   Memo1->SetWordWrap(true);
   Memo1->setAccessibleName(QStringLiteral("Texte du document"));
+  Memo1->SetColorRules(SourceViewRules());
   auto* dispositionSource = new QVBoxLayout(TabSheet1);
   dispositionSource->setContentsMargins(0, 0, 0, 0);
   dispositionSource->addWidget(Memo1);

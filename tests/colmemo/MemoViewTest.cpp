@@ -106,18 +106,24 @@ TEST(MemoViewKeys, ArrowsWordsHomeEndAndDocumentKeysMoveOrSelect) {
   }
 }
 
-TEST(MemoViewKeys, ArrowsWithASelectionGoToItsEdgesAndUpDownKeepTheColumn) {
+TEST(MemoViewKeys, ArrowsWithASelectionMoveFromItsEndAndUpDownKeepTheColumn) {
   Shown w;
   w.memo->SetText(QStringLiteral("un deux trois"));
   w.memo->SetSelStart(3);
   w.memo->SetSelLength(4);
+  // The selection first gives way to a caret at its end, which the key then moves.
   QTest::keyClick(w.view, Qt::Key_Left);
-  EXPECT_EQ(w.memo->SelStart(), 3);
+  EXPECT_EQ(w.memo->SelStart(), 6);
   EXPECT_EQ(w.memo->SelLength(), 0);
+  w.memo->SetSelStart(3);
   w.memo->SetSelLength(4);
   QTest::keyClick(w.view, Qt::Key_Right);
-  EXPECT_EQ(w.memo->SelStart(), 7);
+  EXPECT_EQ(w.memo->SelStart(), 8);
   EXPECT_EQ(w.memo->SelLength(), 0);
+  w.memo->SetSelStart(3);
+  w.memo->SetSelLength(4);
+  QTest::keyClick(w.view, Qt::Key_Left, Qt::ShiftModifier);
+  EXPECT_EQ(w.memo->SelLength(), 3);
 
   // Through a short line and back, the caret comes back to its column.
   w.memo->SetText(QStringLiteral("abcdef\r\nab\r\nabcdef"));
