@@ -24,11 +24,14 @@
 #include <QWindow>
 
 #include "About.h"
+#include "Arbre.h"
+#include "Assistant.h"
 #include "Desktop.h"
 #include "ColorMemo.h"
 #include "Editeur.h"
 #include "FileDrops.h"
 #include "Glyphs.h"
+#include "Padgen.h"
 #include "HelpViewer.h"
 #include "Prompts.h"
 
@@ -320,6 +323,9 @@ void TMainForm::createMenus() {
   connect(DocmumentDTD1, &QAction::triggered, this, &TMainForm::DocmumentDTD1Click);
   connect(DocmumentCSS1, &QAction::triggered, this, &TMainForm::DocmumentCSS1Click);
   connect(FeuilledestyleXSL1, &QAction::triggered, this, &TMainForm::FeuilledestyleXSL1Click);
+  connect(Documentsimple1, &QAction::triggered, this, &TMainForm::Documentsimple1Click);
+  connect(Documentarborescent1, &QAction::triggered, this, &TMainForm::Documentarborescent1Click);
+  connect(Fichelogiciell1, &QAction::triggered, this, &TMainForm::Fichelogiciell1Click);
   connect(FileOpenItem, &QAction::triggered, this, &TMainForm::FileOpenItemClick);
   connect(FileCloseItem, &QAction::triggered, this, &TMainForm::FileCloseItemClick);
   onActive(FileSaveItem, &TEditeur::Enregistrer);
@@ -533,6 +539,23 @@ void TMainForm::DocmumentCSS1Click() { newOtherDocument(QStringLiteral("CSS"), Q
 void TMainForm::FeuilledestyleXSL1Click() {
   newOtherDocument(QStringLiteral("XSL"), QStringLiteral(".xsl"));
 }
+
+template <class Wizard> void TMainForm::runWizard() {
+  QStringList lines;
+  {
+    Wizard wizard(this);
+    wizard.exec();
+    wizard.Result(lines);
+  }
+  if (lines.isEmpty()) return;
+  TEditeur* e = NouveauDocument(nextCaption(QStringLiteral("XML"), QStringLiteral(".xml")));
+  e->Init(lines);
+  setFlagsFromChecks(e);
+}
+
+void TMainForm::Documentsimple1Click() { runWizard<TAssistant>(); }
+void TMainForm::Documentarborescent1Click() { runWizard<TArbre>(); }
+void TMainForm::Fichelogiciell1Click() { runWizard<TPadgen>(); }
 
 void TMainForm::FileOpenItemClick() {
   Prompts::FileRequest request;

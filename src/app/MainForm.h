@@ -50,6 +50,9 @@ class TMainForm : public QMainWindow, public DocumentHost {
   void DocmumentDTD1Click();
   void DocmumentCSS1Click();
   void FeuilledestyleXSL1Click();
+  void Documentsimple1Click();
+  void Documentarborescent1Click();
+  void Fichelogiciell1Click();
   void FileOpenItemClick();
   // What "&Ouvrir..." does with the chosen file, also for the command line and dropped files:
   // the document window, or nullptr when the file could not be read (the message shown).
@@ -124,6 +127,7 @@ class TMainForm : public QMainWindow, public DocumentHost {
   void createToolbar();
   void createStatusBar();
   void newOtherDocument(const QString& prefix, const QString& extension);
+  template <class Wizard> void runWizard();
   QString nextCaption(const QString& prefix, const QString& extension) const;
   void setFlagsFromChecks(TEditeur* e);
   void fillWindowMenu();
