@@ -21,6 +21,7 @@
 #include "MainForm.h"
 #include "Padgen.h"
 #include "ScriptedPrompts.h"
+#include "TreeModel.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -51,6 +52,14 @@ class WizardMenuTest : public ::testing::Test {
     });
     item->trigger();
     EXPECT_TRUE(reached);
+  }
+
+  // The rows of a window's tree view, all levels.
+  static int treeRows(TEditeur* e, const QModelIndex& parent = {}) {
+    int rows = e->treeModel()->rowCount(parent);
+    for (int r = e->treeModel()->rowCount(parent) - 1; r >= 0; --r)
+      rows += treeRows(e, e->treeModel()->index(r, 0, parent));
+    return rows;
   }
 
   QStringList captions() const {
@@ -111,6 +120,7 @@ TEST_F(WizardMenuTest, TreeAndSheetWizardsOpenTheirDocuments) {
   const QList<TEditeur*> windows = form->editeurs();
   EXPECT_EQ(windows[0]->Memo1->LineCount(), 14);
   EXPECT_EQ(windows[0]->Memo1->Line(13), QStringLiteral("</Body>"));
+  EXPECT_EQ(treeRows(windows[0]), 9);  // one row a node of the wizard's tree
   EXPECT_EQ(windows[1]->Memo1->Line(35), QStringLiteral("    <Program_Name>Tovelo</Program_Name>"));
   for (TEditeur* e : windows) {
     int code = -1;
