@@ -44,8 +44,13 @@ QComboBox* newCombo(QWidget* parent, int number, const QStringList& items, const
   return c;
 }
 
-QPlainTextEdit* newMemo(QWidget* parent, int number) {
+// visibleLines: the height it opens with, in lines; 0 lets it take the room left.
+QPlainTextEdit* newMemo(QWidget* parent, int number, int visibleLines = 0) {
   auto* m = new QPlainTextEdit(parent);
+  if (visibleLines > 0)
+    m->setFixedHeight(m->fontMetrics().lineSpacing() * visibleLines + 2 * m->frameWidth() + 8);
+  else
+    m->setMinimumHeight(m->fontMetrics().lineSpacing() * 3);
   m->setObjectName(QStringLiteral("Memo%1").arg(number));
   m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -272,13 +277,19 @@ QWidget* TPadgen::programTab() {
     c->setObjectName(QStringLiteral("CheckBox%1").arg(n++));
     includes->addWidget(c);
   }
-  more->addRow(includes);
 
+  auto* left = new QVBoxLayout;
+  left->addLayout(program);
+  left->addLayout(more);
+  left->addStretch();
+  auto* right = new QVBoxLayout;
+  right->addWidget(archive);
+  right->addWidget(limits);
+  right->addStretch();
   auto* layout = new QGridLayout(page);
-  layout->addLayout(program, 0, 0);
-  layout->addWidget(archive, 0, 1);
-  layout->addWidget(limits, 0, 2);
-  layout->addLayout(more, 1, 0, 1, 3);
+  layout->addLayout(left, 0, 0);
+  layout->addLayout(right, 0, 1);
+  layout->addLayout(includes, 1, 0, 1, 2);
   return page;
 }
 
@@ -294,9 +305,9 @@ QWidget* TPadgen::descriptionsTab() {
     keywords = newEdit(tab, first, 45);
     desc45 = newEdit(tab, first + 1, 45);
     desc80 = newEdit(tab, first + 2, 80);
-    desc250 = newMemo(tab, firstMemo);
-    desc450 = newMemo(tab, firstMemo + 1);
-    desc2000 = newMemo(tab, firstMemo + 2);
+    desc250 = newMemo(tab, firstMemo, 3);
+    desc450 = newMemo(tab, firstMemo + 1, 4);
+    desc2000 = newMemo(tab, firstMemo + 2, 6);
     form->addRow(QStringLiteral("Mots-Clé"), keywords);
     form->addRow(QStringLiteral("Descr. 45 car"), desc45);
     form->addRow(QStringLiteral("Descr. 80 car"), desc80);
