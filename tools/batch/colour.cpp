@@ -1,0 +1,131 @@
+#include <cstdio>
+#include <string>
+
+#include <QFileInfo>
+
+#include "Batch.h"
+#include "ColorRules.h"
+#include "Cp1252.h"
+
+namespace {
+
+constexpr const char* kName = "colour";
+
+bool position(const QString& arg, int64_t& value) {
+  bool ok = false;
+  value = arg.toLongLong(&ok);
+  return ok && value >= 0;
+}
+
+void escaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '&': out += "&amp;"; break;
+      default: out += c;
+    }
+  }
+}
+
+// The page is written as the editor saves: Windows-1252 bytes, so the text passes unchanged.
+int listing(const TextStore& store, const QString& path, const QString& outPath) {
+  const std::string text = store.text();
+  TDrawRules rules = SourceViewRules();
+  ColourEngine engine;
+  engine.Paint(rules, RegionText{text, 0}, 0, int64_t(text.size()), PaintSettings{});
+
+  std::string out =
+      "<!DOCTYPE html>\r\n<html lang=\"fr\">\r\n<head>\r\n<meta charset=\"windows-1252\">\r\n<title>";
+  const QByteArray name = cp1252::encode(QFileInfo(path).fileName());
+  escaped(out, std::string_view(name.constData(), size_t(name.size())));
+  out += "</title>\r\n<style>pre { font-family: \"Times New Roman\", serif; font-size: 17px; }"
+         "</style>\r\n</head>\r\n<body>\r\n<pre>";
+  std::FILE* file = stdout;
+  if (!outPath.isEmpty()) out.reserve(text.size() * 2);
+  const auto flush = [&] {
+    if (outPath.isEmpty() && out.size() > (1 << 20)) {
+      std::fwrite(out.data(), 1, out.size(), file);
+      out.clear();
+    }
+  };
+  int64_t at = 0;
+  for (const TKeyDescr& run : engine.Runs()) {
+    escaped(out, std::string_view(text).substr(size_t(at), size_t(run.StartPos - at)));
+    char colour[48];
+    std::snprintf(colour, sizeof colour, "<span style=\"color: #%02X%02X%02X\">", run.Color & 0xFF,
+                  (run.Color >> 8) & 0xFF, (run.Color >> 16) & 0xFF);
+    out += colour;
+    escaped(out, std::string_view(text).substr(size_t(run.StartPos),
+                                               size_t(run.EndPos - run.StartPos + 1)));
+    out += "</span>";
+    at = run.EndPos + 1;
+    flush();
+  }
+  escaped(out, std::string_view(text).substr(size_t(at)));
+  out += "</pre>\r\n</body>\r\n</html>\r\n";
+  if (!outPath.isEmpty()) return batch::writeDocument(out, outPath);
+  return batch::writeDocument(out, QString());
+}
+
+int runs(const TextStore& store, const QStringList& numbers) {
+  int64_t v[4] = {0, 0, 0, 0};
+  for (int i = 0; i < numbers.size(); ++i)
+    if (!position(numbers[i], v[i]))
+      return batch::usageError(kName, QStringLiteral("« %1 » n'est pas une position").arg(numbers[i]));
+  const int64_t from = v[0];
+  const int64_t to = v[1];
+  if (from > to || to > store.size())
+    return batch::usageError(
+        kName, QStringLiteral("la zone %1 à %2 sort du texte (%3 caractères)").arg(from).arg(to).arg(store.size()));
+  const int64_t base = from > 0 ? from - 1 : 0;
+  const std::string text = store.text(base, to - base);
+  PaintSettings s;
+  s.selStart = v[2];
+  s.selLength = v[3];
+  TDrawRules rules = SourceViewRules();
+  ColourEngine engine;
+  engine.Paint(rules, RegionText{text, base}, from, to, s);
+  std::string out;
+  for (const TKeyDescr& r : engine.Runs()) {
+    char line[96];
+    std::snprintf(line, sizeof line, "%lld %lld $%08X %d %d\n", static_cast<long long>(r.StartPos),
+                  static_cast<long long>(r.EndPos), r.Color, int(r.ZOrder), int(r.IsKey));
+    out += line;
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return std::fflush(stdout) == 0 ? batch::kDone : batch::kError;
+}
+
+int run(const QStringList& arguments) {
+  QStringList args = arguments;
+  QString outPath;
+  QString error;
+  if (!batch::takeOutput(args, outPath, error)) return batch::usageError(kName, error);
+  const bool runList = args.removeAll(QStringLiteral("--runs")) > 0;
+  for (const QString& a : args)
+    if (a.startsWith(u'-') && a.size() > 1 && !a.at(1).isDigit())
+      return batch::usageError(kName, QStringLiteral("option inconnue : %1").arg(a));
+  if (args.isEmpty()) return batch::usageError(kName, QStringLiteral("aucun fichier"));
+  if (runList ? (args.size() != 3 && args.size() != 5) : args.size() != 1)
+    return batch::usageError(kName, runList ? QStringLiteral("--runs attend FICHIER DE A [DEBUTSEL LONGSEL]")
+                                            : QStringLiteral("un seul fichier attendu"));
+  TextStore store;
+  if (!batch::loadDocument(args[0], store, error)) return batch::usageError(kName, error);
+  return runList ? runs(store, args.mid(1)) : listing(store, args[0], outPath);
+}
+
+}  // namespace
+
+TOVELO_BATCH_COMMAND(
+    "colour",
+    "colour [-o SORTIE] FICHIER\n"
+    "    Le document en page HTML autonome, aux couleurs de la vue source (balises en bleu,\n"
+    "    « version= », « encoding= » et « id= » en fuchsia, commentaires en gris, déclarations\n"
+    "    en marron), tout le document formant une seule zone.\n"
+    "colour --runs FICHIER DE A [DEBUTSEL LONGSEL]\n"
+    "    Les segments colorés de la zone [DE, A) (positions du texte, un saut de ligne compte\n"
+    "    deux), un par ligne : « DEBUT FIN $COULEUR ORDREZ MOTCLE », FIN incluse, COULEUR en\n"
+    "    huit chiffres hexadécimaux $00BBGGRR, MOTCLE 0 ou 1 ; DEBUTSEL et LONGSEL donnent\n"
+    "    une sélection.\n",
+    run)
