@@ -53,7 +53,6 @@ QPlainTextEdit* newMemo(QWidget* parent, int number, int visibleLines = 0) {
     m->setMinimumHeight(m->fontMetrics().lineSpacing() * 3);
   m->setObjectName(QStringLiteral("Memo%1").arg(number));
   m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  m->setLineWrapMode(QPlainTextEdit::NoWrap);
   return m;
 }
 
