@@ -373,6 +373,11 @@ void TMainForm::createMenus() {
   connect(Recherche1, &QAction::triggered, this, &TMainForm::HSearch);
   connect(Utiliserlaide1, &QAction::triggered, this, &TMainForm::HowToUse);
   connect(HelpAboutItem, &QAction::triggered, this, &TMainForm::HelpAboutItemClick);
+  connect(Calendrier1, &QAction::triggered, this, &TMainForm::Calendrier1Click);
+  connect(Calculatrice1, &QAction::triggered, this, &TMainForm::Calculatrice1Click);
+  connect(Euroconversion1, &QAction::triggered, this, &TMainForm::Euroconversion1Click);
+  connect(Horloge1, &QAction::triggered, this, &TMainForm::Horloge1Click);
+  connect(Blocnotes1, &QAction::triggered, this, &TMainForm::Blocnotes1Click);
 
   auto* f1 = new QAction(this);
   f1->setShortcut(QKeySequence(Qt::Key_F1));

@@ -74,6 +74,12 @@ class TMainForm : public QMainWindow, public DocumentHost {
   void HSearch();
   void HowToUse();
   void HelpAboutItemClick();
+  // The accessories (MainFormAccessories.cpp).
+  void Calendrier1Click();
+  void Calculatrice1Click();
+  void Euroconversion1Click();
+  void Horloge1Click();
+  void Blocnotes1Click();
   void Timer1Timer();
 
   // Menus.

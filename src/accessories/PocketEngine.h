@@ -1,0 +1,44 @@
+#pragma once
+// The calculator's state and steps, without a window: one accumulator, one operand and a
+// pending operator, as on a desk calculator. Each step returns an empty text or the French
+// message of its failure; a failed step leaves what was stored before it.
+#include <QChar>
+#include <QString>
+
+namespace accessories {
+
+class PocketEngine {
+ public:
+  // Results are shown to the decimal digits that the 6-byte real always holds (any 11-digit
+  // number survives being stored), so no digit shown is noise of the binary form and none that
+  // the type keeps is hidden. From 1E11 up and below 1E-5 they are shown with an exponent.
+  static constexpr int kDigits = 11;
+
+  void clear();  // "C" and each showing of the window
+  void digit(int d);
+  void comma();
+  QString evaluate();              // "="
+  QString operation(QChar op);     // "+", "-", "*", "/"
+  QString reciprocal();            // "1/x"
+  QString squareRoot();            // "sqr"
+
+  QString display() const { return display_; }
+  long double accumulator() const { return accumulator_; }
+  QChar pendingOperator() const { return operator_; }
+  bool hasAccumulator() const { return hasAccumulator_; }
+
+ private:
+  QString readOperand();
+  // Shows a result and makes the shown value the accumulator, so that what the user sees is
+  // exactly what the next step computes on.
+  QString showResult(long double value);
+
+  QString display_;
+  long double accumulator_ = 0;
+  long double operand_ = 0;
+  QChar operator_;
+  bool hasAccumulator_ = false;
+  bool newEntry_ = false;
+};
+
+}  // namespace accessories

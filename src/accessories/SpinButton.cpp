@@ -1,0 +1,43 @@
+#include "SpinButton.h"
+
+#include <QKeyEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QToolButton* arrow(QWidget* parent, Qt::ArrowType type) {
+  auto* b = new QToolButton(parent);
+  b->setArrowType(type);
+  b->setAutoRepeat(true);
+  b->setAutoRepeatDelay(400);
+  b->setAutoRepeatInterval(100);
+  b->setFocusPolicy(Qt::NoFocus);
+  b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  return b;
+}
+
+}  // namespace
+
+SpinButton::SpinButton(QWidget* parent) : QWidget(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  up_ = arrow(this, Qt::UpArrow);
+  down_ = arrow(this, Qt::DownArrow);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(up_);
+  layout->addWidget(down_);
+  connect(up_, &QToolButton::clicked, this, &SpinButton::upClick);
+  connect(down_, &QToolButton::clicked, this, &SpinButton::downClick);
+}
+
+void SpinButton::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Up) {
+    emit upClick();
+  } else if (e->key() == Qt::Key_Down) {
+    emit downClick();
+  } else {
+    QWidget::keyPressEvent(e);
+  }
+}
