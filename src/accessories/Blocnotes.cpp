@@ -45,7 +45,7 @@ TBlocnotes::TBlocnotes(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
   setWindowTitle(QStringLiteral("Bloc-notes"));
-  resize(533, 334);
+  setFixedSize(533, 334);
   QFont system = font();
   system.setPixelSize(17);
   setFont(system);

@@ -78,6 +78,7 @@ THorloge::THorloge(QWidget* parent)
   connect(SpinButton1, &SpinButton::downClick, this, &THorloge::SpinButton1DownClick);
 
   Button2 = new QPushButton(QStringLiteral("Set"), panel);
+  Button2->setCheckable(true);  // shown pressed while the displays are frozen
   Button2->setGeometry(202, 82, 68, 28);
   connect(Button2, &QPushButton::clicked, this, &THorloge::Button2Click);
   Button1 = new QPushButton(QStringLiteral("Fermer"), panel);
@@ -106,6 +107,7 @@ void THorloge::FormActivate() {
   Timer1->start();
   Timer1Timer();
   setting_ = false;
+  Button2->setChecked(false);
 }
 
 void THorloge::FormDeactivate() { Timer1->stop(); }
@@ -113,6 +115,7 @@ void THorloge::FormDeactivate() { Timer1->stop(); }
 void THorloge::Button2Click() {
   if (setting_) Modifie();
   setting_ = !setting_;
+  Button2->setChecked(setting_);
   if (setting_) {
     Timer1->stop();
   } else {

@@ -1,5 +1,6 @@
 #include "SpinButton.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -20,6 +21,12 @@ QToolButton* arrow(QWidget* parent, Qt::ArrowType type) {
 }  // namespace
 
 SpinButton::SpinButton(QWidget* parent) : QWidget(parent) {
+  // Standard arrows whatever the colours of the panel it sits on (white on the clock's black).
+  const QPalette standard = QApplication::palette();
+  QPalette own = palette();
+  for (auto role : {QPalette::Window, QPalette::WindowText, QPalette::Button, QPalette::ButtonText})
+    own.setBrush(role, standard.brush(role));
+  setPalette(own);
   setFocusPolicy(Qt::StrongFocus);
   up_ = arrow(this, Qt::UpArrow);
   down_ = arrow(this, Qt::DownArrow);
