@@ -347,6 +347,9 @@ void TMainForm::createMenus() {
   onActive(Dupliquernoeud1, &TEditeur::Dupnoeud);
   onActive(Construirelarborescence1, &TEditeur::Arborescence);
   onActive(GnrerDTD1, &TEditeur::Gendtd);
+  onActive(Rechercher1, &TEditeur::Chercher);
+  onActive(Continuer1, &TEditeur::Continuer);
+  onActive(Remplacer1, &TEditeur::Remplacer);
 
   connect(fermerlesbalises1, &QAction::triggered, this, &TMainForm::fermerlesbalises1Click);
   connect(Actualiserautomatiquement1, &QAction::triggered, this,

@@ -14,6 +14,8 @@ class QTableWidget;
 class QTreeView;
 class TColorMemo;
 class TreeModel;
+class TFindDialog;
+class TReplaceDialog;
 
 class TEditeur : public QWidget {
   Q_OBJECT
@@ -56,6 +58,16 @@ class TEditeur : public QWidget {
   void Valid(int& code, QString& texte) const;
   void Validdtd(int& code, QString& texte) const;
   void Valider(bool dtd);
+
+  // Find and replace (EditeurFind.cpp): the dialogs are made on first use and kept, with their
+  // texts and options, while the window lives.
+  void Chercher();
+  void Remplacer();
+  void Continuer();
+  void Find(TFindDialog* dialog);
+  void Replace(TReplaceDialog* dialog);
+  TFindDialog* FindDialog1();
+  TReplaceDialog* ReplaceDialog1();
 
   // Views (the data page is empty until the data view is built).
   void VueSource();
@@ -114,4 +126,6 @@ class TEditeur : public QWidget {
   bool FermetureAuto = false;
   bool CodageAuto = false;
   bool ArbreActif = false;
+  TFindDialog* findDialog_ = nullptr;
+  TReplaceDialog* replaceDialog_ = nullptr;
 };

@@ -1,0 +1,99 @@
+// Find and replace of the document window.
+#include <QApplication>
+#include <QEventLoop>
+
+#include "ColorMemo.h"
+#include "Cp1252.h"
+#include "DocumentHost.h"
+#include "Editeur.h"
+#include "FindDialogs.h"
+#include "Prompts.h"
+
+namespace {
+
+std::string bytesOf(const QString& text) {
+  const QByteArray b = cp1252::encode(text);
+  return std::string(b.constData(), size_t(b.size()));
+}
+
+// The selection equals the find text whatever the case, the match-case option notwithstanding.
+bool selectionIs(TColorMemo* memo, const std::string& s) {
+  if (s.empty() || memo->SelLength() != qint64(s.size())) return false;
+  const std::string sel = memo->Store().text(memo->SelStart(), memo->SelLength());
+  for (size_t i = 0; i < s.size(); ++i)
+    if (cp1252::upperByte(sel[i]) != cp1252::upperByte(s[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+TFindDialog* TEditeur::FindDialog1() {
+  if (!findDialog_) {
+    findDialog_ = new TFindDialog(this);
+    connect(findDialog_, &TFindDialog::Find, this, [this] { Find(findDialog_); });
+  }
+  return findDialog_;
+}
+
+TReplaceDialog* TEditeur::ReplaceDialog1() {
+  if (!replaceDialog_) {
+    replaceDialog_ = new TReplaceDialog(this);
+    connect(replaceDialog_, &TFindDialog::Find, this, [this] { Find(replaceDialog_); });
+    connect(replaceDialog_, &TReplaceDialog::Replace, this, [this] { Replace(replaceDialog_); });
+  }
+  return replaceDialog_;
+}
+
+void TEditeur::Chercher() {
+  TFindDialog* d = FindDialog1();
+  d->show();
+  d->raise();
+  d->activateWindow();
+}
+
+void TEditeur::Remplacer() {
+  TReplaceDialog* d = ReplaceDialog1();
+  d->show();
+  d->raise();
+  d->activateWindow();
+}
+
+void TEditeur::Continuer() { Find(FindDialog1()); }
+
+void TEditeur::Find(TFindDialog* dialog) {
+  if (!ChercheMemo(Memo1, dialog->FindText(), dialog->Options()))
+    Prompts::get().information(
+        this, QStringLiteral("Chaîne rechechée \"") + dialog->FindText() + QStringLiteral("\" non trouvée"));
+}
+
+void TEditeur::Replace(TReplaceDialog* dialog) {
+  Memorise();
+  const std::string s = bytesOf(dialog->FindText());
+  if (selectionIs(Memo1, s)) Memo1->SetSelText(dialog->ReplaceText());
+
+  if (!dialog->ReplaceAllRequested()) {
+    if (!ChercheMemo(Memo1, dialog->FindText(), dialog->Options()))
+      Prompts::get().information(this, QStringLiteral("Chaîne recherchée \"") +
+                                           dialog->FindText() + QStringLiteral("\"non trouvée"));
+    return;
+  }
+
+  // Every replacement in one pass over a snapshot, given to the view as one change: one
+  // "Annuler" takes it all back.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const auto progress = [this](double share) {
+    if (!host_) return;
+    host_->showStatus(QStringLiteral("Remplace tout : %1 %").arg(int(share * 100)));
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
+  progress(0);
+  const ReplaceAllResult r = replaceAll(Memo1->Store(), Memo1->SelStart(), Memo1->SelLength(), s,
+                                        bytesOf(dialog->ReplaceText()), dialog->Options(), progress);
+  if (r.count > 0) {
+    Memo1->SetStore(r.text);
+    Memo1->SetModified(true);
+    Memo1->SetSelStart(r.caret);
+  }
+  QApplication::restoreOverrideCursor();
+  if (host_) host_->showStatus(QString());
+}
