@@ -82,7 +82,7 @@ PassiveTarget parsePassiveReply(const QByteArray& line) {
   const qint64 h = readInteger(high, p);
   p = 0;
   const qint64 l = readInteger(low, p);
-  t.port = quint16(h * 256 + l);
+  t.port = quint16((quint64(h) * 256 + quint64(l)) & 0xFFFF);  // unsigned: huge fields wrap, never overflow
   return t;
 }
 
