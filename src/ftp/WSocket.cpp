@@ -395,7 +395,10 @@ int TCustomWSocket::Send(const char* data, int len) {
   }
   tryToSend();
   // OnDataSent never comes from inside Send: the write notification delivers it later.
-  if (allSent_ && fd_ >= 0) enableWrite(true);
+  if (allSent_ && fd_ >= 0) {
+    sentPending_ = true;
+    enableWrite(true);
+  }
   return len;
 }
 
@@ -611,12 +614,19 @@ void TCustomWSocket::writeReady() {
     return;
   }
   QPointer<TCustomWSocket> self(this);
+  const quint64 gen = generation_;
   guarded([&] { tryToSend(); });
-  if (!self || fd_ < 0) return;
-  if (allSent_) {
+  if (!self || gen != generation_ || !allSent_) return;
+  // A handler that sends again from OnDataSent, and whose block leaves at once, is told again
+  // here rather than after another round of the event loop: one small block at a time would
+  // otherwise cost a whole round each. Each Send still gets its one event, after it returned.
+  for (int round = 0; round < 256; ++round) {
+    sentPending_ = false;
     enableWrite(false);
     guarded([&] {
       if (OnDataSent) OnDataSent(this, 0);
     });
+    if (!self || gen != generation_ || !sentPending_ || !allSent_) return;
   }
+  enableWrite(true);  // the last Send's event comes from the next round
 }

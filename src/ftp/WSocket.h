@@ -154,6 +154,7 @@ class TCustomWSocket : public QObject {
   std::deque<std::unique_ptr<TBuffer>> queue_;
   bool allSent_ = true;
   bool closeRaised_ = false;
+  bool sentPending_ = false;  // a Send emptied the queue at once: its OnDataSent is due
 };
 
 // The chain of the original family (SOCKS, line mode, synchronous helpers) carries nothing the
