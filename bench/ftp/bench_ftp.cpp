@@ -1,7 +1,9 @@
 // Throughput of the FTP engine against curl, on loopback, to and from the same pyftpdlib server
 // in the same run: a file of SIZE_MB megabytes (100 unless given) up and down, in active and in
 // passive mode, each a whole session (connect, log in, binary type, transfer, quit). Best of
-// ESSAIS runs (3 unless set). Prints MB/s and the engine's share of curl's throughput.
+// ESSAIS runs (3 unless set). Prints MB/s and the engine's share of curl's throughput, and the
+// processor time each spent per run (the engine's own, curl's as a child process), which a busy
+// machine disturbs less than the throughput.
 // Usage: bench_ftp [SIZE_MB]
 #include "FtpCli.h"
 
@@ -12,23 +14,42 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <functional>
+#include <tuple>
 
 namespace {
 
 const QString kUser = QStringLiteral("bench");
 const QString kPassword = QStringLiteral("bench");
 
-double bestSeconds(int runs, const std::function<bool()>& run) {
+double cpuSeconds(int who) {
+  rusage u{};
+  getrusage(who, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Timing {
+  double wall = -1;  // best run, seconds
+  double cpu = 0;    // mean processor time of a run, seconds
+};
+
+// who: RUSAGE_SELF for the engine, RUSAGE_CHILDREN for curl.
+Timing measure(int runs, int who, const std::function<bool()>& run) {
+  Timing t;
   double best = 1e100;
+  const double cpuBefore = cpuSeconds(who);
   for (int i = 0; i < runs; ++i) {
     QElapsedTimer clock;
     clock.start();
-    if (!run()) return -1;
+    if (!run()) return t;
     best = qMin(best, clock.nsecsElapsed() / 1e9);
   }
-  return best;
+  t.wall = best;
+  t.cpu = (cpuSeconds(who) - cpuBefore) / runs;
+  return t;
 }
 
 bool sameFile(const QString& a, const QString& b) {
@@ -105,19 +126,20 @@ int main(int argc, char** argv) {
     const QString upEngine = home + QStringLiteral("/engine.bin"), upCurl = home + QStringLiteral("/curl.bin");
     const QString downEngine = work.filePath(QStringLiteral("engine-down.bin"));
     const QString downCurl = work.filePath(QStringLiteral("curl-down.bin"));
-    const double eu = bestSeconds(runs, [&] { return engine(passive, true, QStringLiteral("engine.bin"), source); });
-    const double cu = bestSeconds(runs, [&] { return curl(passive, {QStringLiteral("-T"), source, url + QStringLiteral("curl.bin")}); });
-    const double ed = bestSeconds(runs, [&] { return engine(passive, false, QStringLiteral("curl.bin"), downEngine); });
-    const double cd = bestSeconds(runs, [&] { return curl(passive, {QStringLiteral("-o"), downCurl, url + QStringLiteral("engine.bin")}); });
+    const Timing eu = measure(runs, RUSAGE_SELF, [&] { return engine(passive, true, QStringLiteral("engine.bin"), source); });
+    const Timing cu = measure(runs, RUSAGE_CHILDREN, [&] { return curl(passive, {QStringLiteral("-T"), source, url + QStringLiteral("curl.bin")}); });
+    const Timing ed = measure(runs, RUSAGE_SELF, [&] { return engine(passive, false, QStringLiteral("curl.bin"), downEngine); });
+    const Timing cd = measure(runs, RUSAGE_CHILDREN, [&] { return curl(passive, {QStringLiteral("-o"), downCurl, url + QStringLiteral("engine.bin")}); });
     const bool intact = sameFile(source, upEngine) && sameFile(source, upCurl) && sameFile(source, downEngine) &&
                         sameFile(source, downCurl);
-    if (eu < 0 || cu < 0 || ed < 0 || cd < 0 || !intact) {
+    if (eu.wall < 0 || cu.wall < 0 || ed.wall < 0 || cd.wall < 0 || !intact) {
       std::printf("%s: a transfer failed or the bytes differ\n", mode);
       allGood = false;
       continue;
     }
-    std::printf("%-8s upload   engine %7.1f  curl %7.1f  ratio %.2f\n", mode, megabytes / eu, megabytes / cu, cu / eu);
-    std::printf("%-8s download engine %7.1f  curl %7.1f  ratio %.2f\n", mode, megabytes / ed, megabytes / cd, cd / ed);
+    for (const auto& [what, e, c] : {std::tuple{"upload  ", eu, cu}, std::tuple{"download", ed, cd}})
+      std::printf("%-8s %s engine %7.1f  curl %7.1f  ratio %.2f   cpu s engine %.2f  curl %.2f\n", mode, what,
+                  megabytes / e.wall, megabytes / c.wall, c.wall / e.wall, e.cpu, c.cpu);
   }
   server.closeWriteChannel();
   if (!server.waitForFinished(3000)) server.kill();

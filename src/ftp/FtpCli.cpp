@@ -8,7 +8,18 @@
 
 #include <cerrno>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace {
+
+// Uploads go out one small block at a time; corked, the system still puts them in full-sized
+// segments, so the server reads them in large pieces. Closing the connection sends the rest.
+void cork(TWSocket* s) {
+  const int one = 1;
+  if (s->Handle() >= 0) setsockopt(s->Handle(), IPPROTO_TCP, TCP_CORK, &one, sizeof one);
+}
 
 constexpr int kDownloadBlock = 4096;
 constexpr int kUploadBlock = 1460;
@@ -865,6 +876,7 @@ void TCustomFtpCli::sendConnected(quint16 error) {
   dataSocket_->OnDataSent = nullptr;
   dataOpen_ = true;
   startTick_ = now();
+  cork(dataSocket_);
   if (error != 0) {
     lastResponse_ = QStringLiteral("Unable to establish data connection, error #%1").arg(error);
     statusCode_ = 550;
@@ -895,6 +907,7 @@ void TCustomFtpCli::sendAccept() {
   dataSocket_->SetLingerOnOff(wsLingerOff);
   dataSocket_->SetLingerTimeout(10);
   dataSocket_->SetLingerOption();
+  cork(dataSocket_);
   dataOpen_ = true;
   if (uploadAccepted_ && startTick_ == 0) postStartSending();
 }

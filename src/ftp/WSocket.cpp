@@ -397,7 +397,7 @@ int TCustomWSocket::Send(const char* data, int len) {
   // OnDataSent never comes from inside Send: the write notification delivers it later.
   if (allSent_ && fd_ >= 0) {
     sentPending_ = true;
-    enableWrite(true);
+    if (!inWriteLoop_) enableWrite(true);
   }
   return len;
 }
@@ -620,13 +620,16 @@ void TCustomWSocket::writeReady() {
   // A handler that sends again from OnDataSent, and whose block leaves at once, is told again
   // here rather than after another round of the event loop: one small block at a time would
   // otherwise cost a whole round each. Each Send still gets its one event, after it returned.
+  inWriteLoop_ = true;
   for (int round = 0; round < 256; ++round) {
     sentPending_ = false;
-    enableWrite(false);
     guarded([&] {
       if (OnDataSent) OnDataSent(this, 0);
     });
-    if (!self || gen != generation_ || !sentPending_ || !allSent_) return;
+    if (!self) return;
+    if (gen != generation_) break;
+    if (!sentPending_ || !allSent_) break;
   }
-  enableWrite(true);  // the last Send's event comes from the next round
+  inWriteLoop_ = false;
+  if (gen == generation_) enableWrite(sentPending_ || !allSent_);
 }

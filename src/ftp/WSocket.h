@@ -155,6 +155,7 @@ class TCustomWSocket : public QObject {
   bool allSent_ = true;
   bool closeRaised_ = false;
   bool sentPending_ = false;  // a Send emptied the queue at once: its OnDataSent is due
+  bool inWriteLoop_ = false;  // OnDataSent handlers are being told: the loop decides on writability
 };
 
 // The chain of the original family (SOCKS, line mode, synchronous helpers) carries nothing the

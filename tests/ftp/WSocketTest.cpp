@@ -140,6 +140,37 @@ TEST(WSocket, ABigSendArrivesWholeAndInOrderWithOneDataSentAfterSendReturns) {
   ASSERT_TRUE(pumpUntil([&] { return sentEvents == 2; }));
 }
 
+TEST(WSocket, BlocksSentFromOnDataSentEachGetOneEvent) {
+  Pair p;
+  ASSERT_TRUE(p.ok);
+  QByteArray got;
+  p.server.OnDataAvailable = [&](TCustomWSocket* s, quint16) {
+    char buf[65536];
+    const int n = s->Receive(buf, sizeof buf);
+    if (n > 0) got.append(buf, n);
+  };
+  constexpr int kBlocks = 2000;
+  int sent = 1, events = 0;
+  bool insideSend = false;
+  auto sendBlock = [&](int i) {
+    const QByteArray block(1460, char('a' + i % 26));
+    insideSend = true;
+    p.client.Send(block.constData(), int(block.size()));
+    insideSend = false;
+  };
+  p.client.OnDataSent = [&](TCustomWSocket*, quint16) {
+    EXPECT_FALSE(insideSend);
+    ++events;
+    if (sent < kBlocks) sendBlock(sent++);
+  };
+  sendBlock(0);
+  ASSERT_TRUE(pumpUntil([&] { return events == kBlocks && got.size() == kBlocks * 1460; }, 20000))
+      << events << " events, " << got.size() << " bytes";
+  pumpUntil([] { return false; }, 50);
+  EXPECT_EQ(events, kBlocks);
+  for (int i = 0; i < kBlocks; ++i) ASSERT_EQ(got.at(i * 1460), char('a' + i % 26)) << i;
+}
+
 TEST(WSocket, CloseIsToldOnceAndForgetsTheAddress) {
   Pair p;
   ASSERT_TRUE(p.ok);
