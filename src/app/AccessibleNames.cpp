@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -98,7 +99,14 @@ QString nameOfField(QWidget* field) {
   if (!field->accessibleName().isEmpty()) return field->accessibleName();
   if (const QLabel* label = labelOf(field)) return spoken(label->text());
   if (QString hint = hintOf(field); !hint.isEmpty()) return hint;
-  return nameOfAncestor(field);
+  if (QString name = nameOfAncestor(field); !name.isEmpty()) return name;
+  // A lone field in a frame with a title: the title says what it holds.
+  for (const QWidget* p = field->parentWidget(); p && !p->isWindow(); p = p->parentWidget())
+    if (auto* box = qobject_cast<const QGroupBox*>(p); box && !box->title().isEmpty())
+      return spoken(box->title());
+  // Qt's page set-up dialog shows its list of units with no label at all.
+  if (field->objectName() == u"unitCombo") return QStringLiteral("Unité");
+  return {};
 }
 
 void nameOne(QWidget* w) {

@@ -46,9 +46,12 @@ bool mustBeNamed(QAccessible::Role role) {
   }
 }
 
+int visitedMenuItems = 0;  // proves that the walk reaches into the menus
+
 // The unnamed controls under iface, each as the path of names (and roles) that leads to it.
 void walk(QAccessibleInterface* iface, const QString& path, QStringList& unnamed, int depth = 0) {
   if (!iface || depth > 40) return;
+  if (iface->role() == QAccessible::MenuItem) ++visitedMenuItems;
   const QString name = iface->text(QAccessible::Name).trimmed();
   const QString here = path + QStringLiteral(" > %1[%2]").arg(name).arg(int(iface->role()), 0, 16);
   if (mustBeNamed(iface->role()) && name.isEmpty()) {
@@ -100,7 +103,9 @@ class AccessibilityTest : public ::testing::Test {
 };
 
 TEST_F(AccessibilityTest, MainWindowWithADocumentHasNoUnnamedControl) {
+  visitedMenuItems = 0;
   EXPECT_EQ(unnamedIn(form.get()), QStringList());
+  EXPECT_GT(visitedMenuItems, 70);
   form->FileNewItemClick();
   form->DocmumentDTD1Click();
   EXPECT_EQ(unnamedIn(form.get()), QStringList());
@@ -141,6 +146,8 @@ TEST_F(AccessibilityTest, DialogsSpeakTheirCaptionAndNameTheirControls) {
          QFont f;
          qt.font(parent, f);
        }},
+      {"Imprimer", [&] { qt.print(parent, Prompts::printer()); }},
+      {"Configuration impression", [&] { qt.printerSetup(parent, Prompts::printer()); }},
   };
   for (const Case& c : cases) {
     const QStringList unnamed = unnamedInModal(c.open);
