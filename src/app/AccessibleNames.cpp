@@ -16,6 +16,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStackedWidget>
 #include <QTextEdit>
 #include <QToolButton>
 
@@ -48,6 +49,29 @@ bool isField(const QWidget* w) {
          qobject_cast<const QAbstractSlider*>(w);
 }
 
+bool holds(QLayoutItem* item, const QWidget* field) {
+  if (!item) return false;
+  if (QWidget* w = item->widget()) return w == field || w->isAncestorOf(field);
+  if (QLayout* l = item->layout())
+    for (int i = 0; i < l->count(); ++i)
+      if (holds(l->itemAt(i), field)) return true;
+  return false;
+}
+
+// The label of the form row that holds the field, alone or with others ("Date" and its three
+// boxes).
+const QLabel* formLabelOf(const QWidget* field) {
+  for (const QWidget* w = field->parentWidget(); w; w = w->parentWidget()) {
+    for (const QFormLayout* form : w->findChildren<QFormLayout*>())
+      for (int row = 0; row < form->rowCount(); ++row)
+        if (holds(form->itemAt(row, QFormLayout::FieldRole), field))
+          if (QLayoutItem* label = form->itemAt(row, QFormLayout::LabelRole))
+            return qobject_cast<const QLabel*>(label->widget());
+    if (w->isWindow()) break;
+  }
+  return nullptr;
+}
+
 // The label that names a field: its buddy, its form row, or the label just before it on the
 // same row, or just above it.
 const QLabel* labelOf(const QWidget* field) {
@@ -56,9 +80,7 @@ const QLabel* labelOf(const QWidget* field) {
   const QList<QLabel*> labels = parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
   for (const QLabel* l : labels)
     if (l->buddy() == field) return l;
-  if (auto* form = qobject_cast<QFormLayout*>(parent->layout()))
-    if (auto* l = qobject_cast<QLabel*>(form->labelForField(const_cast<QWidget*>(field))))
-      return l;
+  if (const QLabel* l = formLabelOf(field)) return l;
   const QRect f = field->geometry();
   const QLabel* best = nullptr;
   int bestDistance = std::numeric_limits<int>::max();
@@ -139,7 +161,10 @@ class Namer : public QObject {
   bool eventFilter(QObject* watched, QEvent* e) override {
     if (e->type() == QEvent::Show) {
       auto* w = qobject_cast<QWidget*>(watched);
-      if (w && (w->isWindow() || qobject_cast<QMdiSubWindow*>(w))) nameControls(w);
+      // A page of tabs is laid out only when first shown: its labels are found then.
+      if (w && (w->isWindow() || qobject_cast<QMdiSubWindow*>(w) ||
+                qobject_cast<QStackedWidget*>(w->parentWidget())))
+        nameControls(w);
     }
     return false;
   }

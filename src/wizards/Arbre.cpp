@@ -32,6 +32,7 @@ TArbre::TArbre(QWidget* parent) : QDialog(parent) {
 
   TreeView1 = new QTreeWidget(this);
   TreeView1->setObjectName(QStringLiteral("TreeView1"));
+  TreeView1->setAccessibleName(QStringLiteral("Arborescence du document"));
   TreeView1->setHeaderHidden(true);
   TreeView1->setIndentation(19);
   TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);

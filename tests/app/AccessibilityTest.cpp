@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QMdiSubWindow>
 #include <QPrinter>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 
@@ -51,6 +52,11 @@ int visitedMenuItems = 0;  // proves that the walk reaches into the menus
 // The unnamed controls under iface, each as the path of names (and roles) that leads to it.
 void walk(QAccessibleInterface* iface, const QString& path, QStringList& unnamed, int depth = 0) {
   if (!iface || depth > 40) return;
+  // A page of tabs not shown yet is walked when its tab is chosen; the lists that drop from combo
+  // boxes and the closed menus, windows of their own, are walked as they are.
+  if (auto* w = qobject_cast<QWidget*>(iface->object());
+      w && !w->isWindow() && w->window()->isVisible() && !w->isVisible())
+    return;
   if (iface->role() == QAccessible::MenuItem) ++visitedMenuItems;
   const QString name = iface->text(QAccessible::Name).trimmed();
   const QString here = path + QStringLiteral(" > %1[%2]").arg(name).arg(int(iface->role()), 0, 16);
@@ -78,6 +84,14 @@ QStringList unnamedInModal(const std::function<void()>& open) {
     if (!modal) return;
     seen = true;
     unnamed = unnamedIn(modal);
+    // Each page of tabs, as the user reaches it.
+    for (QTabWidget* tabs : modal->findChildren<QTabWidget*>())
+      for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QApplication::processEvents();
+        for (const QString& u : unnamedIn(modal))
+          if (!unnamed.contains(u)) unnamed << u;
+      }
     if (auto* d = qobject_cast<QDialog*>(modal)) d->reject(); else modal->close();
   });
   open();
@@ -125,6 +139,9 @@ TEST_F(AccessibilityTest, DialogsSpeakTheirCaptionAndNameTheirControls) {
   QWidget* parent = form.get();
   const Case cases[] = {
       {"A propos", [&] { form->HelpAboutItemClick(); }},
+      {"Document simple", [&] { form->Documentsimple1Click(); }},
+      {"Document arborescent", [&] { form->Documentarborescent1Click(); }},
+      {"Fiche logiciel", [&] { form->Fichelogiciell1Click(); }},
       {"message", [&] { qt.information(parent, QStringLiteral("Le document est bien formé")); }},
       {"question", [&] { qt.confirmOrCancel(parent, QStringLiteral("Enregistrer ?")); }},
       {"Ouvrir",
