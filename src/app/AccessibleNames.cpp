@@ -7,6 +7,7 @@
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -46,7 +47,7 @@ bool isField(const QWidget* w) {
   return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
          qobject_cast<const QComboBox*>(w) || qobject_cast<const QPlainTextEdit*>(w) ||
          qobject_cast<const QTextEdit*>(w) || qobject_cast<const QAbstractItemView*>(w) ||
-         qobject_cast<const QAbstractSlider*>(w);
+         qobject_cast<const QAbstractSlider*>(w) || qobject_cast<const QCalendarWidget*>(w);
 }
 
 bool holds(QLayoutItem* item, const QWidget* field) {
@@ -104,7 +105,9 @@ const QLabel* labelOf(const QWidget* field) {
 // editable combo box or a spin box.
 QWidget* ownerOf(QWidget* w) {
   for (QWidget* p = w->parentWidget(); p; p = p->parentWidget()) {
-    if (qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractSpinBox*>(p)) return p;
+    if (qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractSpinBox*>(p) ||
+        qobject_cast<QCalendarWidget*>(p))
+      return p;
     if (p->isWindow() && p->windowType() != Qt::Popup) break;
   }
   return w;
@@ -128,7 +131,13 @@ QString nameOfField(QWidget* field) {
       return spoken(box->title());
   // Qt's page set-up dialog shows its list of units with no label at all.
   if (field->objectName() == u"unitCombo") return QStringLiteral("Unité");
-  return {};
+  // The one field of a small window (a calendar, a notepad) is what the window is named for.
+  const QWidget* window = field->window();
+  if (window->windowType() == Qt::Popup) return {};
+  int fields = 0;
+  for (QWidget* w : window->findChildren<QWidget*>())
+    if (w->window() == window && isField(w) && ownerOf(w) == w) ++fields;
+  return fields == 1 ? spoken(window->windowTitle()) : QString();
 }
 
 void nameOne(QWidget* w) {
@@ -139,6 +148,16 @@ void nameOne(QWidget* w) {
     name = hintOf(b);
     if (auto* tb = qobject_cast<QToolButton*>(w); name.isEmpty() && tb && tb->defaultAction())
       name = spoken(tb->defaultAction()->text());
+    // Arrows without text, as in a pair of spin arrows.
+    if (auto* tb = qobject_cast<QToolButton*>(w); name.isEmpty() && tb) {
+      switch (tb->arrowType()) {
+        case Qt::UpArrow: name = QStringLiteral("Augmenter"); break;
+        case Qt::DownArrow: name = QStringLiteral("Diminuer"); break;
+        case Qt::LeftArrow: name = QStringLiteral("Précédent"); break;
+        case Qt::RightArrow: name = QStringLiteral("Suivant"); break;
+        case Qt::NoArrow: break;
+      }
+    }
     // The clear button that Qt puts in a search field.
     if (name.isEmpty() && qobject_cast<QLineEdit*>(w->parentWidget()))
       name = QStringLiteral("Effacer");

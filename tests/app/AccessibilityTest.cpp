@@ -6,7 +6,14 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QAbstractItemView>
 #include <QMdiSubWindow>
 #include <QPrinter>
 #include <QTabWidget>
@@ -99,6 +106,64 @@ QStringList unnamedInModal(const std::function<void()>& open) {
   return unnamed;
 }
 
+// A window laid out by hand as the forms of the editor are, with each kind of naming.
+TEST(AccessibleNames, FieldsTakeTheirLabelAndButtonsTheirHint) {
+  QDialog d;
+  d.setWindowTitle(QStringLiteral("Essai"));
+  d.resize(400, 300);
+  const auto label = [&](const char* text, QRect r, QWidget* parent) {
+    auto* l = new QLabel(QString::fromUtf8(text), parent);
+    l->setGeometry(r);
+    return l;
+  };
+  const auto edit = [&](QRect r, QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setGeometry(r);
+    return e;
+  };
+  label("&Nom :", {10, 10, 60, 20}, &d);
+  QLineEdit* beside = edit({80, 10, 100, 20}, &d);
+  label("Adresse", {200, 10, 100, 16}, &d);
+  QLineEdit* below = edit({200, 30, 150, 20}, &d);
+  QLabel* far = label("Loin", {10, 200, 40, 20}, &d);
+  QLineEdit* buddy = edit({300, 200, 80, 20}, &d);
+  far->setBuddy(buddy);
+  QLineEdit* named = edit({80, 60, 100, 20}, &d);
+  named->setAccessibleName(QStringLiteral("Gardé"));
+  label("Vide", {10, 60, 60, 20}, &d);
+  auto* box = new QGroupBox(QStringLiteral("Prix"), &d);
+  box->setGeometry(10, 100, 150, 60);
+  QLineEdit* inBox = edit({10, 25, 100, 20}, box);
+  auto* form = new QWidget(&d);
+  form->setGeometry(200, 100, 190, 80);
+  auto* rows = new QFormLayout(form);
+  auto* date = new QHBoxLayout;
+  QLineEdit* day = new QLineEdit(form);
+  QLineEdit* month = new QLineEdit(form);
+  date->addWidget(day);
+  date->addWidget(month);
+  rows->addRow(QStringLiteral("Date :"), date);
+  auto* hinted = new QToolButton(&d);
+  hinted->setToolTip(QStringLiteral("Ouvrir"));
+  hinted->setGeometry(10, 250, 25, 25);
+  auto* up = new QToolButton(&d);
+  up->setArrowType(Qt::UpArrow);
+  up->setGeometry(40, 250, 25, 25);
+  auto* combo = new QComboBox(&d);
+  combo->setGeometry(250, 250, 100, 20);
+  label("Choix", {190, 250, 50, 20}, &d);
+  d.show();
+  nameControls(&d);
+
+  const std::pair<QWidget*, const char*> expected[] = {
+      {beside, "Nom"},   {below, "Adresse"}, {buddy, "Loin"},       {named, "Gardé"},
+      {inBox, "Prix"},   {day, "Date"},      {month, "Date"},       {hinted, "Ouvrir"},
+      {up, "Augmenter"}, {combo, "Choix"},   {combo->view(), "Choix"},
+  };
+  for (const auto& [w, name] : expected)
+    EXPECT_EQ(w->accessibleName(), QString::fromUtf8(name)) << name;
+}
+
 class AccessibilityTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -142,6 +207,11 @@ TEST_F(AccessibilityTest, DialogsSpeakTheirCaptionAndNameTheirControls) {
       {"Document simple", [&] { form->Documentsimple1Click(); }},
       {"Document arborescent", [&] { form->Documentarborescent1Click(); }},
       {"Fiche logiciel", [&] { form->Fichelogiciell1Click(); }},
+      {"Calendrier", [&] { form->Calendrier1Click(); }},
+      {"Calculatrice", [&] { form->Calculatrice1Click(); }},
+      {"Euro conversion", [&] { form->Euroconversion1Click(); }},
+      {"Horloge", [&] { form->Horloge1Click(); }},
+      {"Bloc-notes", [&] { form->Blocnotes1Click(); }},
       {"message", [&] { qt.information(parent, QStringLiteral("Le document est bien formé")); }},
       {"question", [&] { qt.confirmOrCancel(parent, QStringLiteral("Enregistrer ?")); }},
       {"Ouvrir",
