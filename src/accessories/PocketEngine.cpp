@@ -1,5 +1,6 @@
 #include "PocketEngine.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "DecimalText.h"
@@ -14,6 +15,22 @@ QString overflowMessage() {
                         "calculatrice (±1,7E38).");
 }
 QString divisionByZeroMessage() { return QStringLiteral("Division par zéro."); }
+
+// A number that is exactly a decimal of up to 12 digits (any whole number below 10^12) is shown
+// whole. Any other is rounded to the 11 digits that the 6-byte real always holds, so the binary
+// form's noise never shows (1 / 3 * 3 gives 0,99999999999, not 0,999999999989).
+QString shownText(long double stored) {
+  char buffer[64];
+  const auto [end, ec] =
+      std::to_chars(buffer, buffer + sizeof buffer, stored, std::chars_format::scientific);
+  int digits = 0;
+  if (ec == std::errc()) {
+    for (const char* c = buffer; c != end && *c != 'e'; ++c) digits += (*c >= '0' && *c <= '9');
+  }
+  if (ec == std::errc() && digits <= PocketEngine::kDigits + 1)
+    return formatGeneral(stored, PocketEngine::kDigits + 1);
+  return formatGeneral(stored, PocketEngine::kDigits);
+}
 
 }  // namespace
 
@@ -47,7 +64,7 @@ QString PocketEngine::readOperand() {
 QString PocketEngine::showResult(long double value) {
   const std::optional<long double> stored = toReal48(value);
   if (!stored) return overflowMessage();
-  const QString text = formatGeneral(*stored, kDigits);
+  const QString text = shownText(*stored);
   // The next step computes on what is shown, not on digits the user cannot see.
   const std::optional<long double> shown = toReal48(*parseDecimal(text));
   if (!shown) return overflowMessage();

@@ -10,8 +10,8 @@ namespace accessories {
 class PocketEngine {
  public:
   // Results are shown to the decimal digits that the 6-byte real always holds (any 11-digit
-  // number survives being stored), so no digit shown is noise of the binary form and none that
-  // the type keeps is hidden. From 1E11 up and below 1E-5 they are shown with an exponent.
+  // number survives being stored), or whole when they are exactly a decimal of 12 digits; an
+  // exponent shows from the first power of ten that the digits cannot reach, and below 1E-5.
   static constexpr int kDigits = 11;
 
   void clear();  // "C" and each showing of the window
