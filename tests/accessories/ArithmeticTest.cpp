@@ -293,6 +293,7 @@ TEST(ClockFields, TheShownLocalTimeIsSetAsUniversalTimeByTheZonesRules) {
       {"14:00:00", "00/04/2026", paris, {}},
       {"14:00:00", "10/00/2026", paris, {}},
       {"24:00:00", "10/04/2026", paris, {}},
+      {"02:30:00", "29/03/2026", paris, {}},  // skipped when summer time begins
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.time) + " " + c.date);
