@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -31,7 +33,7 @@ SpinButton::SpinButton(QWidget* parent) : QWidget(parent) {
   up_ = arrow(this, Qt::UpArrow);
   down_ = arrow(this, Qt::DownArrow);
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setContentsMargins(1, 1, 1, 1);  // room for the focus frame
   layout->setSpacing(0);
   layout->addWidget(up_);
   layout->addWidget(down_);
@@ -47,4 +49,12 @@ void SpinButton::keyPressEvent(QKeyEvent* e) {
   } else {
     QWidget::keyPressEvent(e);
   }
+}
+
+void SpinButton::paintEvent(QPaintEvent*) {
+  if (!hasFocus()) return;
+  QStylePainter painter(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }

@@ -20,6 +20,7 @@ class SpinButton : public QWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
 
  private:
   QToolButton* up_;
