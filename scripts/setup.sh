@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils librsvg2-bin man-db dpkg-dev
   fonts-dejavu-core fonts-liberation2
   clang libclang-rt-14-dev
+  tzdata
 )
 
 missing=()
