@@ -27,8 +27,8 @@ QString shownText(long double stored) {
   if (ec == std::errc()) {
     for (const char* c = buffer; c != end && *c != 'e'; ++c) digits += (*c >= '0' && *c <= '9');
   }
-  if (ec == std::errc() && digits <= PocketEngine::kDigits + 1)
-    return formatGeneral(stored, PocketEngine::kDigits + 1);
+  if (ec == std::errc() && digits <= PocketEngine::kExactDigits)
+    return formatGeneral(stored, PocketEngine::kExactDigits);
   return formatGeneral(stored, PocketEngine::kDigits);
 }
 

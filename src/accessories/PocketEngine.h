@@ -13,6 +13,7 @@ class PocketEngine {
   // number survives being stored), or whole when they are exactly a decimal of 12 digits; an
   // exponent shows from the first power of ten that the digits cannot reach, and below 1E-5.
   static constexpr int kDigits = 11;
+  static constexpr int kExactDigits = 12;
 
   void clear();  // "C" and each showing of the window
   void digit(int d);
