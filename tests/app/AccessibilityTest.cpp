@@ -24,6 +24,7 @@
 #include "AccessibleNames.h"
 #include "ColorMemo.h"
 #include "Editeur.h"
+#include "FindDialogs.h"
 #include "French.h"
 #include "HelpViewer.h"
 #include "MainForm.h"
@@ -240,6 +241,19 @@ TEST_F(AccessibilityTest, DialogsSpeakTheirCaptionAndNameTheirControls) {
     const QStringList unnamed = unnamedInModal(c.open);
     EXPECT_EQ(unnamed, QStringList()) << c.what;
   }
+  // Find and replace stay open beside the document.
+  form->FileNewItemClick();
+  TEditeur* e = form->activeEditeur();
+  ASSERT_NE(e, nullptr);
+  e->Chercher();
+  QApplication::processEvents();
+  ASSERT_TRUE(e->FindDialog1()->isVisible());
+  EXPECT_EQ(unnamedIn(e->FindDialog1()), QStringList()) << "Rechercher";
+  e->Remplacer();
+  QApplication::processEvents();
+  EXPECT_EQ(unnamedIn(e->ReplaceDialog1()), QStringList())
+      << "Remplacer";
+
   form->HContents();
   ASSERT_NE(form->helpViewer(), nullptr);
   EXPECT_EQ(unnamedIn(form->helpViewer()->window()), QStringList());
