@@ -13,11 +13,13 @@
 #include <QResizeEvent>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTableWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include "ColorMemo.h"
+#include "DataModel.h"
+#include "EditCell.h"
+#include "StringGrid.h"
 #include "Cp1252.h"
 #include "DocumentHost.h"
 #include "Dtd.h"
@@ -102,7 +104,9 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   dispositionSource->setContentsMargins(0, 0, 0, 0);
   dispositionSource->addWidget(Memo1);
 
-  StringGrid1 = new QTableWidget(5, 2, TabSheet2);
+  dataModel_ = new DataModel(this);
+  StringGrid1 = new StringGrid(TabSheet2);
+  StringGrid1->setModel(dataModel_);
   StringGrid1->horizontalHeader()->hide();
   StringGrid1->verticalHeader()->hide();
   StringGrid1->verticalHeader()->setMinimumSectionSize(1);
@@ -110,8 +114,13 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   StringGrid1->horizontalHeader()->setDefaultSectionSize(kLargeurColonneLibelle);
   StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  StringGrid1->setEditTriggers(QAbstractItemView::AllEditTriggers);
+  // A double click opens "Modifier donnée" rather than the cell's own editor.
+  StringGrid1->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
+                               QAbstractItemView::SelectedClicked);
   StringGrid1->installEventFilter(this);
+  connect(StringGrid1, &StringGrid::editorOpened, this, [this](QWidget* e) { e->installEventFilter(this); });
+  connect(StringGrid1, &QAbstractItemView::doubleClicked, this, [this] { StringGrid1DblClick(); });
+  connect(dataModel_, &DataModel::cellEdited, this, [this](int row) { StringGrid1SetEditText(row); });
   StringGrid1->setAccessibleName(QStringLiteral("Données du document"));
   auto* dispositionDonnees = new QVBoxLayout(TabSheet2);
   dispositionDonnees->setContentsMargins(0, 0, 0, 0);
@@ -361,11 +370,70 @@ void TEditeur::Valider(bool dtd) {
   if (host_) host_->showStatus(QString());
 }
 
-void TEditeur::VueSource() { PageControl1->setCurrentWidget(TabSheet1); }
+void TEditeur::VueSource() {
+  // The cell being edited is the grid's current text: committed first, written back below.
+  StringGrid1->commitEdit();
+  PageControl1->setCurrentWidget(TabSheet1);
+  if (GrilleModifiee) {
+    writeRow(StringGrid1->currentIndex().row());
+    GrilleModifiee = false;
+  }
+  Memo1->FocusText();
+}
 
 void TEditeur::Vuedonnees() {
-  PageControl1->setCurrentWidget(TabSheet2);
   ajusteColonnes();
+  PageControl1->setCurrentWidget(TabSheet2);
+  Remplit();
+  StringGrid1->setFocus();
+  GrilleModifiee = false;
+}
+
+void TEditeur::Remplit() {
+  if (!Fichier.toLower().contains(QLatin1String(".xml"))) return;
+  status(QStringLiteral("Extrait les données"));
+  dataModel_->setRows(dataview::Remplit(Memo1->Store()));
+  status(QString());
+}
+
+bool TEditeur::EcritBalise(int rank, const QString& label, const QString& value) {
+  const dataview::Write w = dataview::EcritBalise(Memo1->Store(), rank, cp1252::encode(label).toStdString(),
+                                                  cp1252::encode(value).toStdString());
+  if (w.from >= 0) {
+    Memo1->SetSelStart(w.from);
+    Memo1->SetSelLength(w.length);
+    Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(w.text)));
+  }
+  return w.found;
+}
+
+void TEditeur::writeRow(int row) {
+  if (!dataModel_->filled(row)) return;
+  const QString value = dataModel_->value(row);
+  // A value nobody changed is never written: the text keeps its line breaks and indentation.
+  if (value == dataModel_->textValue(row)) return;
+  if (EcritBalise(dataModel_->rows().rank(size_t(row)), dataModel_->label(row), value))
+    dataModel_->setValue(row, value, true);
+  else
+    dataModel_->revert(row);
+}
+
+void TEditeur::StringGrid1SetEditText(int row) {
+  if (!GrilleModifiee) return;
+  writeRow(row);
+  GrilleModifiee = false;
+}
+
+void TEditeur::StringGrid1DblClick() {
+  const int row = StringGrid1->currentIndex().row();
+  if (row < 0) return;
+  TEditCell dialogue(this);
+  dialogue.Init(dataModel_->value(row));
+  dialogue.exec();
+  const QString texte = dialogue.Result();
+  if (texte.isEmpty()) return;
+  dataModel_->setValue(row, texte, false);
+  writeRow(row);
 }
 
 void TEditeur::FormActivate() {
@@ -420,6 +488,9 @@ bool TEditeur::eventFilter(QObject* watched, QEvent* event) {
     // The grid on the hidden page is laid out only when shown, after the window's resize.
     ajusteColonnes();
   }
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+      (watched == StringGrid1 || StringGrid1->isAncestorOf(static_cast<QWidget*>(watched))))
+    GrilleModifiee = true;
   return QWidget::eventFilter(watched, event);
 }
 
@@ -485,6 +556,7 @@ void TEditeur::Dupnoeud() {
         cp1252::decode(QByteArray::fromRawData(ajout.text.data(), qsizetype(ajout.text.size()))));
   }
   status(QString());
+  if (PageControl1->currentWidget() == TabSheet2) Remplit();
 }
 
 void TEditeur::Gendtd() {

@@ -10,8 +10,9 @@
 class DocumentHost;
 class QSplitter;
 class QStackedWidget;
-class QTableWidget;
+class DataModel;
 class QTreeView;
+class StringGrid;
 class TColorMemo;
 class TreeModel;
 class TFindDialog;
@@ -84,13 +85,22 @@ class TEditeur : public QWidget {
   // "Générer DTD interne".
   void Gendtd();
 
+  // The data view.
+  void Remplit();
+  // Writes value at the place of rank rank of label; false when there is no such place.
+  bool EcritBalise(int rank, const QString& label, const QString& value);
+  void StringGrid1SetEditText(int row);
+  void StringGrid1DblClick();
+  bool GetGrilleModifiee() const { return GrilleModifiee; }
+  DataModel* dataModel() const { return dataModel_; }
+
   // Window events.
   void FormActivate();
 
   int Tag = 0;  // 1 for a non-XML document
   TColorMemo* Memo1 = nullptr;
   QTreeView* TreeView1 = nullptr;
-  QTableWidget* StringGrid1 = nullptr;
+  StringGrid* StringGrid1 = nullptr;
   QStackedWidget* PageControl1 = nullptr;
   QSplitter* Splitter1 = nullptr;
   QWidget* TabSheet1 = nullptr;
@@ -112,9 +122,12 @@ class TEditeur : public QWidget {
   void ajusteMarges();
 
   void status(const QString& text);
+  void writeRow(int row);
 
   DocumentHost* host_;
   TreeModel* treeModel_ = nullptr;
+  DataModel* dataModel_ = nullptr;
+  bool GrilleModifiee = false;
   QString Fichier;
   QString Repertoire;
   // The undo and redo snapshots share the text's storage: taking or restoring one costs the

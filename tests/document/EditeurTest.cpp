@@ -13,7 +13,7 @@
 #include <QProcess>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include "StringGrid.h"
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>

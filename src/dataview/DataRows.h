@@ -1,0 +1,49 @@
+#pragma once
+// The data view without widgets: the two-column rows of a document (one per element, one per
+// attribute), and the write-back of one edited value at the place of the same rank. A row keeps
+// only where its value lies in the text it was read from; the value is read when it is shown.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "TextStore.h"
+
+namespace dataview {
+
+struct Row {
+  int32_t label = 0;     // into DataRows::labels
+  bool element = true;   // element rows drop the characters below code 32 from their value
+  int64_t start = 0;     // the value's stretch in the text
+  int64_t length = 0;
+};
+
+struct DataRows {
+  std::vector<std::string> labels;  // "fiche", "fiche->id" (Windows-1252)
+  std::vector<Row> rows;
+  TextStore text;                   // the text the rows were read from (a shared snapshot)
+
+  const std::string& label(size_t row) const { return labels[size_t(rows[row].label)]; }
+  // The value as the grid shows it (Windows-1252).
+  std::string value(size_t row) const;
+  // The row's rank: how many rows up to it, itself included, carry its label.
+  int32_t rank(size_t row) const;
+  int64_t memoryUsed() const;
+};
+
+// Remplit's rows: the start tags outside comments and CDATA sections, in text order.
+DataRows Remplit(const TextStore& text);
+
+// What EcritBalise changes: the stretch to replace and its new text. from is -1 when nothing is
+// written: the place is not found, the value there is already value, the element has no
+// content to write into (an empty-element tag, a bare line break before the next tag, no tag
+// after it).
+struct Write {
+  int64_t from = -1;
+  int64_t length = 0;
+  std::string text;  // Windows-1252, CR LF
+  bool found = false;  // the place of that rank exists
+};
+Write EcritBalise(const TextStore& text, int32_t rank, std::string_view label, std::string_view value);
+
+}  // namespace dataview

@@ -1,0 +1,104 @@
+#include <cstdio>
+#include <string>
+
+#include "Batch.h"
+#include "Cp1252.h"
+#include "DataRows.h"
+#include "XmlDocument.h"
+
+namespace {
+
+// A cell's text on one line: backslashes and characters below code 32 spelled out.
+QString escaped(const std::string& bytes) {
+  QString out;
+  for (const QChar c : cp1252::decode(QByteArray::fromStdString(bytes))) {
+    if (c == u'\\') out += QStringLiteral("\\\\");
+    else if (c == u'\t') out += QStringLiteral("\\t");
+    else if (c == u'\r') out += QStringLiteral("\\r");
+    else if (c == u'\n') out += QStringLiteral("\\n");
+    else if (c.unicode() < 32) out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    else out += c;
+  }
+  return out;
+}
+
+int list(const TextStore& text) {
+  const dataview::DataRows d = dataview::Remplit(text);
+  QString out;
+  for (size_t i = 0; i < d.rows.size(); ++i) {
+    out += escaped(d.label(i)) + u'\t' + escaped(d.value(i)) + u'\n';
+    if (out.size() > (1 << 20)) {
+      batch::out(out);
+      out.clear();
+    }
+  }
+  batch::out(out);
+  return std::fflush(stdout) == 0 ? batch::kDone : batch::kError;
+}
+
+int set(TextStore& text, qsizetype row, const QString& value, const QString& output) {
+  const dataview::DataRows d = dataview::Remplit(text);
+  if (row < 1 || size_t(row) > d.rows.size())
+    return batch::usageError("data", QStringLiteral("la ligne %1 n'existe pas (le document en a %2)")
+                                         .arg(row)
+                                         .arg(d.rows.size()));
+  const size_t r = size_t(row - 1);
+  const std::string bytes = cp1252::encode(value).toStdString();
+  // As an edited cell: a value equal to the one shown is not written.
+  bool kept = true;
+  if (bytes != d.value(r)) {
+    const dataview::Write w = dataview::EcritBalise(text, d.rank(r), d.label(r), bytes);
+    if (w.from >= 0) text.replace(w.from, w.length, w.text);
+    kept = w.found;
+  }
+  const int status = batch::writeDocument(text.text(), output);
+  if (!kept) {
+    batch::err(QStringLiteral("tovelo-batch data : la valeur de la ligne %1 n'a pas de place où "
+                              "s'écrire ; le document est inchangé\n")
+                   .arg(row));
+    return status == batch::kDone ? batch::kFault : status;
+  }
+  return status;
+}
+
+int run(const QStringList& arguments) {
+  QStringList args = arguments;
+  QString output;
+  QString error;
+  if (!batch::takeOutput(args, output, error)) return batch::usageError("data", error);
+  bool setting = false;
+  qsizetype row = 0;
+  QString value;
+  if (!args.isEmpty() && args.first() == u"--set") {
+    if (args.size() < 3) return batch::usageError("data", QStringLiteral("--set attend une ligne et une valeur"));
+    bool ok = false;
+    row = args[1].toLongLong(&ok);
+    if (!ok) return batch::usageError("data", QStringLiteral("« %1 » n'est pas un numéro de ligne").arg(args[1]));
+    value = args[2];
+    args.remove(0, 3);
+    setting = true;
+  }
+  // The grid is filled whatever the document's faults, as in the editor.
+  QStringList files = args;
+  if (!files.isEmpty() && files.first() == u"--") files.removeFirst();
+  if (files.size() != 1) return batch::usageError("data", QStringLiteral("un seul nom de fichier est attendu"));
+  if (!files.first().toLower().contains(QLatin1String(".xml"))) return batch::kDone;
+  TextStore text;
+  if (!batch::loadDocument(files.first(), text, error)) {
+    batch::err(QStringLiteral("tovelo-batch data : %1\n").arg(error));
+    return batch::kError;
+  }
+  return setting ? set(text, row, value, output) : list(text);
+}
+
+}  // namespace
+
+TOVELO_BATCH_COMMAND("data",
+                     "data FICHIER\n"
+                     "data --set LIGNE VALEUR [-o SORTIE] FICHIER\n"
+                     "    « Vue données » : les lignes de la grille, « LIBELLÉ<tabulation>VALEUR », une\n"
+                     "    barre oblique inverse et les caractères de code inférieur à 32 écrits \\\\, \\t,\n"
+                     "    \\r, \\n ou \\xNN. Avec --set, écrit VALEUR dans la ligne LIGNE de la grille\n"
+                     "    (comptée à partir de 1) comme une cellule modifiée et donne le document obtenu.\n"
+                     "    Rien pour un nom sans « .xml ».\n",
+                     run)
