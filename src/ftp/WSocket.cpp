@@ -449,11 +449,17 @@ int TCustomWSocket::Receive(char* buffer, int len) {
     lastError_ = ENOTCONN;
     return -1;
   }
+  receiveCalled_ = true;
   const ssize_t n = ::recv(fd_, buffer, size_t(len), 0);
   if (n < 0) {
     lastError_ = errno == EAGAIN ? EWOULDBLOCK : errno;
+    if (lastError_ != EWOULDBLOCK && lastError_ != EINTR) {
+      peerClosed_ = true;
+      peerError_ = lastError_;
+    }
     return -1;
   }
+  if (n == 0) peerClosed_ = true;
   readCount_ += n;
   return int(n);
 }
@@ -590,17 +596,20 @@ void TCustomWSocket::readReady() {
     connectDone(err);
     if (!self || gen != generation_ || state_ != wsConnected) return;
   }
-  char probe;
-  const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-  if (n > 0) {
-    deliverData(!(options_ & wsoNoReceiveLoop));
-    return;
-  }
-  const int error = n < 0 ? errno : 0;
-  if (n < 0 && (error == EAGAIN || error == EINTR)) return;
-  // The peer closed (or reset): what is left is delivered once more, then the close.
-  deliverData(false);
+  // The handler's own reads tell whether the peer has closed: no extra call to look first.
+  receiveCalled_ = peerClosed_ = false;
+  peerError_ = 0;
+  deliverData(!(options_ & wsoNoReceiveLoop));
   if (!self || gen != generation_) return;
+  if (!receiveCalled_) {
+    char probe;
+    const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR))) return;
+    peerClosed_ = true;
+    peerError_ = n < 0 ? errno : 0;
+  }
+  if (!peerClosed_) return;
+  const int error = peerError_;
   guarded([&] { raiseClosed(error); });
   if (self && gen == generation_) internalClose(error, false);
 }

@@ -155,7 +155,10 @@ class TCustomWSocket : public QObject {
   bool allSent_ = true;
   bool closeRaised_ = false;
   bool sentPending_ = false;  // a Send emptied the queue at once: its OnDataSent is due
-  bool inWriteLoop_ = false;  // OnDataSent handlers are being told: the loop decides on writability
+  bool inWriteLoop_ = false;
+  bool receiveCalled_ = false;  // during one read notification: the handler read
+  bool peerClosed_ = false;     // a read found the end of the stream, or a fatal error
+  int peerError_ = 0;  // OnDataSent handlers are being told: the loop decides on writability
 };
 
 // The chain of the original family (SOCKS, line mode, synchronous helpers) carries nothing the
