@@ -33,7 +33,7 @@ bool isContinuation(const QString& line) {
   return i < line.size() && line[i] == u'-';
 }
 
-QString winsockForm(int e) {
+QString socketErrorForm(int e) {
   return TCustomWSocket::WSocketErrorDesc(e) + QStringLiteral(" (Winsock error #%1)").arg(e);
 }
 
@@ -270,7 +270,7 @@ void TCustomFtpCli::openStep() {
 
 void TCustomFtpCli::controlDnsLookupDone(quint16 error) {
   if (error != 0) {
-    failRequest(500, QStringLiteral("500 ") + winsockForm(error), error);
+    failRequest(500, QStringLiteral("500 ") + socketErrorForm(error), error);
     return;
   }
   controlSocket_->SetAddr(controlSocket_->DnsResult());
@@ -297,7 +297,7 @@ void TCustomFtpCli::controlSessionConnected(quint16 error) {
     connected_ = true;
     return;
   }
-  lastResponse_ = QStringLiteral("500 ") + winsockForm(error);
+  lastResponse_ = QStringLiteral("500 ") + socketErrorForm(error);
   statusCode_ = requestError_ = 500;
   setErrorMessage();
   nextRequest_ = nullptr;
@@ -317,7 +317,7 @@ void TCustomFtpCli::controlSessionClosed(quint16 error) {
   }
   if (state_ != fsAborting) setState(fsInternalReady);
   if (error != 0) {
-    lastResponse_ = QStringLiteral("500 Control connection closed. ") + winsockForm(error);
+    lastResponse_ = QStringLiteral("500 Control connection closed. ") + socketErrorForm(error);
     statusCode_ = requestError_ = 500;
     setErrorMessage();
   } else if (replyLost) {

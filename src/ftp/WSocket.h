@@ -161,8 +161,8 @@ class TCustomWSocket : public QObject {
   int peerError_ = 0;  // OnDataSent handlers are being told: the loop decides on writability
 };
 
-// The chain of the original family (SOCKS, line mode, synchronous helpers) carries nothing the
-// engine uses: one class stands for it.
+// SOCKS, line mode and the synchronous helpers would sit between these two; the engine uses none
+// of them, so the socket proper is the whole of it.
 class TWSocket : public TCustomWSocket {
   Q_OBJECT
  public:
