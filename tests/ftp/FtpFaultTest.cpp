@@ -216,6 +216,30 @@ TEST_F(Fault, AMissingPasswordEndsTheConnectSequenceInsteadOfTheConnection) {
   EXPECT_EQ(s.ftp.State(), fsReady);
 }
 
+TEST_F(Fault, StatesAndEventsOfAConnectionInOrder) {
+  ScriptedServer server("220-a\r\n220 b\r\n", answers(withLogin({{"XPWD", "257 \"/x\"\r\n"}})));
+  QList<TFtpState> states;
+  int responses = 0;
+  s.ftp.OnStateChange = [&](TCustomFtpCli* f) { states << f->State(); };
+  s.ftp.OnResponse = [&](TCustomFtpCli*) { ++responses; };
+  // The command handler may change what is sent.
+  s.ftp.OnCommand = [](TCustomFtpCli*, QString& cmd) {
+    if (cmd == QLatin1String("PWD")) cmd = QStringLiteral("XPWD");
+  };
+  login(server);
+  EXPECT_EQ(states, (QList<TFtpState>{fsResolving, fsWaitingBanner, fsConnected, fsInternalReady, fsWaitingReply,
+                                      fsInternalReady, fsWaitingReply, fsInternalReady, fsReady}));
+  EXPECT_EQ(responses, 4);
+  EXPECT_EQ(s.run(&TCustomFtpCli::StartPwd), 0);
+  EXPECT_EQ(server.commands.last(), QByteArray("XPWD"));
+  EXPECT_TRUE(s.saw(QStringLiteral("> XPWD")));
+  EXPECT_EQ(s.ftp.ResultDir(), QStringLiteral("/x"));
+
+  states.clear();
+  EXPECT_TRUE(s.ftp.QuitAndWait());
+  EXPECT_EQ(states, (QList<TFtpState>{fsWaitingReply, fsNotConnected, fsInternalReady, fsReady}));
+}
+
 TEST_F(Fault, ThePasswordStaysOutOfTheTranscript) {
   ScriptedServer server("220 ok\r\n", answers(kLogin));
   login(server);
