@@ -81,9 +81,9 @@ void TEditeur::Replace(TReplaceDialog* dialog) {
   // Every replacement in one pass over a snapshot, given to the view as one change: one
   // "Annuler" takes it all back.
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  // The window repaints while the text is rebuilt; typing waits for the end.
   const auto progress = [this](double share) {
-    if (!host_) return;
-    host_->showStatus(QStringLiteral("Remplace tout : %1 %").arg(int(share * 100)));
+    if (host_) host_->showStatus(QStringLiteral("Remplace tout : %1 %").arg(int(share * 100)));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   };
   progress(0);
