@@ -135,6 +135,19 @@ bool TCustomFtpCli::TriggerProgress() {
 void TCustomFtpCli::runCommand(TFtpRequest rq, Step step, const QString& line, std::initializer_list<int> ok,
                                Handler hook) {
   if (!checkArgument(line)) return;
+  // QUIT and ABOR skip the checks so that they can interrupt; without a connection, though,
+  // their reply would be awaited forever and the engine never be ready again.
+  if (!connected_ && controlSocket_->State() != wsConnected) {
+    if (step == sQuit) {
+      if (!highLevelFlag_) requestType_ = rq;
+      fctPrv_ = step;
+      requestDoneFlag_ = false;
+      requestError_ = 0;
+      triggerRequestDone(0);
+      return;
+    }
+    if (step == sAbort) return fail(QStringLiteral("FTP component not connected"));
+  }
   if (line != QLatin1String("ABOR") && line != QLatin1String("STAT") && line != QLatin1String("QUIT")) {
     // After PASV the state stays "passive ready" until the transfer: a REST between the two
     // must still go out, or no passive transfer could ever resume.

@@ -139,7 +139,7 @@ class TCustomFtpCli : public QObject {
   virtual void StartSyst();
   virtual void StartQuote();
   virtual void StartAbort();  // sends ABOR
-  virtual void StartQuit();
+  virtual void StartQuit();  // without a connection: done at once, successfully
   // Data steps alone (after a Port step): LIST, NLST, RETR, STOR, APPE, REST.
   virtual void StartPort();
   virtual void StartList();
@@ -295,6 +295,7 @@ class TFtpClient : public TCustomFtpCli {
 
   int Timeout() const { return timeout_; }
   void SetTimeout(int seconds) { timeout_ = seconds; }
+  // Kept for its users: either way the wait pumps the thread's one event loop.
   bool MultiThreaded() const { return multiThreaded_; }
   void SetMultiThreaded(bool v) { multiThreaded_ = v; }
 

@@ -187,6 +187,13 @@ TEST_F(Fault, OperationsRefusedBeforeAnythingIsSent) {
                       {&TCustomFtpCli::StartList, "LIST: not connected"},
                       {&TCustomFtpCli::StartStor, "STOR/APPE: not connected"}};
   for (const auto& c : notConnected) EXPECT_EQ(raisedBy([&] { (s.ftp.*c.op)(); }), QString::fromLatin1(c.text));
+  EXPECT_EQ(raisedBy([&] { s.ftp.StartAbort(); }), QStringLiteral("FTP component not connected"));
+  // Nothing to quit: no reply to wait for, and the engine stays usable.
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_TRUE(s.ftp.QuitAndWait());
+  EXPECT_LT(clock.elapsed(), 1000);
+  EXPECT_EQ(s.ftp.State(), fsReady);
 
   s.ftp.SetUserName(QString());
   EXPECT_EQ(raisedBy([&] { s.ftp.StartUser(); }), QStringLiteral("UserName emtpy"));
