@@ -13,7 +13,6 @@
 #include <QResizeEvent>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "ColorMemo.h"
@@ -27,6 +26,7 @@
 #include "Prompts.h"
 #include "TextFile.h"
 #include "TextPrinter.h"
+#include "TreeList.h"
 #include "TreeModel.h"
 #include "Wellformed.h"
 
@@ -127,16 +127,11 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   dispositionDonnees->addWidget(StringGrid1);
 
   treeModel_ = new TreeModel(this);
-  TreeView1 = new QTreeView(Splitter1);
-  TreeView1->setHeaderHidden(true);
+  TreeView1 = new TreeList(Splitter1);
   TreeView1->setIndentation(19);
-  // Every row is one label in one font: the view never measures rows one by one, which keeps
-  // a tree of a million nodes quick to expand and scroll.
-  TreeView1->setUniformRowHeights(true);
-  TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  TreeView1->setModel(treeModel_);
+  TreeView1->setTreeModel(treeModel_);
   TreeView1->installEventFilter(this);
-  connect(TreeView1, &QTreeView::doubleClicked, this, [this] { TreeView1DblClick(); });
+  connect(TreeView1, &QAbstractItemView::doubleClicked, this, [this] { TreeView1DblClick(); });
   TreeView1->setAccessibleName(QStringLiteral("Arborescence du document"));
 
   Splitter1->addWidget(PageControl1);
@@ -509,13 +504,12 @@ void TEditeur::Arborescence() {
   }
   status(QStringLiteral("Construit l'arborescence"));
   treeModel_->setTree(tree::buildTree(*lignes));
-  TreeView1->expandAll();
-  if (treeModel_->tree().size() > 0) TreeView1->setCurrentIndex(treeModel_->indexOf(0));
+  if (treeModel_->tree().size() > 0) TreeView1->setCurrentNode(0);
   status(QString());
 }
 
 void TEditeur::TreeView1DblClick() {
-  const int32_t noeud = treeModel_->nodeOf(TreeView1->currentIndex());
+  const int32_t noeud = TreeView1->currentNode();
   const int32_t n = tree::occurrence(treeModel_->tree(), noeud);
   if (n == 0) return;
   status(QStringLiteral("Cherche balise"));
@@ -541,7 +535,7 @@ void TEditeur::Dupnoeud() {
     return;
   }
   Memorise();
-  const int32_t noeud = treeModel_->nodeOf(TreeView1->currentIndex());
+  const int32_t noeud = TreeView1->currentNode();
   const int32_t n = tree::occurrence(treeModel_->tree(), noeud);
   if (n == 0) return;
   status(QStringLiteral("Duplique noeud"));

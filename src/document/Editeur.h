@@ -11,7 +11,7 @@ class DocumentHost;
 class QSplitter;
 class QStackedWidget;
 class DataModel;
-class QTreeView;
+class TreeList;
 class StringGrid;
 class TColorMemo;
 class TreeModel;
@@ -99,7 +99,7 @@ class TEditeur : public QWidget {
 
   int Tag = 0;  // 1 for a non-XML document
   TColorMemo* Memo1 = nullptr;
-  QTreeView* TreeView1 = nullptr;
+  TreeList* TreeView1 = nullptr;
   StringGrid* StringGrid1 = nullptr;
   QStackedWidget* PageControl1 = nullptr;
   QSplitter* Splitter1 = nullptr;

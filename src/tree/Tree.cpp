@@ -14,19 +14,15 @@ uint32_t hashOf(std::string_view s) {
 
 }  // namespace
 
-int32_t Tree::childCount(int32_t node) const {
-  if (node < 0) return int32_t(roots_.size());
-  return childStart_[size_t(node) + 1] - childStart_[size_t(node)];
-}
-
-int32_t Tree::child(int32_t node, int32_t row) const {
-  if (node < 0) return roots_[size_t(row)];
-  return children_[size_t(childStart_[size_t(node)] + row)];
+int32_t Tree::depth(int32_t node) const {
+  int32_t d = 0;
+  for (int32_t p = parent_[size_t(node)]; p >= 0; p = parent_[size_t(p)]) ++d;
+  return d;
 }
 
 int64_t Tree::memoryUsed() const {
   int64_t bytes = 0;
-  for (const auto* v : {&parent_, &row_, &labelId_, &childStart_, &children_, &counts_, &roots_, &table_})
+  for (const auto* v : {&parent_, &labelId_, &end_, &table_})
     bytes += int64_t(v->capacity() * sizeof(int32_t));
   for (const std::string& l : labels_) bytes += int64_t(sizeof(std::string) + l.capacity());
   return bytes;
@@ -58,23 +54,17 @@ int32_t Tree::add(int32_t parent, std::string_view label) {
   const auto node = int32_t(parent_.size());
   parent_.push_back(parent);
   labelId_.push_back(intern(label));
-  counts_.push_back(0);
-  if (parent < 0) {
-    row_.push_back(int32_t(roots_.size()));
-    roots_.push_back(node);
-  } else {
-    row_.push_back(counts_[size_t(parent)]++);
-  }
   return node;
 }
 
 void Tree::finish() {
-  childStart_.assign(parent_.size() + 1, 0);
-  for (size_t i = 0; i < counts_.size(); ++i) childStart_[i + 1] = childStart_[i] + counts_[i];
-  children_.assign(size_t(childStart_.back()), 0);
-  for (size_t i = 0; i < parent_.size(); ++i)
-    if (parent_[i] >= 0) children_[size_t(childStart_[size_t(parent_[i])] + row_[i])] = int32_t(i);
-  std::vector<int32_t>().swap(counts_);
+  // Nodes come in tree order: a subtree ends where the next node outside it begins.
+  end_.assign(parent_.size(), 0);
+  for (auto i = int32_t(parent_.size()) - 1; i >= 0; --i) {
+    if (end_[size_t(i)] == 0) end_[size_t(i)] = i + 1;
+    const int32_t p = parent_[size_t(i)];
+    if (p >= 0 && end_[size_t(p)] == 0) end_[size_t(p)] = end_[size_t(i)];
+  }
   std::vector<int32_t>().swap(table_);
 }
 

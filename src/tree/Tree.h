@@ -17,11 +17,10 @@ class Tree {
   int32_t size() const { return int32_t(parent_.size()); }
   // -1 for a top-level node.
   int32_t parent(int32_t node) const { return parent_[size_t(node)]; }
-  // The node's index among its parent's children (among the top-level nodes for those).
-  int32_t row(int32_t node) const { return row_[size_t(node)]; }
-  // Children of node, or of the top level when node is -1.
-  int32_t childCount(int32_t node) const;
-  int32_t child(int32_t node, int32_t row) const;
+  // One past the node's last descendant: its subtree is [node, end(node)).
+  int32_t end(int32_t node) const { return end_[size_t(node)]; }
+  bool hasChildren(int32_t node) const { return end_[size_t(node)] > node + 1; }
+  int32_t depth(int32_t node) const;
   // The tag key, "<body>", as the line's Windows-1252 bytes.
   const std::string& label(int32_t node) const { return labels_[size_t(labelId_[size_t(node)])]; }
   int32_t labelId(int32_t node) const { return labelId_[size_t(node)]; }
@@ -29,17 +28,13 @@ class Tree {
 
   // Adds a node as the last child of parent (-1: last top-level node); returns its number.
   int32_t add(int32_t parent, std::string_view label);
-  // Makes the child lists; call once after the last add.
+  // Closes the subtrees; call once after the last add.
   void finish();
 
  private:
   int32_t intern(std::string_view label);
 
-  std::vector<int32_t> parent_, row_, labelId_;
-  std::vector<int32_t> childStart_;  // size() + 1 entries into children_, after finish()
-  std::vector<int32_t> children_;
-  std::vector<int32_t> counts_;      // children per node while building
-  std::vector<int32_t> roots_;
+  std::vector<int32_t> parent_, labelId_, end_;
   std::vector<std::string> labels_;
   std::vector<int32_t> table_;       // open addressing over labels_, -1 free
   int32_t lastLabel_ = -1;

@@ -16,7 +16,7 @@
 #include "StringGrid.h"
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeView>
+#include "TreeList.h"
 
 #include "ColorMemo.h"
 #include "DocumentHost.h"

@@ -8,12 +8,12 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeView>
 
 #include "ColorMemo.h"
 #include "DocumentHost.h"
 #include "Editeur.h"
 #include "ScriptedPrompts.h"
+#include "TreeList.h"
 #include "TreeModel.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -45,22 +45,18 @@ class TreeViewTest : public ::testing::Test {
     windows.last()->OpenFile(dir.filePath(name));
     return *windows.last();
   }
-  // Every row the view shows, two blanks a level, and whether all of them are expanded.
+  // Every node, two blanks a level, and whether the view shows all of them expanded.
   static QStringList shown(TEditeur& e, bool* allExpanded = nullptr) {
     QStringList out;
-    if (allExpanded) *allExpanded = true;
-    const std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int depth) {
-      for (int r = 0; r < e.treeModel()->rowCount(parent); ++r) {
-        const QModelIndex i = e.treeModel()->index(r, 0, parent);
-        out << QString(depth * 2, u' ') + i.data().toString();
-        if (allExpanded && e.treeModel()->hasChildren(i) && !e.TreeView1->isExpanded(i)) *allExpanded = false;
-        walk(i, depth + 1);
-      }
-    };
-    walk({}, 0);
+    if (allExpanded) *allExpanded = e.treeModel()->rowCount() == e.treeModel()->tree().size();
+    const tree::Tree& t = e.treeModel()->tree();
+    for (int32_t i = 0; i < t.size(); ++i) {
+      out << QString(t.depth(i) * 2, u' ') + QString::fromLatin1(t.label(i));
+      if (allExpanded && t.hasChildren(i) && !e.TreeView1->isExpanded(i)) *allExpanded = false;
+    }
     return out;
   }
-  static void select(TEditeur& e, int node) { e.TreeView1->setCurrentIndex(e.treeModel()->indexOf(node)); }
+  static void select(TEditeur& e, int node) { e.TreeView1->setCurrentNode(node); }
 
   ScriptedPrompts prompts;
   RecordingHost host;
@@ -75,7 +71,7 @@ TEST_F(TreeViewTest, OpeningBuildsTheTreeOnlyForXmlNames) {
   bool expanded = false;
   EXPECT_EQ(shown(xml, &expanded), QStringList({"<r>", "  <a>"}));
   EXPECT_TRUE(expanded);
-  EXPECT_EQ(xml.treeModel()->nodeOf(xml.TreeView1->currentIndex()), 0);
+  EXPECT_EQ(xml.TreeView1->currentNode(), 0);
   EXPECT_EQ(host.status, QStringList({"Construit l'arborescence", ""}));
   TEditeur& dtd = opened("regles.dtd", {"<r>", "</r>"});
   EXPECT_TRUE(shown(dtd).isEmpty());

@@ -12,6 +12,7 @@
 #include "Generateur.h"
 #include "LineViews.h"
 #include "Tree.h"
+#include "TreeModel.h"
 #include "tags.h"
 
 namespace {
@@ -130,12 +131,43 @@ TEST(TreeBuilder, NodesFollowTheTreeRules) {
   for (const Case& c : cases) EXPECT_EQ(built(c.lines), c.nodes) << c.what;
 }
 
-TEST(TreeBuilder, ChildListsAgreeWithParents) {
+TEST(TreeBuilder, SubtreesAgreeWithParents) {
   const tree::Tree t = tree::buildTree(StringListLines({"<r><a>", "<b/>", "<c></c></a><d></d></r>", "<s></s>"}));
-  ASSERT_EQ(t.childCount(-1), 2);
-  for (int32_t i = 0; i < t.size(); ++i) EXPECT_EQ(t.child(t.parent(i), t.row(i)), i);
-  EXPECT_EQ(t.childCount(0), 2);
-  EXPECT_EQ(t.label(t.child(-1, 1)), "<s>");
+  ASSERT_EQ(shape(t), QStringList({"<r>", "  <a>", "    <c>", "  <d>", "<s>"}));
+  for (int32_t i = 0; i < t.size(); ++i)
+    for (int32_t j = 0; j < t.size(); ++j) {
+      bool under = false;
+      for (int32_t p = t.parent(j); p >= 0; p = t.parent(p)) under = under || p == i;
+      EXPECT_EQ(under, j > i && j < t.end(i)) << i << " " << j;
+    }
+  EXPECT_EQ(t.depth(2), 2);
+  EXPECT_FALSE(t.hasChildren(4));
+}
+
+TEST(TreeModelRows, CollapsingAndExpandingShowTheRightRows) {
+  TreeModel m;
+  m.setTree(tree::buildTree(StringListLines({"<r><a>", "<c></c></a>", "<d><e></e></d></r>", "<s></s>"})));
+  const auto rows = [&m] {
+    QStringList out;
+    for (int r = 0; r < m.rowCount(); ++r) out << m.index(r).data().toString();
+    return out.join(" ");
+  };
+  EXPECT_EQ(rows(), "<r> <a> <c> <d> <e> <s>");
+  m.setExpanded(3, false);
+  EXPECT_EQ(rows(), "<r> <a> <c> <d> <s>");
+  m.setExpanded(0, false);
+  EXPECT_EQ(rows(), "<r> <s>");
+  EXPECT_FALSE(m.indexOf(4).isValid());
+  m.setExpanded(0, true);  // <d> stays collapsed under it
+  EXPECT_EQ(rows(), "<r> <a> <c> <d> <s>");
+  EXPECT_EQ(m.nodeOf(m.index(4)), 5);
+  m.collapseAll();
+  EXPECT_EQ(rows(), "<r> <s>");
+  m.setExpanded(0, true);
+  EXPECT_EQ(rows(), "<r> <a> <d> <s>");
+  m.expandAll();
+  EXPECT_EQ(rows(), "<r> <a> <c> <d> <e> <s>");
+  EXPECT_EQ(m.index(4).data(TreeModel::DepthRole).toInt(), 2);
 }
 
 TEST(TreeSearch, OccurrenceAndStartTag) {

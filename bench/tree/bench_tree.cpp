@@ -1,0 +1,176 @@
+// The tree view and the data view on a large document, against xmllint on the same file.
+//
+//   bench_tree LARGE [--runs=N]
+//
+// LARGE is the document that the figures compare on (gen-records.py 50). Prints one line per
+// figure, each the median of N runs (3 unless set):
+//   - "Construire l'arborescence" (the check, the build, every node expanded, the first node
+//     selected, painted), filling the grid ("Vue données", painted), and a double click on the
+//     last node, each against `xmllint --noout` on the same file in the same run;
+//   - each action on the tree and the grid (page down, end, collapse all, expand all, one node
+//     collapsed and expanded again), with its repaint;
+//   - the memory that the tree and the grid add to the window: the growth of the resident set
+//     from the document opened without them to the document with both, against the file's size,
+//     and the bytes their own arrays hold.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <malloc.h>
+#include <memory>
+#include <vector>
+
+#include "ColorMemo.h"
+#include "DataModel.h"
+#include "Editeur.h"
+#include "Prompts.h"
+#include "StringGrid.h"
+#include "TreeList.h"
+#include "TreeModel.h"
+
+namespace {
+
+class SilentPrompts : public Prompts {
+ public:
+  void information(QWidget*, const QString& t) override { last = t; }
+  void warning(QWidget*, const QString& t) override { last = t; }
+  void error(QWidget*, const QString& t) override { last = t; }
+  Answer confirm(QWidget*, const QString&) override { return Answer::No; }
+  Answer confirmOrCancel(QWidget*, const QString&) override { return Answer::No; }
+  QString openFile(QWidget*, const FileRequest&) override { return {}; }
+  QString saveFile(QWidget*, const FileRequest&) override { return {}; }
+  bool print(QWidget*, QPrinter&) override { return false; }
+  bool printerSetup(QWidget*, QPrinter&) override { return false; }
+  bool font(QWidget*, QFont&) override { return false; }
+  QString last;
+};
+
+void settle() {
+  for (int i = 0; i < 3; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+  }
+}
+
+long statusKiB(const char* field) {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith(field)) return line.mid(int(strlen(field))).trimmed().split(' ').value(0).toLong();
+  return -1;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double timedMs(const std::function<void()>& action) {
+  QElapsedTimer t;
+  t.start();
+  action();
+  settle();
+  return double(t.nsecsElapsed()) / 1e6;
+}
+
+double xmllintMs(const QString& path) {
+  QElapsedTimer t;
+  t.start();
+  QProcess p;
+  p.setStandardOutputFile(QProcess::nullDevice());
+  p.setStandardErrorFile(QProcess::nullDevice());
+  p.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), path});
+  if (!p.waitForFinished(-1)) return -1;
+  return double(t.nsecsElapsed()) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: bench_tree LARGE [--runs=N]\n");
+    return 2;
+  }
+  int runs = 3;
+  for (int i = 2; i < argc; ++i)
+    if (qstrncmp(argv[i], "--runs=", 7) == 0) runs = std::max(1, atoi(argv[i] + 7));
+  SilentPrompts prompts;
+  Prompts::install(&prompts);
+  const QString large = QString::fromLocal8Bit(argv[1]);
+  const double size = double(QFile(large).size());
+
+  // The same bytes under a name without ".xml": opened, the window builds neither view.
+  QTemporaryDir dir;
+  const QString plain = dir.filePath(QStringLiteral("records.txt"));
+  if (!QFile::copy(large, plain)) return 2;
+
+  TEditeur w(nullptr, QStringLiteral("records.xml"));
+  w.setAttribute(Qt::WA_DeleteOnClose, false);
+  w.resize(1000, 700);
+  w.show();
+  settle();
+  if (!w.OpenFile(plain)) return 2;
+  settle();
+  malloc_trim(0);
+  const long before = statusKiB("VmRSS:");
+  w.SetFichier(large);
+
+  std::vector<double> lint, build, fill, dbl;
+  for (int r = 0; r < runs; ++r) {
+    lint.push_back(xmllintMs(large));
+    w.VueSource();
+    settle();
+    build.push_back(timedMs([&] { w.Arborescence(); }));
+    fill.push_back(timedMs([&] { w.Vuedonnees(); }));
+    const int32_t last = w.treeModel()->tree().size() - 1;
+    w.TreeView1->setCurrentNode(last);
+    settle();
+    dbl.push_back(timedMs([&] { w.TreeView1DblClick(); }));
+  }
+  malloc_trim(0);
+  const long after = statusKiB("VmRSS:");
+  const double xl = median(lint);
+  std::printf("xmllint --noout                     %9.1f ms\n", xl);
+  std::printf("tree built, expanded, selected      %9.1f ms  %.2f of xmllint\n", median(build), median(build) / xl);
+  std::printf("grid filled and shown               %9.1f ms  %.2f of xmllint\n", median(fill), median(fill) / xl);
+  std::printf("double click on the last node       %9.1f ms  %.2f of xmllint\n", median(dbl), median(dbl) / xl);
+  std::printf("nodes %d, grid rows %zu\n", w.treeModel()->tree().size(), w.dataModel()->rows().rows.size());
+
+  struct Action {
+    const char* name;
+    std::function<void()> run;
+  };
+  TreeList* tree = w.TreeView1;
+  StringGrid* grid = w.StringGrid1;
+  const int32_t record = 1;
+  const std::vector<Action> actions = {
+      {"tree: page down", [&] { QTest::keyClick(tree, Qt::Key_PageDown); }},
+      {"tree: end", [&] { QTest::keyClick(tree, Qt::Key_End); }},
+      {"tree: home", [&] { QTest::keyClick(tree, Qt::Key_Home); }},
+      {"tree: one node collapsed", [&] { tree->collapse(record); }},
+      {"tree: one node expanded", [&] { tree->expand(record); }},
+      {"tree: collapse all (Réduire)", [&] { w.Reduire(); }},
+      {"tree: expand all (Déployer)", [&] { w.Deployer(); }},
+      {"grid: page down", [&] { QTest::keyClick(grid, Qt::Key_PageDown); }},
+      {"grid: end", [&] { QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier); }},
+      {"grid: home", [&] { QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier); }},
+  };
+  for (const Action& a : actions) {
+    std::vector<double> t;
+    for (int r = 0; r < std::max(runs, 5); ++r) t.push_back(timedMs(a.run));
+    std::printf("%-36s%9.2f ms\n", a.name, median(t));
+  }
+  const double arrays = double(w.treeModel()->tree().memoryUsed() + w.dataModel()->rows().memoryUsed());
+  std::printf("resident set added by tree and grid %9.1f MiB  %.2f of the file (%.1f MiB)\n",
+              double(after - before) / 1024, double(after - before) * 1024 / size, size / 1048576);
+  std::printf("their own arrays                    %9.1f MiB  %.2f of the file\n", arrays / 1048576, arrays / size);
+  Prompts::install(nullptr);
+  return 0;
+}

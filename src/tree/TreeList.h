@@ -1,0 +1,36 @@
+#pragma once
+// The tree view's widget: a list of the visible nodes of a TreeModel, each row indented by its
+// depth with an expand mark before nodes that have children. The mark (or the Right and Left
+// keys, or "+" and "-") expands and collapses a node; a double click is the window's.
+#include <QListView>
+
+class TreeModel;
+
+class TreeList : public QListView {
+  Q_OBJECT
+
+ public:
+  explicit TreeList(QWidget* parent = nullptr);
+  void setTreeModel(TreeModel* model);
+  TreeModel* treeModel() const { return model_; }
+  int indentation() const { return indent_; }
+  void setIndentation(int pixels);
+  // The node shown by the current row, -1 when none.
+  int32_t currentNode() const;
+  void setCurrentNode(int32_t node);
+  bool isExpanded(int32_t node) const;
+  void expand(int32_t node);
+  void collapse(int32_t node);
+  void expandAll();
+  void collapseAll();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void setExpanded(int32_t node, bool expanded);
+
+  TreeModel* model_ = nullptr;
+  int indent_ = 19;
+};
