@@ -99,7 +99,8 @@ QStringList treeDocument(const QList<TreeNode>& nodes) {
   return lines;
 }
 
-const char* const kPadPageUrl = "http://www.asp-shareware.org/pad";
+// A neutral address of the reserved example domain: the author puts the format's page here.
+const char* const kPadPageUrl = "http://www.example.org/pad";
 
 void Onglet1(const PadSheet& sheet, QStringList& lines) {
   SheetWriter w(sheet, lines);
