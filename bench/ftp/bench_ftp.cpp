@@ -2,8 +2,8 @@
 // in the same run: a file of SIZE_MB megabytes (100 unless given) up and down, in active and in
 // passive mode, each a whole session (connect, log in, binary type, transfer, quit). Best of
 // ESSAIS runs (3 unless set). Prints MB/s and the engine's share of curl's throughput, and the
-// processor time each spent per run (the engine's own, curl's as a child process), which a busy
-// machine disturbs less than the throughput.
+// processor time each spent per run (the engine's own, curl's as a child process, and the
+// server's while serving each), which a busy machine disturbs less than the throughput.
 // Usage: bench_ftp [SIZE_MB]
 #include "FtpCli.h"
 
@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <functional>
@@ -31,16 +32,30 @@ double cpuSeconds(int who) {
   return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// Processor time of another process so far, from /proc.
+double processCpuSeconds(qint64 pid) {
+  QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  const QByteArray line = f.readAll();
+  const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+  if (fields.size() < 13) return 0;
+  return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
 struct Timing {
-  double wall = -1;  // best run, seconds
-  double cpu = 0;    // mean processor time of a run, seconds
+  double wall = -1;   // best run, seconds
+  double cpu = 0;     // mean processor time of a run, seconds
+  double server = 0;  // mean processor time of the server during a run, seconds
 };
+
+qint64 serverPid = 0;
 
 // who: RUSAGE_SELF for the engine, RUSAGE_CHILDREN for curl.
 Timing measure(int runs, int who, const std::function<bool()>& run) {
   Timing t;
   double best = 1e100;
   const double cpuBefore = cpuSeconds(who);
+  const double serverBefore = processCpuSeconds(serverPid);
   for (int i = 0; i < runs; ++i) {
     QElapsedTimer clock;
     clock.start();
@@ -49,6 +64,7 @@ Timing measure(int runs, int who, const std::function<bool()>& run) {
   }
   t.wall = best;
   t.cpu = (cpuSeconds(who) - cpuBefore) / runs;
+  t.server = (processCpuSeconds(serverPid) - serverBefore) / runs;
   return t;
 }
 
@@ -76,6 +92,7 @@ int main(int argc, char** argv) {
   QByteArray first;
   while (!first.contains('\n') && server.waitForReadyRead(15000)) first += server.readAllStandardOutput();
   const QString port = QString::fromLatin1(first.trimmed());
+  serverPid = server.processId();
   if (port.toInt() <= 0) {
     std::fprintf(stderr, "the FTP server did not start (python3-pyftpdlib installed?)\n");
     return 2;
@@ -138,8 +155,9 @@ int main(int argc, char** argv) {
       continue;
     }
     for (const auto& [what, e, c] : {std::tuple{"upload  ", eu, cu}, std::tuple{"download", ed, cd}})
-      std::printf("%-8s %s engine %7.1f  curl %7.1f  ratio %.2f   cpu s engine %.2f  curl %.2f\n", mode, what,
-                  megabytes / e.wall, megabytes / c.wall, c.wall / e.wall, e.cpu, c.cpu);
+      std::printf("%-8s %s engine %7.1f  curl %7.1f  ratio %.2f   cpu s engine %.2f  curl %.2f"
+                  "  server %.2f / %.2f\n",
+                  mode, what, megabytes / e.wall, megabytes / c.wall, c.wall / e.wall, e.cpu, c.cpu, e.server, c.server);
   }
   server.closeWriteChannel();
   if (!server.waitForFinished(3000)) server.kill();
