@@ -17,18 +17,22 @@
 #include <QMdiSubWindow>
 #include <QPrinter>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 
 #include "About.h"
 #include "AccessibleNames.h"
 #include "ColorMemo.h"
+#include "EditCell.h"
 #include "Editeur.h"
+#include "FileBytes.h"
 #include "FindDialogs.h"
 #include "French.h"
 #include "HelpViewer.h"
 #include "MainForm.h"
 #include "Prompts.h"
+#include "StringGrid.h"
 
 namespace {
 
@@ -189,6 +193,14 @@ TEST_F(AccessibilityTest, MainWindowWithADocumentHasNoUnnamedControl) {
   form->FileNewItemClick();
   form->DocmumentDTD1Click();
   EXPECT_EQ(unnamedIn(form.get()), QStringList());
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("fiches.xml"));
+  writeBytes(path, "<fiches>\r\n<fiche><nom>a</nom></fiche>\r\n</fiches>\r\n");
+  form->openFiles({path});
+  form->Vuedonnes1Click();  // the grid in place of the text
+  QApplication::processEvents();
+  ASSERT_TRUE(form->activeEditeur()->StringGrid1->isVisible());
+  EXPECT_EQ(unnamedIn(form.get()), QStringList());
   // The toolbar buttons speak their hints.
   EXPECT_EQ(QAccessible::queryAccessibleInterface(form->SpeedButton9)->text(QAccessible::Name),
             QStringLiteral("Vue données"));
@@ -213,6 +225,12 @@ TEST_F(AccessibilityTest, DialogsSpeakTheirCaptionAndNameTheirControls) {
       {"Euro conversion", [&] { form->Euroconversion1Click(); }},
       {"Horloge", [&] { form->Horloge1Click(); }},
       {"Bloc-notes", [&] { form->Blocnotes1Click(); }},
+      {"Modifier donnée",
+       [&] {
+         TEditCell cell(parent);
+         cell.Init(QStringLiteral("valeur"));
+         cell.exec();
+       }},
       {"message", [&] { qt.information(parent, QStringLiteral("Le document est bien formé")); }},
       {"question", [&] { qt.confirmOrCancel(parent, QStringLiteral("Enregistrer ?")); }},
       {"Ouvrir",
