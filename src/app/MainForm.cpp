@@ -350,6 +350,20 @@ void TMainForm::createMenus() {
   onActive(Rechercher1, &TEditeur::Chercher);
   onActive(Continuer1, &TEditeur::Continuer);
   onActive(Remplacer1, &TEditeur::Remplacer);
+  onActive(Changerlacasse1, &TEditeur::Casse);
+  onActive(Convertircaractresspciaux1, &TEditeur::Convertir);
+  onActive(Balise1, &TEditeur::Balise1);
+  onActive(Fermerdernirebalise1, &TEditeur::FermerBalise);
+  onActive(Commentaire1, &TEditeur::Commentaire);
+  onActive(Caractresspciaux1, &TEditeur::Speciaux);
+  onActive(SectionCDATA1, &TEditeur::Cdata);
+  onActive(Texte1, &TEditeur::Importer);
+  onActive(Elment1, &TEditeur::Element);
+  onActive(Attribut1, &TEditeur::Attribut);
+  onActive(Entit1, &TEditeur::Entite);
+  onActive(Ignore1, &TEditeur::Ignorer);
+  onActive(Optionsdudocument1, &TEditeur::Options);
+  onActive(OptionsEditeur1, &TEditeur::OptEdit);
 
   connect(fermerlesbalises1, &QAction::triggered, this, &TMainForm::fermerlesbalises1Click);
   connect(Actualiserautomatiquement1, &QAction::triggered, this,

@@ -15,15 +15,22 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "CaractsDialog.h"
+#include "CloseTag.h"
 #include "ColorMemo.h"
 #include "DataModel.h"
 #include "EditCell.h"
 #include "StringGrid.h"
+#include "Conversion.h"
 #include "Cp1252.h"
 #include "DocumentHost.h"
 #include "Dtd.h"
 #include "DtdGenerator.h"
+#include "FBalise.h"
+#include "FCasse.h"
+#include "Insertion.h"
 #include "Prompts.h"
+#include "StartDialog.h"
 #include "TextFile.h"
 #include "TextPrinter.h"
 #include "TreeList.h"
@@ -287,16 +294,140 @@ void TEditeur::Retablir() {
   if (host_) host_->setRedoEnabled(false);
 }
 
-void TEditeur::Memo1KeyPress(QKeyEvent* event, bool*) {
-  const bool entree = event && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter);
-  if (entree && !FermetureAuto && ArbreAuto) {
+void TEditeur::Memo1KeyPress(QKeyEvent* event, bool* handled) {
+  const QString key = event->text();
+  const bool enter = key == QLatin1String("\r");
+  if (enter && FermetureAuto) {
+    // The end tag goes in first; the break is then typed after it.
+    FermerBalise();
+    return;
+  }
+  if (enter && ArbreAuto) {
     Arborescence();
     return;
   }
   if (!CodageAuto) return;
-  LignesRetablir = TextStore();
-  if (host_) host_->setRedoEnabled(false);
+  if (key.size() == 1 && key[0].unicode() < 256) {
+    if (const char* reference = conversion::referenceOf(static_cast<unsigned char>(key[0].unicode()))) {
+      Memo1->SetSelText(QLatin1String(reference));
+      *handled = true;
+    }
+  }
+  if (!(LignesRetablir == TextStore())) {
+    LignesRetablir = TextStore();
+    if (host_) host_->setRedoEnabled(false);
+  }
 }
+
+void TEditeur::FermerBalise() {
+  if (!Fichier.isEmpty() && !Fichier.toLower().contains(QLatin1String(".xml"))) return;
+  if (host_) host_->showStatus(QStringLiteral("Cherche balise"));
+  const std::string fin = typing::endTagToClose(Memo1->Store(), Memo1->SelStart());
+  if (!fin.empty()) Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(fin)));
+  if (host_) host_->showStatus(QString());
+}
+
+void TEditeur::wrapSelection(const QString& before, const QString& after) {
+  Memo1->SetSelText(before + Memo1->SelText() + after);
+}
+
+void TEditeur::Commentaire() { wrapSelection(QStringLiteral("<!--"), QStringLiteral("-->")); }
+void TEditeur::Cdata() { wrapSelection(QStringLiteral("<![CDATA["), QStringLiteral("]]>")); }
+void TEditeur::Ignorer() { wrapSelection(QStringLiteral("<![IGNORE["), QStringLiteral("]]>")); }
+
+void TEditeur::insertDeclaration(const QString& declaration) {
+  Memo1->SetSelText(declaration);
+  // Between the blank and the ">", where the declaration's content is typed.
+  Memo1->SetSelStart(Memo1->SelStart() - 1);
+}
+
+void TEditeur::Element() { insertDeclaration(QStringLiteral("<!ELEMENT >")); }
+void TEditeur::Attribut() { insertDeclaration(QStringLiteral("<!ATTLIST >")); }
+void TEditeur::Entite() { insertDeclaration(QStringLiteral("<!ENTITY >")); }
+
+void TEditeur::Balise1() {
+  TFBalise dialogue(this);
+  dialogue.Init(*Memo1->LinesView());
+  Prompts::get().showModal(dialogue);
+  const QString balise = dialogue.Result();
+  if (!balise.isEmpty()) Memo1->SetSelText(balise);
+}
+
+void TEditeur::Speciaux() {
+  TCaractsDialog dialogue(this);
+  Prompts::get().showModal(dialogue);
+  const QString reference = dialogue.Result();
+  if (!reference.isEmpty()) Memo1->SetSelText(reference);
+}
+
+void TEditeur::Importer() {
+  Prompts::FileRequest demande;
+  demande.title = QStringLiteral("Insérer texte");
+  demande.defaultSuffix = QStringLiteral("txt");
+  demande.filter = QStringLiteral("Fichiers texte (*.txt)|*.txt|Tous les fichiers (*.*)|*.*");
+  const QString chemin = Prompts::get().openFile(this, demande);
+  if (chemin.isEmpty()) return;
+  textfile::LoadedBytes fichier = textfile::loadBytes(chemin);
+  if (!fichier.ok) {
+    Prompts::get().error(this, fichier.error);
+    return;
+  }
+  // Taken only now: a cancelled dialog or an unreadable file keeps the earlier snapshot.
+  Memorise();
+  const std::string texte = typing::insertionText(std::move(fichier.bytes));
+  Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(texte)));
+}
+
+void TEditeur::OptEdit() {
+  QFont police = Memo1->MemoFont();
+  if (Prompts::get().font(this, police)) Memo1->SetMemoFont(police);
+}
+
+void TEditeur::Options() {
+  TStartDialog dialogue(this);
+  dialogue.SetBase(Repertoire);
+  dialogue.Init(*Memo1->LinesView());
+  if (Prompts::get().showModal(dialogue) != QDialog::Accepted) return;
+  const QStringList avant = Memo1->Lines();
+  const QStringList apres = dialogue.Result(avant);
+  if (apres == avant) return;
+  Memorise();
+  const qint64 caret = Memo1->SelStart();
+  Memo1->SetLines(apres);
+  Memo1->SetSelStart(caret);
+}
+
+void TEditeur::Convertir() {
+  if (Prompts::get().confirm(this, QStringLiteral("Convertir les caractères spéciaux ?")) !=
+      Prompts::Answer::Yes)
+    return;
+  int64_t remplaces = 0;
+  TextStore converti;
+  {
+    CurseurOccupe curseur;
+    converti = conversion::Convertir(Memo1->Store(), &remplaces);
+  }
+  if (remplaces > 0) {
+    Memorise();
+    const qint64 caret = Memo1->SelStart();
+    Memo1->SetStore(converti);
+    Memo1->SetSelStart(caret);
+  }
+  Prompts::get().information(this, QStringLiteral("Remplacement terminé"));
+}
+
+void TEditeur::Casse() {
+  const QString texte = Memo1->SelText();
+  TFCasse dialogue(this);
+  dialogue.Init(texte);
+  Prompts::get().showModal(dialogue);
+  const QString resultat = dialogue.Result();
+  if (texte.isEmpty() || resultat == texte) return;
+  Memorise();
+  Memo1->SetSelText(resultat);
+}
+
+void TEditeur::CarXml(QString& s) { conversion::CarXml(s); }
 
 void TEditeur::Couper() {
   Memorise();

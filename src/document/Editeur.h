@@ -70,6 +70,25 @@ class TEditeur : public QWidget {
   TFindDialog* FindDialog1();
   TReplaceDialog* ReplaceDialog1();
 
+  // Typing aids and markup insertion.
+  void FermerBalise();
+  void Commentaire();
+  void Cdata();
+  void Ignorer();
+  void Element();
+  void Attribut();
+  void Entite();
+  void Balise1();
+  void Speciaux();
+  void Importer();
+  void OptEdit();
+  void Options();
+
+  // Character conversion and case change.
+  void Convertir();
+  void Casse();
+  static void CarXml(QString& s);
+
   // Views (the data page is empty until the data view is built).
   void VueSource();
   void Vuedonnees();
@@ -114,6 +133,8 @@ class TEditeur : public QWidget {
  private:
   void Memo1KeyPress(QKeyEvent* event, bool* handled);
   void Memo1MouseMove();
+  void wrapSelection(const QString& before, const QString& after);
+  void insertDeclaration(const QString& declaration);
   bool lectureSeule(const QString& path);
   QString folderOf(const QString& path) const;
   bool ecrire(const QString& path);

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QString>
 
+class QDialog;
 class QPrinter;
 class QWidget;
 
@@ -38,6 +39,9 @@ class Prompts {
   virtual bool print(QWidget* parent, QPrinter& printer) = 0;
   virtual bool printerSetup(QWidget* parent, QPrinter& printer) = 0;
   virtual bool font(QWidget* parent, QFont& font) = 0;
+  // Shows one of the program's own modal dialogs; returns its QDialog::DialogCode. Tests answer
+  // the dialog here instead of through a nested event loop.
+  virtual int showModal(QDialog& dialog);
 
   // The installed instance (the Qt dialogs unless something else was installed).
   static Prompts& get();

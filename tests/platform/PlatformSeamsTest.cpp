@@ -24,6 +24,12 @@ TEST(Desktop, BrowserParameterQuotesThePathWithForwardSlashes) {
 TEST(Prompts, PipeFiltersBecomeQtFilters) {
   EXPECT_EQ(Prompts::qtFilter(QStringLiteral("Fichiers xml (*.xml)|*.xml|Fichiers dtd (*.dtd)|*.dtd")),
             QStringLiteral("Fichiers xml (*.xml);;Fichiers dtd (*.dtd)"));
+  // Qt filters by the label's patterns, blank-separated: a label that shows other patterns, or
+  // separates them with ";", must still filter by the pattern part.
+  EXPECT_EQ(Prompts::qtFilter(QStringLiteral("Fichiers DTD (*.tdt)|*.dtd")),
+            QStringLiteral("Fichiers DTD (*.tdt) (*.dtd)"));
+  EXPECT_EQ(Prompts::qtFilter(QStringLiteral("Feuilles de style (*.css;*.xsl)|*.css;*.xsl")),
+            QStringLiteral("Feuilles de style (*.css *.xsl)"));
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <QDialog>
 #include <QDir>
 #include <QPrinter>
 
@@ -68,7 +69,20 @@ bool ScriptedPrompts::printerSetup(QWidget*, QPrinter&) {
   return take(printAnswers, false);
 }
 
-bool ScriptedPrompts::font(QWidget*, QFont&) {
-  log << QStringLiteral("font: ");
-  return false;
+bool ScriptedPrompts::font(QWidget*, QFont& font) {
+  log << QStringLiteral("font: ") + font.family();
+  if (fonts.empty()) return false;
+  font = fonts.front();
+  fonts.pop_front();
+  return true;
+}
+
+int ScriptedPrompts::showModal(QDialog& dialog) {
+  log << QStringLiteral("dialog: ") + dialog.windowTitle();
+  if (dialogs.empty()) return QDialog::Rejected;
+  const std::function<int(QDialog&)> answer = dialogs.front();
+  dialogs.pop_front();
+  const int code = answer(dialog);
+  dialog.done(code);
+  return code;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A Prompts stand-in for tests: answers from queues and records every question and message.
 #include <deque>
+#include <functional>
 
 #include <QStringList>
 
@@ -13,7 +14,7 @@ class ScriptedPrompts : public Prompts {
   ~ScriptedPrompts() override { Prompts::install(previous_); }
 
   // Every question and message, as "kind: text" (kinds: information, warning, error, confirm,
-  // confirmOrCancel, open, save, print, printerSetup, font).
+  // confirmOrCancel, open, save, print, printerSetup, font, dialog).
   QStringList log;
 
   std::deque<Answer> answers;          // for confirm and confirmOrCancel; empty: Cancel
@@ -21,6 +22,10 @@ class ScriptedPrompts : public Prompts {
   std::deque<bool> printAnswers;       // for print and printerSetup; empty: cancelled
   std::deque<FileRequest> requests;    // the file dialogs asked, in order
   QString printToPdf;                  // when set, an accepted print dialog prints to this PDF
+  std::deque<QFont> fonts;             // for font: accepted with this font; empty: cancelled
+  // For showModal: each fills the dialog's fields and returns its code (QDialog::Accepted...);
+  // empty: the dialog is closed as by Escape. The dialog is logged as "dialog: " + its caption.
+  std::deque<std::function<int(QDialog&)>> dialogs;
 
   // The message texts only (information, warning, error), in order.
   QStringList messages() const;
@@ -35,6 +40,7 @@ class ScriptedPrompts : public Prompts {
   bool print(QWidget*, QPrinter& printer) override;
   bool printerSetup(QWidget*, QPrinter& printer) override;
   bool font(QWidget*, QFont& font) override;
+  int showModal(QDialog& dialog) override;
 
  private:
   Prompts* previous_;
