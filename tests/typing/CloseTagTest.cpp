@@ -1,0 +1,116 @@
+// "Fermer la balise" on texts: the rule's own cases, and the fast scan against a reference that
+// follows the rule word for word on random documents.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "CloseTag.h"
+#include "Insertion.h"
+#include "tags.h"
+
+namespace {
+
+// The rule as it reads: every "<" from the caret back, its key from a 40-character window, and
+// the whole rest of the text searched for the key and its end tag.
+std::string referenceEndTag(const std::string& t, size_t caret) {
+  for (size_t p = caret; p-- > 0;) {
+    if (t[p] != '<') continue;
+    const analysis::TagKey key = analysis::NomBalise(std::string_view(t).substr(p, 40));
+    if (!key.valid) continue;
+    const std::string k = key.text();
+    std::string e = k;
+    e.insert(1, 1, '/');
+    const std::string rest = t.substr(p + k.size() - 1);
+    const size_t po = rest.find(k), pc = rest.find(e);
+    const bool closed = pc != std::string::npos && (po == std::string::npos || pc < po);
+    if (!closed) return e;
+  }
+  return {};
+}
+
+std::string endTag(const std::string& text, int64_t caret) {
+  return typing::endTagToClose(TextStore(TextStore::normalise(text)), caret);
+}
+
+std::string endTagAtEnd(const std::string& text) { return endTag(text, int64_t(text.size())); }
+
+}  // namespace
+
+TEST(FermerBalise, ClosesTheNearestTagThatNothingClosesLater) {
+  struct Case {
+    const char* text;
+    const char* inserted;
+  } cases[] = {
+      {"<a>", "</a>"},
+      {"<a></a>", ""},
+      {"<r><a></a>", "</r>"},
+      {"<a><b>", "</b>"},
+      {"<a><b></b>", "</a>"},
+      {"<a><b></b></a>", ""},
+      // The first 40 characters decide: "<a>"'s window holds "/>", and "<b/>" has no key.
+      {"<a><b/>", ""},
+      // The second <x> is closed by the </x>; the first has a second <x> before it.
+      {"<x>\r\n<x>\r\n</x>", "</x>"},
+      {"<p class=\"n\">", "</p>"},
+      {"<?xml version=\"1.0\"?>\r\n<!-- c -->\r\n<!DOCTYPE a>", ""},
+      // The window runs over line breaks.
+      {"<a\r\nb>", "</a\r\nb>"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(endTagAtEnd(c.text), c.inserted);
+    EXPECT_EQ(referenceEndTag(c.text, strlen(c.text)), c.inserted);
+  }
+}
+
+TEST(FermerBalise, TheTextAfterTheCaretCounts) {
+  // Closed later in the document: not closed again.
+  EXPECT_EQ(endTag("<a><b></b>", 6), "</a>");
+  EXPECT_EQ(endTag("<a><b></a>", 6), "</b>");
+  // A window reads past the caret too.
+  EXPECT_EQ(endTag("<a/>", 2), "");
+}
+
+TEST(FermerBalise, SameAsTheRuleOnRandomDocuments) {
+  std::mt19937 random(11);
+  const char* pieces[] = {"<a>", "</a>", "<b x=\"1\">", "</b>", "<a/>", "<a", ">", "\r\n", "text ",
+                          "<!-- <a> -->", "<c>", "</c>", "<", "/>", "<b", "</", " "};
+  constexpr int kPieces = sizeof(pieces) / sizeof(pieces[0]);
+  for (int round = 0; round < 3000; ++round) {
+    std::string doc;
+    const int n = int(random() % 30);
+    for (int i = 0; i < n; ++i) doc += pieces[random() % kPieces];
+    const size_t caret = doc.empty() ? 0 : random() % (doc.size() + 1);
+    // Never between the CR and the LF of a break: the view never puts the caret there.
+    if (caret > 0 && caret < doc.size() && doc[caret - 1] == '\r' && doc[caret] == '\n') continue;
+    SCOPED_TRACE(doc + " | caret " + std::to_string(caret));
+    ASSERT_EQ(endTag(doc, int64_t(caret)), referenceEndTag(doc, caret));
+  }
+}
+
+TEST(FermerBalise, SameAsTheRuleAcrossChunks) {
+  // Documents larger than a chunk: windows, keys and end tags that straddle chunk borders.
+  std::mt19937 random(5);
+  const char* pieces[] = {"<fiche id=\"1\">", "</fiche>", "<nom>", "</nom>", "\r\n", "Dupont ",
+                          "<liste>", "</liste>", "<a", "b>", "</a", "<vide/>"};
+  constexpr int kPieces = sizeof(pieces) / sizeof(pieces[0]);
+  for (int round = 0; round < 6; ++round) {
+    std::string doc;
+    while (doc.size() < 200000) doc += pieces[random() % kPieces];
+    for (int k = 0; k < 20; ++k) {
+      const size_t caret = random() % (doc.size() + 1);
+      if (caret > 0 && caret < doc.size() && doc[caret - 1] == '\r' && doc[caret] == '\n') continue;
+      SCOPED_TRACE(caret);
+      ASSERT_EQ(endTag(doc, int64_t(caret)), referenceEndTag(doc, caret));
+    }
+  }
+}
+
+TEST(InsertionText, ThirteenLettersAndEveryLineEnded) {
+  const auto w = [](const char* utf8) { return QString::fromUtf8(utf8).toLatin1().toStdString(); };
+  EXPECT_EQ(typing::insertionText(w("café")), w("caf&#233;\r\n"));
+  EXPECT_EQ(typing::insertionText(w("ça\r\nété\r\n")), w("ça\r\n&#233;t&#233;\r\n"));
+  EXPECT_EQ(typing::insertionText(""), "");
+  EXPECT_EQ(typing::insertionText("\r\n"), "\r\n");
+}
