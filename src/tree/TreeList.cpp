@@ -1,5 +1,6 @@
 #include "TreeList.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -43,9 +44,18 @@ class TreeDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-TreeList::TreeList(QWidget* parent) : QListView(parent) {
-  // One height for every row: the view never measures rows one by one.
-  setUniformItemSizes(true);
+TreeList::TreeList(QWidget* parent) : QTableView(parent) {
+  horizontalHeader()->hide();
+  verticalHeader()->hide();
+  horizontalHeader()->setStretchLastSection(true);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setMinimumSectionSize(1);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  setShowGrid(false);
+  setWordWrap(false);
+  setSelectionBehavior(SelectRows);
+  setSelectionMode(SingleSelection);
+  setHorizontalScrollMode(ScrollPerPixel);
   setEditTriggers(NoEditTriggers);
   setItemDelegate(new TreeDelegate(this));
 }
@@ -117,7 +127,7 @@ void TreeList::mousePressEvent(QMouseEvent* event) {
       return;
     }
   }
-  QListView::mousePressEvent(event);
+  QTableView::mousePressEvent(event);
 }
 
 void TreeList::keyPressEvent(QKeyEvent* event) {
@@ -136,8 +146,15 @@ void TreeList::keyPressEvent(QKeyEvent* event) {
         else if (event->key() == Qt::Key_Left && model_->tree().parent(node) >= 0)
           setCurrentIndex(model_->indexOf(model_->tree().parent(node)));
         return;
+      case Qt::Key_Home:
+      case Qt::Key_End: {
+        // The first and the last node, as in a tree, not the row's first and last column.
+        QKeyEvent moved(event->type(), event->key(), event->modifiers() | Qt::ControlModifier, event->text());
+        QTableView::keyPressEvent(&moved);
+        return;
+      }
       default: break;
     }
   }
-  QListView::keyPressEvent(event);
+  QTableView::keyPressEvent(event);
 }

@@ -1,12 +1,14 @@
 #pragma once
-// The tree view's widget: a list of the visible nodes of a TreeModel, each row indented by its
-// depth with an expand mark before nodes that have children. The mark (or the Right and Left
+// The tree view's widget: a one-column table of the visible nodes of a TreeModel, each row
+// indented by its depth with an expand mark before nodes that have children. A table rather
+// than a list view: it keeps no layout per row, so a million rows appear without a pass over
+// them. The mark (or the Right and Left
 // keys, or "+" and "-") expands and collapses a node; a double click is the window's.
-#include <QListView>
+#include <QTableView>
 
 class TreeModel;
 
-class TreeList : public QListView {
+class TreeList : public QTableView {
   Q_OBJECT
 
  public:
