@@ -13,7 +13,7 @@ fi
 
 racine=$(cd "$(dirname "$0")/.." && pwd)
 build=$racine/fuzz-build
-cibles=(fuzz_valid fuzz_dtd fuzz_differentiel fuzz_store fuzz_ftpreply)
+cibles=(fuzz_valid fuzz_dtd fuzz_differentiel fuzz_store fuzz_ftpreply fuzz_colour)
 
 cmake -S "$racine" -B "$build" -G Ninja -DTOVELO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null || exit 2
 cmake --build "$build" --target "${cibles[@]}" || exit 2

@@ -239,3 +239,24 @@ TEST(ColourView, KeywordsDrawnByTheOwnerAndScrollingRecolours) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ColourView, ScanStartsKeyMaxHeightMinusOneLinesAboveTheFirstShown) {
+  for (const int height : {1, 3}) {
+    Coloured w;
+    TDrawRules rules = SourceViewRules();
+    rules[0].KeyMaxHeight = height;
+    w.memo->SetColorRules(rules);
+    QStringList lines{QStringLiteral("<a"), QStringLiteral("b"), QStringLiteral("cc>")};
+    for (int i = 0; i < 60; ++i) lines << QStringLiteral("texte");
+    w.memo->SetLines(lines);
+    w.view->scrollRows(2);
+    QApplication::processEvents();
+    ASSERT_EQ(w.view->firstVisibleLine(), 2);
+    const QColor c = w.colourAt(w.image(), w.memo->LineStart(2));
+    EXPECT_TRUE(near(c, height == 3 ? kBlue : w.text())) << height;
+  }
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <QFileInfo>
 
@@ -18,14 +20,35 @@ bool position(const QString& arg, int64_t& value) {
 }
 
 void escaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      default: out += c;
-    }
+  size_t plain = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '<' && c != '>' && c != '&') continue;
+    out.append(text.data() + plain, i - plain);
+    out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&amp;";
+    plain = i + 1;
   }
+  out.append(text.data() + plain, text.size() - plain);
+}
+
+// Every colour that the rules can give, each with its class in the page's style sheet.
+std::vector<TColor> coloursOf(TDrawRules& rules) {
+  rules.Prepare();
+  std::vector<TColor> colours;
+  const auto add = [&](TColor c) {
+    if (std::find(colours.begin(), colours.end(), c) == colours.end()) colours.push_back(c);
+  };
+  for (int i = 0; i < rules.Count(); ++i) {
+    for (int m = 0; m < rules[i].UsableMarkers(); ++m) add(rules[i].Markers()[size_t(m)].Color);
+    for (const TColor c : rules[i].KeyColors()) add(c);
+  }
+  return colours;
+}
+
+std::string cssColour(TColor c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+  return buf;
 }
 
 // The page is written as the editor saves: Windows-1252 bytes, so the text passes unchanged.
@@ -39,10 +62,17 @@ int listing(const TextStore& store, const QString& path, const QString& outPath)
       "<!DOCTYPE html>\r\n<html lang=\"fr\">\r\n<head>\r\n<meta charset=\"windows-1252\">\r\n<title>";
   const QByteArray name = cp1252::encode(QFileInfo(path).fileName());
   escaped(out, std::string_view(name.constData(), size_t(name.size())));
-  out += "</title>\r\n<style>pre { font-family: \"Times New Roman\", serif; font-size: 17px; }"
-         "</style>\r\n</head>\r\n<body>\r\n<pre>";
+  out += "</title>\r\n<style>\r\npre { font-family: \"Times New Roman\", serif; font-size: 17px; }\r\n";
+  const std::vector<TColor> colours = coloursOf(rules);
+  std::vector<std::string> opening;
+  for (size_t i = 0; i < colours.size(); ++i) {
+    out += ".c" + std::to_string(i) + " { color: " + cssColour(colours[i]) + "; }\r\n";
+    opening.push_back("<span class=c" + std::to_string(i) + ">");
+  }
+  out += "</style>\r\n</head>\r\n<body>\r\n<pre>";
   std::FILE* file = stdout;
-  if (!outPath.isEmpty()) out.reserve(text.size() * 2);
+  // Written whole through the atomic save: room for the text, its escapes and the spans at once.
+  if (!outPath.isEmpty()) out.reserve(text.size() * 2 + engine.Runs().size() * 24 + 4096);
   const auto flush = [&] {
     if (outPath.isEmpty() && out.size() > (1 << 20)) {
       std::fwrite(out.data(), 1, out.size(), file);
@@ -52,10 +82,11 @@ int listing(const TextStore& store, const QString& path, const QString& outPath)
   int64_t at = 0;
   for (const TKeyDescr& run : engine.Runs()) {
     escaped(out, std::string_view(text).substr(size_t(at), size_t(run.StartPos - at)));
-    char colour[48];
-    std::snprintf(colour, sizeof colour, "<span style=\"color: #%02X%02X%02X\">", run.Color & 0xFF,
-                  (run.Color >> 8) & 0xFF, (run.Color >> 16) & 0xFF);
-    out += colour;
+    const size_t k = size_t(std::find(colours.begin(), colours.end(), run.Color) - colours.begin());
+    if (k < colours.size())
+      out += opening[k];
+    else
+      out += "<span style=\"color: " + cssColour(run.Color) + "\">";
     escaped(out, std::string_view(text).substr(size_t(run.StartPos),
                                                size_t(run.EndPos - run.StartPos + 1)));
     out += "</span>";
