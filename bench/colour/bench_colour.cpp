@@ -3,12 +3,17 @@
 //
 //   bench_colour LARGE SMALL TOVELO_BATCH [--runs=N]
 //
-// Prints one line per figure:
+// Times are this thread's processor time for the actions (the machine is shared), and wall and
+// processor time for the programs. Prints one line per figure:
+//   - each also without colours (the same view without rules), for what the colours add;
 //   - one paint of the view with its colours made again (the rules run over the shown region),
 //     a key typed inside a line, Page Down and Ctrl+End, each on LARGE and on SMALL: the median
 //     of N runs that alternate between the two, with everything the action causes processed
 //     (colouring, layout, repaint), and their ratio;
 //   - `tovelo-batch colour LARGE -o FILE` against `xmllint --noout LARGE`, median of three.
+#include <sys/resource.h>
+#include <time.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -43,10 +48,10 @@ struct Window {
   QWidget top;
   TColorMemo* memo = new TColorMemo(&top);
   MemoView* view = memo->findChild<MemoView*>();
-  explicit Window(const QString& path, bool* ok) {
+  Window(const QString& path, bool colours, bool* ok) {
     (new QVBoxLayout(&top))->addWidget(memo);
     top.resize(1000, 700);
-    memo->SetColorRules(SourceViewRules());
+    if (colours) memo->SetColorRules(SourceViewRules());
     QFile f(path);
     *ok = f.open(QIODevice::ReadOnly);
     if (*ok) memo->SetBytes(f.readAll().toStdString());
@@ -61,15 +66,30 @@ struct Window {
   void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(view, k, m); }
 };
 
-qint64 timed(const std::function<void()>& action) {
-  QElapsedTimer t;
-  t.start();
-  action();
-  settle();
-  return t.nsecsElapsed();
+// The machine is shared: processor time of this thread, which other work does not inflate.
+qint64 cpuNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-double runProcess(const QString& program, const QStringList& args) {
+qint64 timed(const std::function<void()>& action) {
+  const qint64 start = cpuNow();
+  action();
+  settle();
+  return cpuNow() - start;
+}
+
+double childrenCpu() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Wall time, and the processor time of the child (user + system).
+double runProcess(const QString& program, const QStringList& args, double* cpu) {
+  const double cpuBefore = childrenCpu();
   QElapsedTimer t;
   t.start();
   QProcess p;
@@ -77,6 +97,7 @@ double runProcess(const QString& program, const QStringList& args) {
   p.setStandardErrorFile(QProcess::nullDevice());
   p.start(program, args);
   if (!p.waitForFinished(-1) || p.exitCode() != 0) return -1;
+  *cpu = childrenCpu() - cpuBefore;
   return double(t.nsecsElapsed()) / 1e9;
 }
 
@@ -100,9 +121,14 @@ int main(int argc, char** argv) {
   }
 
   bool ok = false;
-  Window small(files[1], &ok);
+  Window small(files[1], true, &ok);
   if (!ok) return 1;
-  Window large(files[0], &ok);
+  Window large(files[0], true, &ok);
+  if (!ok) return 1;
+  // The same view without rules: what the colours add to each action.
+  Window plainSmall(files[1], false, &ok);
+  if (!ok) return 1;
+  Window plainLarge(files[0], false, &ok);
   if (!ok) return 1;
 
   struct Action {
@@ -123,28 +149,36 @@ int main(int argc, char** argv) {
        [](Window& w) { w.key(Qt::Key_End, Qt::ControlModifier); }},
   };
   for (const Action& a : actions) {
-    std::vector<qint64> onLarge, onSmall;
+    std::vector<qint64> ns[4];
+    Window* windows[4] = {&small, &large, &plainSmall, &plainLarge};
     for (int r = -2; r < runs; ++r) {
-      for (Window* w : {&small, &large}) {
-        a.prepare(*w);
-        const qint64 ns = timed([&] { a.run(*w); });
-        if (r >= 0) (w == &small ? onSmall : onLarge).push_back(ns);
+      for (int k = 0; k < 4; ++k) {
+        a.prepare(*windows[k]);
+        const qint64 t = timed([&] { a.run(*windows[k]); });
+        if (r >= 0) ns[k].push_back(t);
       }
     }
-    const double l = median(onLarge), s = median(onSmall);
-    std::printf("%s\t%.3f ms\t1 KB %.3f ms\tratio %.2f\n", a.name, l, s, s > 0 ? l / s : 0);
+    const double s = median(ns[0]), l = median(ns[1]), ps = median(ns[2]), pl = median(ns[3]);
+    std::printf("%s\t%.3f ms\t1 KB %.3f ms\tratio %.2f\twithout colours %.3f ms, 1 KB %.3f ms\n",
+                a.name, l, s, s > 0 ? l / s : 0, pl, ps);
   }
 
   QTemporaryDir dir;
   const QString html = dir.filePath(QStringLiteral("listing.html"));
-  std::vector<qint64> listing, lint;
+  std::vector<qint64> listing, lint, listingCpu, lintCpu;
   for (int r = 0; r < 3; ++r) {
+    double cpu = 0;
     listing.push_back(qint64(
-        runProcess(files[2], {QStringLiteral("colour"), files[0], QStringLiteral("-o"), html}) * 1e9));
-    lint.push_back(qint64(runProcess(QStringLiteral("xmllint"), {QStringLiteral("--noout"), files[0]}) * 1e9));
+        runProcess(files[2], {QStringLiteral("colour"), files[0], QStringLiteral("-o"), html}, &cpu) * 1e9));
+    listingCpu.push_back(qint64(cpu * 1e9));
+    lint.push_back(qint64(
+        runProcess(QStringLiteral("xmllint"), {QStringLiteral("--noout"), files[0]}, &cpu) * 1e9));
+    lintCpu.push_back(qint64(cpu * 1e9));
   }
   const double l = median(listing) / 1e3, x = median(lint) / 1e3;
-  std::printf("colour listing\t%.3f s\txmllint --noout %.3f s\tratio %.2f\n", l, x,
-              x > 0 ? l / x : 0);
+  const double lc = median(listingCpu) / 1e3, xc = median(lintCpu) / 1e3;
+  std::printf("colour listing\twall %.3f s, processor %.3f s\txmllint --noout wall %.3f s, "
+              "processor %.3f s\tratio wall %.2f, processor %.2f\n",
+              l, lc, x, xc, x > 0 ? l / x : 0, xc > 0 ? lc / xc : 0);
   return 0;
 }

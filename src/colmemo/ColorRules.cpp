@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "Cp1252.h"
 
@@ -461,20 +462,72 @@ int ColourEngine::Paint(TDrawRules& rules, const RegionText& text, int64_t from,
 
 // ---- Merge ----
 
+void ColourEngine::putRun(int& n, const TKeyDescr& run) {
+  if (n >= int(items_.size()))
+    items_.push_back(run);
+  else
+    items_[size_t(n)] = run;
+  ++n;
+}
+
 int ColourEngine::BuildRuns() {
   if (rangeStart_ < 0 || rangeEnd_ < rangeStart_) {
     for (TKeyDescr& d : items_) d = TKeyDescr{};
     return 0;
   }
+  constexpr uint32_t kMaxLooks = 0xFFFFFF;
+  if (items_.size() >= kMaxLooks) return buildRunsWide();
   const int64_t base = rangeStart_;
   const size_t cells = size_t(rangeEnd_ - rangeStart_ + 2);
   if (cells_.size() < cells) cells_.resize(cells);
-  std::fill_n(cells_.begin(), cells, Cell{});
+  std::fill_n(cells_.begin(), cells, 0u);
+  looks_.clear();
+  std::unordered_map<uint64_t, uint32_t> lookOf;
+  uint64_t lastKey = ~uint64_t(0);
+  uint32_t lastLook = 0;
+  for (const TKeyDescr& d : items_) {
+    if (d.StartPos == kVoidPos || d.EndPos == kVoidPos || d.EndPos < d.StartPos) continue;
+    const uint64_t key = uint64_t(d.Color) << 8 | d.IsKey;
+    if (key != lastKey) {
+      const auto [it, added] = lookOf.try_emplace(key, uint32_t(looks_.size()));
+      if (added) looks_.emplace_back(d.Color, d.IsKey);
+      lastKey = key;
+      lastLook = it->second;
+    }
+    // Among equal z-orders the later item wins, so a cell is taken at >=.
+    const uint32_t item = uint32_t(d.ZOrder) << 24 | (lastLook + 1);
+    uint32_t* c = cells_.data() + (d.StartPos - base);
+    uint32_t* const end = cells_.data() + (d.EndPos - base) + 1;
+    for (; c < end; ++c)
+      if (item >= (*c & 0xFF000000u)) *c = item;
+  }
+  int n = 0;
+  for (size_t i = 0; i + 1 < cells;) {
+    const uint32_t c = cells_[i];
+    if (c == 0) {
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    while (j + 1 < cells && cells_[j] == c) ++j;
+    const auto& look = looks_[(c & 0xFFFFFFu) - 1];
+    putRun(n, TKeyDescr{base + int64_t(i), base + int64_t(j) - 1, look.first, uint8_t(c >> 24),
+                        look.second});
+    i = j;
+  }
+  for (size_t k = size_t(n); k < items_.size(); ++k) items_[k] = TKeyDescr{};
+  return n;
+}
+
+int ColourEngine::buildRunsWide() {
+  const int64_t base = rangeStart_;
+  const size_t cells = size_t(rangeEnd_ - rangeStart_ + 2);
+  wideCells_.assign(cells, Cell{});
   for (const TKeyDescr& d : items_) {
     if (d.StartPos == kVoidPos || d.EndPos == kVoidPos || d.EndPos < d.StartPos) continue;
     const Cell item{d.Color, d.ZOrder, d.IsKey, 1};
-    Cell* c = cells_.data() + (d.StartPos - base);
-    Cell* const end = cells_.data() + (d.EndPos - base) + 1;
+    Cell* c = wideCells_.data() + (d.StartPos - base);
+    Cell* const end = wideCells_.data() + (d.EndPos - base) + 1;
     for (; c < end; ++c)
       if (d.ZOrder >= c->z) *c = item;
   }
@@ -483,22 +536,19 @@ int ColourEngine::BuildRuns() {
     return a.colour == b.colour && a.z == b.z && a.key == b.key;
   };
   for (size_t i = 0; i + 1 < cells;) {
-    if (!cells_[i].set) {
+    if (!wideCells_[i].set) {
       ++i;
       continue;
     }
     size_t j = i + 1;
-    while (j + 1 < cells && cells_[j].set && same(cells_[j], cells_[i])) ++j;
-    const Cell& c = cells_[i];
-    const TKeyDescr run{base + int64_t(i), base + int64_t(j) - 1, c.colour, c.z, c.key};
-    if (n >= int(items_.size()))
-      items_.push_back(run);
-    else
-      items_[size_t(n)] = run;
-    ++n;
+    while (j + 1 < cells && wideCells_[j].set && same(wideCells_[j], wideCells_[i])) ++j;
+    const Cell& c = wideCells_[i];
+    putRun(n, TKeyDescr{base + int64_t(i), base + int64_t(j) - 1, c.colour, c.z, c.key});
     i = j;
   }
   for (size_t k = size_t(n); k < items_.size(); ++k) items_[k] = TKeyDescr{};
+  wideCells_.clear();
+  wideCells_.shrink_to_fit();
   return n;
 }
 

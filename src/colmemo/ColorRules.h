@@ -231,7 +231,14 @@ class ColourEngine {
                 int64_t from, int64_t to, int index);
 
   std::vector<TKeyDescr> items_ = std::vector<TKeyDescr>(100);
-  std::vector<Cell> cells_;
+  // One cell a position: z-order in the high byte, and 1 + the index of the cell's look (colour
+  // and keyword flag) in looks_, 0 for a cell that no item covers. Half the memory of a whole
+  // cell, which counts when one region is a whole document.
+  std::vector<uint32_t> cells_;
+  std::vector<std::pair<TColor, uint8_t>> looks_;
+  std::vector<Cell> wideCells_;  // when the looks outnumber what 24 bits index
+  int buildRunsWide();
+  void putRun(int& n, const TKeyDescr& run);
   std::string upper_;
   std::vector<TKeyDescr> drawBuffer_;
   int colorLimMax_ = 0;

@@ -64,10 +64,14 @@ int listing(const TextStore& store, const QString& path, const QString& outPath)
   escaped(out, std::string_view(name.constData(), size_t(name.size())));
   out += "</title>\r\n<style>\r\npre { font-family: \"Times New Roman\", serif; font-size: 17px; }\r\n";
   const std::vector<TColor> colours = coloursOf(rules);
-  std::vector<std::string> opening;
+  // A short element a colour (custom elements show inline): the markup of millions of runs is
+  // most of the page.
+  std::vector<std::string> opening, closing;
   for (size_t i = 0; i < colours.size(); ++i) {
-    out += ".c" + std::to_string(i) + " { color: " + cssColour(colours[i]) + "; }\r\n";
-    opening.push_back("<span class=c" + std::to_string(i) + ">");
+    const std::string name = "c-" + std::to_string(i);
+    out += name + " { color: " + cssColour(colours[i]) + "; }\r\n";
+    opening.push_back("<" + name + ">");
+    closing.push_back("</" + name + ">");
   }
   out += "</style>\r\n</head>\r\n<body>\r\n<pre>";
   std::FILE* file = stdout;
@@ -83,13 +87,10 @@ int listing(const TextStore& store, const QString& path, const QString& outPath)
   for (const TKeyDescr& run : engine.Runs()) {
     escaped(out, std::string_view(text).substr(size_t(at), size_t(run.StartPos - at)));
     const size_t k = size_t(std::find(colours.begin(), colours.end(), run.Color) - colours.begin());
-    if (k < colours.size())
-      out += opening[k];
-    else
-      out += "<span style=\"color: " + cssColour(run.Color) + "\">";
+    out += k < colours.size() ? opening[k] : "<span style=\"color: " + cssColour(run.Color) + "\">";
     escaped(out, std::string_view(text).substr(size_t(run.StartPos),
                                                size_t(run.EndPos - run.StartPos + 1)));
-    out += "</span>";
+    out += k < colours.size() ? closing[k] : std::string("</span>");
     at = run.EndPos + 1;
     flush();
   }
