@@ -1,11 +1,11 @@
 #include "Assistant.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "WizardButtons.h"
 #include "WizardLines.h"
 
 TAssistant::TAssistant(QWidget* parent) : QDialog(parent) {
@@ -42,19 +42,8 @@ TAssistant::TAssistant(QWidget* parent) : QDialog(parent) {
   row(Label9, Edit8, QStringLiteral("Champ6"), QString());
   row(Label10, Edit9, QStringLiteral("Champ7"), QString());
 
-  Button1 = new QPushButton(QStringLiteral("Annuler"), this);
-  Button2 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button2->setObjectName(QStringLiteral("Button2"));
-  // Enter in a field confirms nothing: only the "OK" button does.
-  Button1->setAutoDefault(false);
-  Button2->setAutoDefault(false);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(Button1);
-  buttons->addWidget(Button2);
   grid->setRowMinimumHeight(10, 8);
-  grid->addLayout(buttons, 11, 0, 1, 2);
+  grid->addLayout(cancelOkRow(this, Button1, Button2), 11, 0, 1, 2);
   connect(Button1, &QPushButton::clicked, this, &TAssistant::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TAssistant::Button2Click);
 

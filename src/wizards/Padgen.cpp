@@ -19,6 +19,7 @@
 
 #include "Prompts.h"
 #include "TextFile.h"
+#include "WizardButtons.h"
 
 namespace {
 
@@ -31,6 +32,19 @@ QLineEdit* newEdit(QWidget* parent, int number, int maxLength = 0) {
     if (maxLength <= 4) e->setFixedWidth(e->fontMetrics().horizontalAdvance(QLatin1Char('0')) * (maxLength + 1) + 14);
   }
   return e;
+}
+
+// A labelled one-line field a row, each made here with its control's number.
+struct EditRow {
+  const char* label;
+  QLineEdit** edit;
+  int number;
+};
+void addEditRows(QFormLayout* form, QWidget* parent, std::initializer_list<EditRow> rows) {
+  for (const EditRow& r : rows) {
+    *r.edit = newEdit(parent, r.number);
+    form->addRow(QString::fromUtf8(r.label), *r.edit);
+  }
 }
 
 QComboBox* newCombo(QWidget* parent, int number, const QStringList& items, const QString& text) {
@@ -113,29 +127,14 @@ TPadgen::TPadgen(QWidget* parent) : QDialog(parent) {
 QWidget* TPadgen::publisherTab() {
   auto* page = new QWidget;
   auto* company = new QFormLayout;
-  Edit1 = newEdit(page, 1);
-  Edit2 = newEdit(page, 2);
-  Edit3 = newEdit(page, 3);
-  Edit4 = newEdit(page, 4);
-  Edit5 = newEdit(page, 5);
-  Edit6 = newEdit(page, 6);
-  Edit7 = newEdit(page, 7);
-  company->addRow(QStringLiteral("Société"), Edit1);
-  company->addRow(QStringLiteral("Adresse1"), Edit2);
-  company->addRow(QStringLiteral("Adresse2"), Edit3);
-  company->addRow(QStringLiteral("C.P."), Edit4);
-  company->addRow(QStringLiteral("Ville"), Edit5);
-  company->addRow(QStringLiteral("Pays"), Edit6);
-  company->addRow(QStringLiteral("Site Web"), Edit7);
+  addEditRows(company, page,
+              {{"Société", &Edit1, 1}, {"Adresse1", &Edit2, 2}, {"Adresse2", &Edit3, 3},
+               {"C.P.", &Edit4, 4}, {"Ville", &Edit5, 5}, {"Pays", &Edit6, 6},
+               {"Site Web", &Edit7, 7}});
 
   auto* author = new QGroupBox(QStringLiteral("Infos Auteur"), page);
-  auto* authorForm = new QFormLayout(author);
-  Edit8 = newEdit(author, 8);
-  Edit9 = newEdit(author, 9);
-  Edit10 = newEdit(author, 10);
-  authorForm->addRow(QStringLiteral("Nom"), Edit8);
-  authorForm->addRow(QStringLiteral("Prénom"), Edit9);
-  authorForm->addRow(QStringLiteral("Email"), Edit10);
+  addEditRows(new QFormLayout(author), author,
+              {{"Nom", &Edit8, 8}, {"Prénom", &Edit9, 9}, {"Email", &Edit10, 10}});
 
   auto* support = new QGroupBox(QStringLiteral("Support"), page);
   auto* supportGrid = new QGridLayout(support);
@@ -170,8 +169,7 @@ QWidget* TPadgen::publisherTab() {
 QWidget* TPadgen::programTab() {
   auto* page = new QWidget;
   auto* program = new QFormLayout;
-  Edit17 = newEdit(page, 17);
-  Edit18 = newEdit(page, 18);
+  addEditRows(program, page, {{"Nom prog", &Edit17, 17}, {"Version", &Edit18, 18}});
   Edit19 = newEdit(page, 19, 2);
   Edit20 = newEdit(page, 20, 2);
   Edit21 = newEdit(page, 21, 4);
@@ -201,8 +199,6 @@ QWidget* TPadgen::programTab() {
   auto* otherPrice = new QHBoxLayout;
   otherPrice->addWidget(ComboBox3);
   otherPrice->addWidget(Edit23);
-  program->addRow(QStringLiteral("Nom prog"), Edit17);
-  program->addRow(QStringLiteral("Version"), Edit18);
   program->addRow(QStringLiteral("Date version"), dateRow(page, Edit19, Edit20, Edit21));
   program->addRow(QStringLiteral("Type"), ComboBox1);
   program->addRow(QStringLiteral("Type MAJ"), ComboBox2);
@@ -213,21 +209,11 @@ QWidget* TPadgen::programTab() {
   program->addRow(QStringLiteral("Langue"), Edit25);
 
   auto* archive = new QGroupBox(QStringLiteral("Infos archive"), page);
-  auto* archiveForm = new QFormLayout(archive);
-  Edit26 = newEdit(archive, 26);
-  Edit27 = newEdit(archive, 27);
-  Edit28 = newEdit(archive, 28);
-  Edit29 = newEdit(archive, 29);
-  Edit30 = newEdit(archive, 30);
-  Edit31 = newEdit(archive, 31);
-  Edit32 = newEdit(archive, 32);
-  archiveForm->addRow(QStringLiteral("Fichier actuel"), Edit26);
-  archiveForm->addRow(QStringLiteral("Fichier préc"), Edit27);
-  archiveForm->addRow(QStringLiteral("Fichier générr"), Edit28);
-  archiveForm->addRow(QStringLiteral("Nom long"), Edit29);
-  archiveForm->addRow(QStringLiteral("Taille (by)"), Edit30);
-  archiveForm->addRow(QStringLiteral("Taille (Kb)"), Edit31);
-  archiveForm->addRow(QStringLiteral("Taille (Mb)"), Edit32);
+  addEditRows(new QFormLayout(archive), archive,
+              {{"Fichier actuel", &Edit26, 26}, {"Fichier préc", &Edit27, 27},
+               {"Fichier générr", &Edit28, 28}, {"Nom long", &Edit29, 29},
+               {"Taille (by)", &Edit30, 30}, {"Taille (Kb)", &Edit31, 31},
+               {"Taille (Mb)", &Edit32, 32}});
 
   auto* limits = new QGroupBox(QStringLiteral("Limitations"), page);
   auto* limitsForm = new QFormLayout(limits);
@@ -251,7 +237,7 @@ QWidget* TPadgen::programTab() {
   limitsForm->addRow(RadioGroup1);
   limitsForm->addRow(QStringLiteral("Autre limite"), Edit37);
 
-  auto* more = new QFormLayout;
+  // One form with the program's rows, so that all the left column's fields line up.
   Edit38 = newEdit(page, 38);
   ComboBox5 = newCombo(page, 5,
                        {QStringLiteral("Audio"), QStringLiteral("Business"),
@@ -263,10 +249,10 @@ QWidget* TPadgen::programTab() {
                        QString());
   Edit39 = newEdit(page, 39);
   Edit40 = newEdit(page, 40);
-  more->addRow(QStringLiteral("Modification"), Edit38);
-  more->addRow(QStringLiteral("Catégorie"), ComboBox5);
-  more->addRow(QStringLiteral("Configuration"), Edit39);
-  more->addRow(QStringLiteral("Cat. proposée"), Edit40);
+  program->addRow(QStringLiteral("Modification"), Edit38);
+  program->addRow(QStringLiteral("Catégorie"), ComboBox5);
+  program->addRow(QStringLiteral("Configuration"), Edit39);
+  program->addRow(QStringLiteral("Cat. proposée"), Edit40);
   auto* includes = new QHBoxLayout;
   CheckBox2 = new QCheckBox(QStringLiteral("Java VM inclus"), page);
   CheckBox3 = new QCheckBox(QStringLiteral("VB Runtime inclus"), page);
@@ -279,7 +265,6 @@ QWidget* TPadgen::programTab() {
 
   auto* left = new QVBoxLayout;
   left->addLayout(program);
-  left->addLayout(more);
   left->addStretch();
   auto* right = new QVBoxLayout;
   right->addWidget(archive);
@@ -327,27 +312,14 @@ QWidget* TPadgen::descriptionsTab() {
 QWidget* TPadgen::webTab() {
   auto* page = new QWidget;
   auto* general = new QGroupBox(QStringLiteral("Infos URL Générales"), page);
-  auto* generalForm = new QFormLayout(general);
-  Edit47 = newEdit(general, 47);
-  Edit48 = newEdit(general, 48);
-  Edit49 = newEdit(general, 49);
-  Edit50 = newEdit(general, 50);
-  Edit51 = newEdit(general, 51);
-  generalForm->addRow(QStringLiteral("Infos Application"), Edit47);
-  generalForm->addRow(QStringLiteral("Infos Commande"), Edit48);
-  generalForm->addRow(QStringLiteral("Screenshot"), Edit49);
-  generalForm->addRow(QStringLiteral("Icône"), Edit50);
-  generalForm->addRow(QStringLiteral("Fichier PAD XML"), Edit51);
+  addEditRows(new QFormLayout(general), general,
+              {{"Infos Application", &Edit47, 47}, {"Infos Commande", &Edit48, 48},
+               {"Screenshot", &Edit49, 49}, {"Icône", &Edit50, 50},
+               {"Fichier PAD XML", &Edit51, 51}});
   auto* download = new QGroupBox(QStringLiteral("Infos URL Téléchargement"), page);
-  auto* downloadForm = new QFormLayout(download);
-  Edit52 = newEdit(download, 52);
-  Edit53 = newEdit(download, 53);
-  Edit54 = newEdit(download, 54);
-  Edit55 = newEdit(download, 55);
-  downloadForm->addRow(QStringLiteral("URL primaire"), Edit52);
-  downloadForm->addRow(QStringLiteral("URL Secondaitre"), Edit53);
-  downloadForm->addRow(QStringLiteral("URL Additionnel 1"), Edit54);
-  downloadForm->addRow(QStringLiteral("URL Additionnel 2"), Edit55);
+  addEditRows(new QFormLayout(download), download,
+              {{"URL primaire", &Edit52, 52}, {"URL Secondaitre", &Edit53, 53},
+               {"URL Additionnel 1", &Edit54, 54}, {"URL Additionnel 2", &Edit55, 55}});
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(general);
   layout->addWidget(download);
@@ -404,17 +376,7 @@ QWidget* TPadgen::associationsTab() {
   member(4, CheckBox6, 6, QStringLiteral("Je suis membre RUSH"), Edit56, 56);
   member(5, CheckBox7, 7, QStringLiteral("Je suis membre ASP"), Edit57, 57);
   layout->setRowStretch(6, 1);
-  Button1 = new QPushButton(QStringLiteral("Annuler"), page);
-  Button2 = new QPushButton(QStringLiteral("OK"), page);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button2->setObjectName(QStringLiteral("Button2"));
-  Button1->setAutoDefault(false);
-  Button2->setAutoDefault(false);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(Button1);
-  buttons->addWidget(Button2);
-  layout->addLayout(buttons, 7, 0, 1, 4);
+  layout->addLayout(cancelOkRow(page, Button1, Button2), 7, 0, 1, 4);
   return page;
 }
 

@@ -204,6 +204,20 @@ TEST(Padgen, OpensOnItsLastTabWithTheStartTexts) {
   EXPECT_EQ(resultOf(w), untouchedPadSheetLines());
 }
 
+// The program tab's left column is one form: its fields start at one edge, not at two.
+TEST(Padgen, TheProgramTabsLeftFieldsLineUp) {
+  TPadgen w;
+  w.PageControl1->setCurrentIndex(1);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  const QWidget* page = w.PageControl1->currentWidget();
+  const int edge = w.Edit17->mapTo(page, QPoint()).x();
+  for (const QWidget* field : {static_cast<QWidget*>(w.Edit18), static_cast<QWidget*>(w.ComboBox1),
+                               static_cast<QWidget*>(w.Edit24), static_cast<QWidget*>(w.Edit38),
+                               static_cast<QWidget*>(w.ComboBox5), static_cast<QWidget*>(w.Edit40)})
+    EXPECT_EQ(field->mapTo(page, QPoint()).x(), edge) << field->objectName().toStdString();
+}
+
 TEST(Padgen, EscapeAndTheCloseButtonCancel) {
   TPadgen escaped;
   escaped.show();

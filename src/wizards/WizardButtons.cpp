@@ -1,0 +1,18 @@
+#include "WizardButtons.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+
+QHBoxLayout* cancelOkRow(QWidget* parent, QPushButton*& cancel, QPushButton*& ok) {
+  cancel = new QPushButton(QStringLiteral("Annuler"), parent);
+  ok = new QPushButton(QStringLiteral("OK"), parent);
+  cancel->setObjectName(QStringLiteral("Button1"));
+  ok->setObjectName(QStringLiteral("Button2"));
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  for (QPushButton* b : {cancel, ok}) {
+    b->setAutoDefault(false);
+    row->addWidget(b);
+  }
+  return row;
+}
