@@ -8,27 +8,17 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include "PanelColours.h"
 #include "SpinButton.h"
 
 namespace {
-
-void fill(QWidget* w, const QColor& c) {
-  QPalette p = w->palette();
-  p.setColor(QPalette::Window, c);
-  w->setPalette(p);
-  w->setAutoFillBackground(true);
-}
 
 QLabel* display(QWidget* parent, const QRect& r) {
   auto* l = new QLabel(parent);
   l->setGeometry(r);
   l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   l->setContentsMargins(4, 0, 4, 0);
-  QPalette p = l->palette();
-  p.setColor(QPalette::Window, QColor(0, 128, 128));
-  p.setColor(QPalette::WindowText, Qt::white);
-  l->setPalette(p);
-  l->setAutoFillBackground(true);
+  accessories::paintPanel(l, QColor(0, 128, 128), Qt::white);
   QFont f = l->font();
   f.setBold(true);
   f.setPixelSize(16);
@@ -43,11 +33,11 @@ TEurof::TEurof(QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
   setWindowTitle(QStringLiteral("Euro convertisseur"));
   setFixedSize(260, 273);
-  fill(this, QColor(0, 0, 128));
+  accessories::paintPanel(this, QColor(0, 0, 128));
 
   auto* top = new QWidget(this);
   top->setGeometry(8, 8, 244, 72);
-  fill(top, QColor(192, 192, 192));
+  accessories::paintPanel(top, QColor(192, 192, 192));
   Label1 = display(top, QRect(6, 6, 232, 28));
   Label2 = display(top, QRect(6, 38, 232, 28));
 

@@ -11,6 +11,7 @@
 
 #include "ClockFields.h"
 #include "ClockSetter.h"
+#include "PanelColours.h"
 #include "Prompts.h"
 #include "SpinButton.h"
 
@@ -21,11 +22,7 @@ QLabel* clockDisplay(QWidget* parent, const QRect& r) {
   l->setGeometry(r);
   l->setAlignment(Qt::AlignCenter);
   l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  QPalette p = l->palette();
-  p.setColor(QPalette::Window, QColor(192, 192, 192));
-  p.setColor(QPalette::WindowText, Qt::black);
-  l->setPalette(p);
-  l->setAutoFillBackground(true);
+  accessories::paintPanel(l, QColor(192, 192, 192), Qt::black);
   QFont f(QStringLiteral("Arial"));
   f.setPixelSize(26);
   f.setBold(true);
@@ -43,11 +40,7 @@ THorloge::THorloge(QWidget* parent)
 
   auto* panel = new QWidget(this);
   panel->setGeometry(0, 0, 277, 156);
-  QPalette black = panel->palette();
-  black.setColor(QPalette::Window, Qt::black);
-  black.setColor(QPalette::WindowText, Qt::white);
-  panel->setPalette(black);
-  panel->setAutoFillBackground(true);
+  accessories::paintPanel(panel, Qt::black, Qt::white);
 
   Label1 = clockDisplay(panel, QRect(8, 10, 160, 44));
   auto* line = new QFrame(panel);

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "PanelColours.h"
 #include "Prompts.h"
 
 namespace {
@@ -16,13 +17,6 @@ const int kPlaces[20][2] = {{3, 1}, {2, 0}, {2, 1}, {2, 2}, {1, 0}, {1, 1}, {1, 
                             {0, 0}, {0, 1}, {0, 2}, {3, 0}, {3, 2}, {0, 3}, {1, 3},
                             {2, 3}, {3, 3}, {0, 4}, {1, 4}, {2, 4}, {3, 4}};
 
-void fill(QWidget* w, const QColor& c) {
-  QPalette p = w->palette();
-  p.setColor(QPalette::Window, c);
-  w->setPalette(p);
-  w->setAutoFillBackground(true);
-}
-
 }  // namespace
 
 TPocket::TPocket(QWidget* parent)
@@ -30,18 +24,18 @@ TPocket::TPocket(QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
   setWindowTitle(QStringLiteral("Calculatrice"));
   setFixedSize(342, 219);
-  fill(this, QColor(0, 128, 128));
+  accessories::paintPanel(this, QColor(0, 128, 128));
 
   auto* top = new QWidget(this);
   top->setGeometry(8, 8, 326, 52);
-  fill(top, Qt::white);
+  accessories::paintPanel(top, Qt::white);
   auto* navy = new QWidget(top);
   navy->setGeometry(3, 3, 320, 46);
-  fill(navy, QColor(0, 0, 128));
+  accessories::paintPanel(navy, QColor(0, 0, 128));
   Label1 = new QLabel(navy);
   Label1->setGeometry(4, 4, 312, 30);
   Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  fill(Label1, QColor(192, 192, 192));
+  accessories::paintPanel(Label1, QColor(192, 192, 192));
   QFont big = Label1->font();
   big.setPixelSize(20);
   big.setBold(true);
@@ -49,7 +43,7 @@ TPocket::TPocket(QWidget* parent)
   Label1->setContentsMargins(4, 0, 4, 0);
   Label2 = new QLabel(navy);
   Label2->setGeometry(4, 38, 312, 4);
-  fill(Label2, Qt::red);
+  accessories::paintPanel(Label2, Qt::red);
 
   constexpr int kLeft = 8, kTop = 70, kWidth = 58, kHeight = 32, kGapX = 8, kGapY = 5;
   for (int i = 0; i < 20; ++i) {
