@@ -73,10 +73,12 @@ TCaractsDialog::TCaractsDialog(QWidget* parent) : QDialog(parent) {
     }
   }
   StringGrid1->setCurrentCell(-1, -1);
+  StringGrid1->setAccessibleName(QStringLiteral("Caractères spéciaux"));
 
   Edit1 = new QLineEdit(this);
   Edit1->setGeometry(120, 16, 145, 26);
   Edit1->setFocusPolicy(Qt::ClickFocus);
+  Edit1->setAccessibleName(QStringLiteral("Référence du caractère"));
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setGeometry(152, 96, 113, 25);
   Button1->setDefault(true);

@@ -215,6 +215,9 @@ TEST_F(AccessibilityTest, DialogsSpeakTheirCaptionAndNameTheirControls) {
   };
   Prompts& qt = Prompts::get();
   QWidget* parent = form.get();
+  form->FileNewItemClick();
+  TEditeur* doc = form->activeEditeur();
+  ASSERT_NE(doc, nullptr);
   const Case cases[] = {
       {"A propos", [&] { form->HelpAboutItemClick(); }},
       {"Document simple", [&] { form->Documentsimple1Click(); }},
@@ -225,6 +228,10 @@ TEST_F(AccessibilityTest, DialogsSpeakTheirCaptionAndNameTheirControls) {
       {"Euro conversion", [&] { form->Euroconversion1Click(); }},
       {"Horloge", [&] { form->Horloge1Click(); }},
       {"Bloc-notes", [&] { form->Blocnotes1Click(); }},
+      {"Balise", [&] { doc->Balise1(); }},
+      {"Caractères spéciaux", [&] { doc->Speciaux(); }},
+      {"Options du document", [&] { doc->Options(); }},
+      {"Changer la casse", [&] { doc->Casse(); }},
       {"Modifier donnée",
        [&] {
          TEditCell cell(parent);
