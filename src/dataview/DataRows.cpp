@@ -1,5 +1,7 @@
 #include "DataRows.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <unordered_map>
 
@@ -95,23 +97,36 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace
 
+void DataRows::add(int32_t label, bool element, int64_t start, int64_t length) {
+  Row r;
+  r.labelBits = uint32_t(label) | (element ? 0u : 0x80000000u);
+  // A stretch past 4 GiB is shown cut; the write-back reads the text itself.
+  r.length = uint32_t(std::min<int64_t>(length, UINT32_MAX));
+  r.startLow = uint32_t(start);
+  if (text.size() > int64_t(UINT32_MAX)) {
+    startHigh.resize(rows.size());
+    startHigh.push_back(uint8_t(start >> 32));
+  }
+  rows.push_back(r);
+}
+
 std::string DataRows::value(size_t row) const {
   const Row& r = rows[row];
-  std::string v = text.text(r.start, r.length);
-  if (r.element) std::erase_if(v, isControl);
+  std::string v = text.text(start(row), r.length);
+  if (r.element()) std::erase_if(v, isControl);
   return v;
 }
 
 int32_t DataRows::rank(size_t row) const {
-  const int32_t label = rows[row].label;
+  const uint32_t label = rows[row].labelBits;
   int32_t n = 0;
   for (size_t i = 0; i <= row; ++i)
-    if (rows[i].label == label) ++n;
+    if (rows[i].labelBits == label) ++n;
   return n;
 }
 
 int64_t DataRows::memoryUsed() const {
-  int64_t bytes = int64_t(rows.capacity() * sizeof(Row));
+  int64_t bytes = int64_t(rows.capacity() * sizeof(Row) + startHigh.capacity());
   for (const std::string& l : labels) bytes += int64_t(sizeof(std::string) + l.capacity());
   return bytes;
 }
@@ -148,12 +163,10 @@ DataRows Remplit(const TextStore& store) {
     const std::string_view name =
         blank != std::string_view::npos ? g.substr(1, blank - 1) : g.size() >= 2 ? g.substr(1, g.size() - 2) : std::string_view();
     if (name.empty()) return;
-    Row row;
-    row.label = labels.id(name);
-    row.start = tagEnd;
     const auto end = lastEnd.find(name);
-    if (end != lastEnd.end() && end->second >= tagEnd) row.length = analysis::findByte(t, tagEnd, '<') - tagEnd;
-    d.rows.push_back(row);
+    const int64_t length =
+        end != lastEnd.end() && end->second >= tagEnd ? analysis::findByte(t, tagEnd, '<') - tagEnd : 0;
+    d.add(labels.id(name), true, tagEnd, length);
     // AttributSuivant, turn after turn: a blank, then a name up to "=", then a quoted value.
     std::string_view rest = g;
     for (;;) {
@@ -168,12 +181,7 @@ DataRows Remplit(const TextStore& store) {
       attribute.assign(name);
       attribute.append("->");
       attribute.append(attr);
-      Row a;
-      a.label = labels.id(attribute);
-      a.element = false;
-      a.start = value.data() - t.data();
-      a.length = int64_t(value.size());
-      d.rows.push_back(a);
+      d.add(labels.id(attribute), false, value.data() - t.data(), int64_t(value.size()));
     }
   });
   return d;
