@@ -392,6 +392,7 @@ void TMainForm::createMenus() {
   connect(HelpAboutItem, &QAction::triggered, this, &TMainForm::HelpAboutItemClick);
   connect(Calendrier1, &QAction::triggered, this, &TMainForm::Calendrier1Click);
   connect(Calculatrice1, &QAction::triggered, this, &TMainForm::Calculatrice1Click);
+  connect(TransfertparFTP1, &QAction::triggered, this, &TMainForm::TransfertparFTP1Click);
   connect(Euroconversion1, &QAction::triggered, this, &TMainForm::Euroconversion1Click);
   connect(Horloge1, &QAction::triggered, this, &TMainForm::Horloge1Click);
   connect(Blocnotes1, &QAction::triggered, this, &TMainForm::Blocnotes1Click);

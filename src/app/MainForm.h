@@ -80,6 +80,8 @@ class TMainForm : public QMainWindow, public DocumentHost {
   void Euroconversion1Click();
   void Horloge1Click();
   void Blocnotes1Click();
+  // The transfer window (MainFormFtp.cpp).
+  void TransfertparFTP1Click();
   void Timer1Timer();
 
   // Menus.
