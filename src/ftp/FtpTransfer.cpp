@@ -69,7 +69,13 @@ void FtpTransfer::Delay() {
   pumpUntil([&] { return Arret == kStopped || !Reponse.isEmpty() || clock.elapsed() > waitLimitMs; });
 }
 
+void FtpTransfer::requireReady() const {
+  if (ftp_.State() != fsReady && ftp_.State() != fsInternalReady)
+    throw FtpException(QStringLiteral("FTP component not ready"));
+}
+
 bool FtpTransfer::ChHost(const QString& dir) {
+  requireReady();
   ftp_.SetHostDirName(dir);
   ftp_.SetDisplayFileFlag(false);
   ftp_.StartCwd();
@@ -78,6 +84,7 @@ bool FtpTransfer::ChHost(const QString& dir) {
 }
 
 bool FtpTransfer::MakeDir(const QString& name) {
+  requireReady();
   ftp_.SetHostDirName(QStringLiteral("."));
   ftp_.SetHostFileName(name);
   ftp_.SetDisplayFileFlag(false);
@@ -112,6 +119,7 @@ void FtpTransfer::waitTransfer() {
 bool FtpTransfer::SendFile(const QString& hostDir, const QString& localPath) {
   const QFileInfo local(localPath);
   if (!local.exists()) return false;
+  requireReady();
   QString dir = hostDir;
   if (dir.endsWith(u'/')) dir.chop(1);
   ftp_.SetHostDirName(dir);
@@ -154,6 +162,7 @@ void FtpTransfer::SendFolder(const QString& localFolder) {
 }
 
 void FtpTransfer::LitHote() {
+  requireReady();
   ftp_.SetHostFileName(QString());
   ftp_.SetLocalFileName(listFile);
   ftp_.SetDisplayFileFlag(false);

@@ -47,6 +47,9 @@ class FtpTransfer {
   // Asks for the server's name list; does not wait (listReady follows).
   void LitHote();
   void Stop();
+  // Raises the engine's "not ready" before any property changes: a sequence under way reads the
+  // file names when it reaches its data step, and would write a listing into the wrong file.
+  void requireReady() const;
 
   // Text mode for these extensions, compared without regard to case; "asc" and "asi" lack their
   // dot and never match.

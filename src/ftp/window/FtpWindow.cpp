@@ -436,7 +436,10 @@ void TFtp::transferButtons(bool on) {
 void TFtp::OpenBtnClick() {
   if (Edit1->text().isEmpty() || Edit2->text().isEmpty()) return;
   SpeedButton1->setEnabled(true);
-  if (FtpClient1.IsConnected()) FtpClient1.QuitAndWait();
+  if (FtpClient1.IsConnected()) {
+    Transfer.requireReady();
+    FtpClient1.QuitAndWait();
+  }
   FtpClient1.SetHostName(Edit1->text());
   FtpClient1.SetPort(Port);
   FtpClient1.SetUserName(Edit2->text());
@@ -595,6 +598,7 @@ void TFtp::Supprimer2() {
   const qsizetype count = Selection.size();
   for (qsizetype i = 0; i < count; ++i) {
     const QString& name = Selection[i];
+    Transfer.requireReady();
     FtpClient1.SetHostFileName(name);
     // The server list holds names only: a dot is all that tells a file from a folder.
     if (name.contains(u'.'))

@@ -1,0 +1,495 @@
+// The transfer window and its upload logic, end to end against a real FTP server, and the
+// faults a real server seldom makes through the scripted one.
+#include "FileBytes.h"
+#include "FtpTestSupport.h"
+#include "FtpTransfer.h"
+#include "FtpWindow.h"
+#include "ScriptedPrompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTextBlock>
+
+#include <algorithm>
+
+namespace {
+
+// The window lists and changes the process's current folder: each test gets it back.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const QString& path) : saved_(QDir::currentPath()) { QDir::setCurrent(path); }
+  ~CurrentFolder() { QDir::setCurrent(saved_); }
+
+ private:
+  QString saved_;
+};
+
+void makeFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  writeBytes(path, bytes);
+}
+
+QStringList names(const QTreeWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(0);
+  return out;
+}
+
+void select(QTreeWidget* list, const QStringList& wanted) {
+  list->clearSelection();
+  for (int i = 0; i < list->topLevelItemCount(); ++i)
+    if (wanted.contains(list->topLevelItem(i)->text(0))) list->topLevelItem(i)->setSelected(true);
+}
+
+// Commands as sent, without the data connection's set-up, which differs between the two modes.
+QStringList commands(const QStringList& log) {
+  QStringList out;
+  for (const QString& line : log)
+    if (line.startsWith(QLatin1String("> ")) && !line.startsWith(QLatin1String("> PORT")) &&
+        !line.startsWith(QLatin1String("> PASV")))
+      out << line.mid(2);
+  return out;
+}
+
+QByteArray unixLines(QByteArray b) { return b.replace("\r\n", "\n"); }
+
+class WindowOnServer : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    ASSERT_TRUE(local.isValid());
+    folder = std::make_unique<CurrentFolder>(local.path());
+    w = std::make_unique<TFtp>();
+    w->Port = QString::number(server.port());
+    // Everything the log receives, beyond the window's 200 lines.
+    auto shown = w->Transfer.log;
+    w->Transfer.log = [this, shown](const QString& line) {
+      log << line;
+      shown(line);
+    };
+    w->show();
+  }
+  void TearDown() override {
+    w.reset();
+    folder.reset();
+  }
+  void connectWindow(const QString& password = QString::fromLatin1(PyFtpServer::kPassword)) {
+    w->Edit1->setText(QStringLiteral("127.0.0.1"));
+    w->Edit2->setText(QString::fromLatin1(PyFtpServer::kUser));
+    w->Edit3->setText(password);
+    w->ModePassif->setChecked(GetParam());
+    QTest::mouseClick(w->OpenBtn, Qt::LeftButton);
+  }
+  // The listing that follows the connect runs on its own; a click meanwhile finds the engine busy.
+  void waitForListing() {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log.contains(QStringLiteral("Request 8 Done.")); }, 10000))
+        << log.join('\n').toStdString();
+  }
+  // The server's list arrives after the request that asked for it.
+  void waitForServerList(const QString& name) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return names(w->ListView2).contains(name); }, 10000))
+        << name.toStdString() << "\n" << log.join('\n').toStdString();
+  }
+  bool transferButtonsEnabled() const {
+    return w->SpeedButton2->isEnabled() && w->SpeedButton3->isEnabled() && w->SpeedButton10->isEnabled() &&
+           w->StopBtn->isEnabled();
+  }
+
+  PyFtpServer server;
+  QTemporaryDir local;
+  std::unique_ptr<CurrentFolder> folder;
+  std::unique_ptr<TFtp> w;
+  QStringList log;
+  ScriptedPrompts prompts;  // engine faults land in the error box
+};
+
+TEST_P(WindowOnServer, UploadsFilesAndAFolderTreeInOrderAndListsTheServer) {
+  const QByteArray png = patternBytes(70000, 3), gif = patternBytes(1200, 4), plain = patternBytes(900, 5);
+  makeFile(local.filePath(QStringLiteral("Index.HTM")), "<html>\r\n<body>Bonjour</body>\r\n</html>\r\n");
+  makeFile(local.filePath(QStringLiteral("logo.gif")), gif);
+  makeFile(local.filePath(QStringLiteral("LISEZMOI")), plain);
+  makeFile(local.filePath(QStringLiteral("site/a.html")), "<p>a</p>\r\n<p>b</p>\r\n");
+  makeFile(local.filePath(QStringLiteral("site/img/b.png")), png);
+  w->SpeedButton10->click();  // disabled before connecting: nothing happens
+  w->LitRepert();
+
+  connectWindow();
+  ASSERT_TRUE(transferButtonsEnabled()) << log.join('\n').toStdString();
+  EXPECT_TRUE(w->SpeedButton1->isEnabled());
+  EXPECT_FALSE(w->SpeedButton4->isEnabled());
+  EXPECT_TRUE(log.contains(QStringLiteral("> PASS ****")));
+  waitForListing();
+
+  select(w->ListView1, {QStringLiteral(".."), QStringLiteral("Index.HTM"), QStringLiteral("LISEZMOI"),
+                        QStringLiteral("logo.gif"), QStringLiteral("site")});
+  log.clear();
+  QTest::mouseClick(w->SpeedButton2, Qt::LeftButton);
+  waitForServerList(QStringLiteral("site"));
+
+  EXPECT_EQ(commands(log), (QStringList{
+                               QStringLiteral("TYPE A"), QStringLiteral("STOR Index.HTM"),
+                               QStringLiteral("TYPE I"), QStringLiteral("STOR LISEZMOI"),
+                               QStringLiteral("TYPE I"), QStringLiteral("STOR logo.gif"),
+                               QStringLiteral("MKD site"), QStringLiteral("CWD site"),
+                               QStringLiteral("TYPE A"), QStringLiteral("STOR a.html"),
+                               QStringLiteral("MKD img"), QStringLiteral("CWD img"),
+                               QStringLiteral("TYPE I"), QStringLiteral("STOR b.png"),
+                               QStringLiteral("CWD .."), QStringLiteral("CWD .."), QStringLiteral("NLST")}));
+  const bool passive = GetParam();
+  EXPECT_EQ(log.filter(QStringLiteral("> PASV")).size(), passive ? 6 : 0);
+  EXPECT_EQ(log.filter(QStringLiteral("> PORT")).size(), passive ? 0 : 6);
+  EXPECT_TRUE(log.contains(QStringLiteral("Request 18 Done.")));
+  EXPECT_FALSE(log.join('\n').contains(QLatin1String(PyFtpServer::kPassword)));
+  EXPECT_FALSE(w->ProgressBar1->isVisible());
+
+  const QString home = server.home();
+  EXPECT_EQ(readBytes(home + QStringLiteral("/site/img/b.png")), png);
+  EXPECT_EQ(readBytes(home + QStringLiteral("/logo.gif")), gif);
+  EXPECT_EQ(readBytes(home + QStringLiteral("/LISEZMOI")), plain);
+  EXPECT_EQ(unixLines(readBytes(home + QStringLiteral("/Index.HTM"))),
+            unixLines(readBytes(local.filePath(QStringLiteral("Index.HTM")))));
+  EXPECT_EQ(unixLines(readBytes(home + QStringLiteral("/site/a.html"))), QByteArray("<p>a</p>\n<p>b</p>\n"));
+  EXPECT_EQ(names(w->ListView2), (QStringList{QStringLiteral("Index.HTM"), QStringLiteral("LISEZMOI"),
+                                              QStringLiteral("logo.gif"), QStringLiteral("site")}));
+  EXPECT_FALSE(QFileInfo::exists(w->FichierListe));
+  EXPECT_TRUE(prompts.log.isEmpty()) << prompts.log.join('\n').toStdString();
+}
+
+TEST_P(WindowOnServer, NavigatesAndDeletesOnTheServerByTheDotInTheName) {
+  QDir(server.home()).mkpath(QStringLiteral("site/img"));
+  makeFile(server.home() + QStringLiteral("/site/a.html"), "a");
+  makeFile(server.home() + QStringLiteral("/site/img/b.png"), "b");
+  makeFile(server.home() + QStringLiteral("/site/vide"), "");
+  connectWindow();
+  waitForServerList(QStringLiteral("site"));
+
+  select(w->ListView2, {QStringLiteral("site")});
+  QTest::keyClick(w->ListView2, Qt::Key_Return);
+  waitForServerList(QStringLiteral("img"));
+  EXPECT_TRUE(log.contains(QStringLiteral("> CWD site")));
+
+  prompts.answers = {Prompts::Answer::No, Prompts::Answer::Yes};
+  select(w->ListView2, {QStringLiteral("a.html"), QStringLiteral("img"), QStringLiteral("vide")});
+  QTest::keyClick(w->ListView2, Qt::Key_Delete);  // answered No: nothing goes
+  EXPECT_TRUE(QFileInfo::exists(server.home() + QStringLiteral("/site/a.html")));
+  log.clear();
+  QTest::keyClick(w->ListView2, Qt::Key_Delete);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return log.contains(QStringLiteral("> NLST")); }, 10000));
+  EXPECT_EQ(prompts.log, (QStringList{QStringLiteral("confirm: Effacer les fichiers sélectionnés ?"),
+                                      QStringLiteral("confirm: Effacer les fichiers sélectionnés ?")}));
+  EXPECT_EQ(commands(log), (QStringList{QStringLiteral("DELE a.html"), QStringLiteral("RMD img"),
+                                        QStringLiteral("RMD vide"), QStringLiteral("NLST")}));
+  EXPECT_FALSE(QFileInfo::exists(server.home() + QStringLiteral("/site/a.html")));
+  // Not emptied first: the folder stays; a file without a dot is taken for a folder.
+  EXPECT_TRUE(QFileInfo::exists(server.home() + QStringLiteral("/site/img/b.png")));
+  EXPECT_TRUE(QFileInfo::exists(server.home() + QStringLiteral("/site/vide")));
+
+  QTest::mouseClick(w->SpeedButton1, Qt::LeftButton);
+  EXPECT_EQ(w->ListView2->topLevelItemCount(), 0);
+  EXPECT_FALSE(transferButtonsEnabled());
+  EXPECT_FALSE(w->SpeedButton1->isEnabled());
+}
+
+TEST_P(WindowOnServer, BusyEngineRefusesAnUploadAndLeavesTheLocalFileWhole) {
+  makeFile(local.filePath(QStringLiteral("page.htm")), "<p>garde</p>");
+  w->LitRepert();
+  connectWindow();
+  select(w->ListView1, {QStringLiteral("page.htm")});
+  QTest::mouseClick(w->SpeedButton2, Qt::LeftButton);  // while the first listing runs
+  EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("FTP component not ready")});
+  waitForListing();
+  EXPECT_EQ(readBytes(local.filePath(QStringLiteral("page.htm"))), QByteArray("<p>garde</p>"));
+  EXPECT_FALSE(w->ProgressBar1->isVisible());
+}
+
+TEST_P(WindowOnServer, RefusedLoginLeavesTheTransferButtonsDisabled) {
+  connectWindow(QStringLiteral("mauvais"));
+  EXPECT_EQ(w->Transfer.Reponse, QStringLiteral("Nak"));
+  EXPECT_FALSE(transferButtonsEnabled());
+  EXPECT_TRUE(w->SpeedButton1->isEnabled());
+  EXPECT_TRUE(log.contains(QStringLiteral("> PASS ****")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WindowOnServer, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "passive" : "active"; });
+
+TEST(FtpTransfer, TextModeByExtensionOnly) {
+  const struct {
+    const char* name;
+    bool text;
+  } cases[] = {{"Index.HTM", true}, {"logo.gif", false}, {"LISEZMOI", false}, {"page.shtml", true},
+               {"notes.Txt", true}, {"a.asc", false}, {"archive.xml.gz", false}, {"/x/y.z/readme", false},
+               {"style.CSS", true}, {"fichier.", false}};
+  for (const auto& c : cases) EXPECT_EQ(FtpTransfer::isText(QString::fromUtf8(c.name)), c.text) << c.name;
+}
+
+// A server that takes every command, refuses STOR of "refus.bin" or CWD into "interdit", and
+// drops the connection at STOR of "coupe.bin".
+ScriptedServer::Script pickyServer() {
+  return [](ScriptedServer& s, const QByteArray& c) {
+    if (c.startsWith("USER")) s.reply("331 Mot de passe ?\r\n");
+    else if (c.startsWith("PASS")) s.reply("230 Ok\r\n");
+    else if (c == "STOR refus.bin") s.reply("553 Interdit.\r\n");
+    else if (c == "STOR coupe.bin") s.dropControl();
+    else if (c.startsWith("STOR")) {
+      s.reply("150 Ok\r\n");
+      s.openData();
+      s.closeData();
+      s.reply("226 Fini\r\n");
+    } else if (c == "CWD interdit" || c == "MKD interdit") s.reply("550 Non.\r\n");
+    else if (c.startsWith("CWD") || c.startsWith("MKD")) s.reply("250 \"/x\" ok\r\n");
+    else s.reply("200 Ok\r\n");
+  };
+}
+
+struct ScriptedTransfer {
+  TFtpClient ftp;
+  FtpTransfer transfer{ftp};
+  QStringList log;
+  ScriptedServer server{"220 Bonjour\r\n", pickyServer()};
+  QTemporaryDir local;
+
+  bool connect() {
+    transfer.log = [this](const QString& line) { log << line; };
+    ftp.SetHostName(QStringLiteral("127.0.0.1"));
+    ftp.SetPort(QString::number(server.port()));
+    ftp.SetUserName(QStringLiteral("u"));
+    ftp.SetPassWord(QStringLiteral("p"));
+    ftp.StartConnect();
+    transfer.Delay();
+    return transfer.Reponse == u"Ok";
+  }
+  QString file(const QString& name) {
+    makeFile(local.filePath(name), "x");
+    return local.filePath(name);
+  }
+};
+
+TEST(FtpTransfer, RefusedUploadEndsItsWaitAndTheNextFileGoes) {
+  ScriptedTransfer t;
+  ASSERT_TRUE(t.connect());
+  EXPECT_FALSE(t.transfer.SendFile(QString(), t.file(QStringLiteral("refus.bin"))));
+  EXPECT_TRUE(t.log.contains(QStringLiteral("Échec de l'envoi de ") + t.local.filePath(QStringLiteral("refus.bin"))));
+  EXPECT_TRUE(t.transfer.SendFile(QString(), t.file(QStringLiteral("bon.bin"))));
+  EXPECT_EQ(t.transfer.failures, 1);
+  EXPECT_EQ(std::count_if(t.server.commands.begin(), t.server.commands.end(),
+                          [](const QByteArray& c) { return c.startsWith("STOR"); }),
+            2);
+}
+
+TEST(FtpTransfer, DroppedConnectionEndsTheUploadWaitAsAFailure) {
+  ScriptedTransfer t;
+  ASSERT_TRUE(t.connect());
+  EXPECT_FALSE(t.transfer.SendFile(QString(), t.file(QStringLiteral("coupe.bin"))));
+  EXPECT_EQ(t.transfer.failures, 1);
+  EXPECT_EQ(t.transfer.Reponse, QStringLiteral("Nak"));
+  // The next entry meets the closed connection before anything is sent.
+  EXPECT_THROW(t.transfer.SendFile(QString(), t.file(QStringLiteral("bon.bin"))), FtpException);
+}
+
+TEST(FtpTransfer, FolderThatCannotBeEnteredIsSkippedWithoutClimbingOut) {
+  ScriptedTransfer t;
+  ASSERT_TRUE(t.connect());
+  t.file(QStringLiteral("interdit/a.bin"));
+  t.file(QStringLiteral("ok/b.bin"));
+  t.transfer.SendFolder(t.local.filePath(QStringLiteral("interdit")));
+  t.transfer.SendFolder(t.local.filePath(QStringLiteral("ok")));
+  QList<QByteArray> sent;
+  for (const QByteArray& c : t.server.commands)
+    if (!c.startsWith("PORT")) sent << c;
+  EXPECT_EQ(sent, (QList<QByteArray>{"USER u", "PASS p", "MKD interdit", "CWD interdit", "MKD ok", "CWD ok",
+                                     "TYPE I", "STOR b.bin", "CWD .."}));
+  EXPECT_EQ(t.transfer.failures, 1);
+  EXPECT_TRUE(t.log.contains(QStringLiteral("Dossier non envoyé : ") + t.local.filePath(QStringLiteral("interdit"))));
+}
+
+struct LocalWindow : ::testing::Test {
+  QTemporaryDir local;
+  std::unique_ptr<CurrentFolder> folder;
+  std::unique_ptr<TFtp> w;
+  void SetUp() override {
+    ASSERT_TRUE(local.isValid());
+    folder = std::make_unique<CurrentFolder>(local.path());
+  }
+  void open() {
+    w = std::make_unique<TFtp>();
+    w->show();
+  }
+  void TearDown() override {
+    w.reset();
+    folder.reset();
+  }
+  QStringList row(const QString& name) const {
+    for (int i = 0; i < w->ListView1->topLevelItemCount(); ++i) {
+      const QTreeWidgetItem* item = w->ListView1->topLevelItem(i);
+      if (item->text(0) == name) return {item->text(1), item->text(2), item->text(3)};
+    }
+    return {};
+  }
+};
+
+TEST_F(LocalWindow, ListsNamesSizesDatesAttributesAndIconKeys) {
+  makeFile(local.filePath(QStringLiteral("b.txt")), "12345");
+  makeFile(local.filePath(QStringLiteral("A.TXT")), "1");
+  makeFile(local.filePath(QStringLiteral(".cache")), "");
+  makeFile(local.filePath(QStringLiteral("prog.exe")), "");
+  makeFile(local.filePath(QStringLiteral("archive.tar.gz")), "");
+  makeFile(local.filePath(QStringLiteral("lecture")), "x");
+  QFile::setPermissions(local.filePath(QStringLiteral("lecture")), QFile::ReadOwner);
+  QDir(local.path()).mkdir(QStringLiteral("dossier"));
+  open();
+
+  EXPECT_EQ(names(w->ListView1),
+            (QStringList{QStringLiteral(".."), QStringLiteral(".cache"), QStringLiteral("A.TXT"),
+                         QStringLiteral("archive.tar.gz"), QStringLiteral("b.txt"), QStringLiteral("dossier"),
+                         QStringLiteral("lecture"), QStringLiteral("prog.exe")}));
+  const QString today = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
+  EXPECT_EQ(row(QStringLiteral("b.txt")), (QStringList{QStringLiteral("5"), today, QString()}));
+  EXPECT_EQ(row(QStringLiteral("dossier")), (QStringList{QString(), today, QStringLiteral(" ")}));
+  EXPECT_EQ(row(QStringLiteral("lecture")).value(2), QStringLiteral("r"));
+  EXPECT_EQ(row(QStringLiteral(".cache")).value(2), QStringLiteral("h"));
+  EXPECT_EQ(w->StaticText1->text(), QDir(local.path()).canonicalPath());
+  // ".." keeps the folder image; program files each get their own key; one image per key.
+  EXPECT_EQ(w->CacheIcones, (QStringList{QStringLiteral("wqz"), QStringLiteral("."), QStringLiteral("cache"),
+                                         QStringLiteral("txt"), QStringLiteral("tar.gz"), QString(),
+                                         QStringLiteral("prog.exe")}));
+  EXPECT_EQ(w->ImageList1.size(), w->CacheIcones.size());
+  EXPECT_EQ(w->ImageList1[0].size(), QSize(16, 16));
+  EXPECT_EQ(w->ImageList1.last().size(), QSize(16, 16));
+
+  select(w->ListView1, {QStringLiteral("dossier")});
+  QTest::keyClick(w->ListView1, Qt::Key_Return);
+  EXPECT_EQ(w->RepLocal, QDir(local.filePath(QStringLiteral("dossier"))).canonicalPath());
+  EXPECT_EQ(names(w->ListView1), QStringList{QStringLiteral("..")});
+  select(w->ListView1, {QStringLiteral("..")});
+  w->ListView1DblClick();
+  EXPECT_EQ(w->RepLocal, QDir(local.path()).canonicalPath());
+}
+
+TEST_F(LocalWindow, RootFolderShowsWithoutItsFinalSlash) {
+  QDir::setCurrent(QStringLiteral("/"));
+  open();
+  EXPECT_EQ(w->RepLocal, QString());
+  EXPECT_EQ(w->StaticText1->text(), QStringLiteral("/"));
+}
+
+TEST_F(LocalWindow, IconCacheEmptiesBeforeTheListingAfterItPassed200Keys) {
+  for (int i = 0; i < 199; ++i) makeFile(local.filePath(QStringLiteral("f.e%1").arg(i, 3, 10, QChar(u'0'))), "");
+  open();
+  EXPECT_EQ(w->CacheIcones.size(), 201);
+  EXPECT_EQ(w->CacheIcones.first(), QStringLiteral("wqz"));
+  w->LitRepert();
+  // The two first keys went too; ".." found its image anew.
+  EXPECT_EQ(w->CacheIcones.size(), 200);
+  EXPECT_FALSE(w->CacheIcones.contains(QStringLiteral("wqz")));
+  EXPECT_EQ(w->CacheIcones.first(), QStringLiteral("."));
+  EXPECT_EQ(w->ImageList1.size(), 200);
+}
+
+TEST_F(LocalWindow, LogKeepsAtMost201Lines) {
+  open();
+  for (int i = 1; i <= 201; ++i) w->Display(QString::number(i));
+  EXPECT_EQ(w->Memo1->document()->blockCount(), 201);
+  w->Display(QStringLiteral("202"));
+  EXPECT_EQ(w->Memo1->document()->blockCount(), 152);
+  EXPECT_EQ(w->Memo1->document()->firstBlock().text(), QStringLiteral("51"));
+  EXPECT_EQ(w->Memo1->document()->lastBlock().text(), QStringLiteral("202"));
+}
+
+TEST_F(LocalWindow, DeletesAFolderTreeButNothingALinkPointsTo) {
+  QTemporaryDir outside;
+  makeFile(outside.filePath(QStringLiteral("garde.txt")), "garde");
+  makeFile(local.filePath(QStringLiteral("jeter/a.txt")), "a");
+  makeFile(local.filePath(QStringLiteral("jeter/sous/b.txt")), "b");
+  makeFile(local.filePath(QStringLiteral("jeter/sous/lecture.txt")), "c");
+  QFile::setPermissions(local.filePath(QStringLiteral("jeter/sous/lecture.txt")), QFile::ReadOwner);
+  ASSERT_TRUE(QFile::link(outside.path(), local.filePath(QStringLiteral("jeter/lien"))));
+  ASSERT_TRUE(QFile::link(outside.path(), local.filePath(QStringLiteral("jeter/sous/lien2"))));
+  makeFile(local.filePath(QStringLiteral("seul.txt")), "s");
+  QFile::setPermissions(local.filePath(QStringLiteral("seul.txt")), QFile::ReadOwner);
+  makeFile(local.filePath(QStringLiteral("reste.txt")), "r");
+  open();
+
+  ScriptedPrompts prompts;
+  prompts.answers = {Prompts::Answer::Yes, Prompts::Answer::No};
+  select(w->ListView1, {QStringLiteral("jeter"), QStringLiteral("seul.txt")});
+  QTest::mouseClick(w->SpeedButton3, Qt::LeftButton);  // disabled before connecting
+  EXPECT_TRUE(prompts.log.isEmpty());
+  QTest::keyClick(w->ListView1, Qt::Key_Delete);
+
+  EXPECT_EQ(prompts.log, (QStringList{QStringLiteral("confirm: Attention, les fichiers ne seront pas récupérables "
+                                                     "dans la corbeille\r\nEffacer les fichiers sélectionnés ?"),
+                                      QStringLiteral("confirm: Fichier en lecture seule. Effacer quand même ?")}));
+  EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("jeter"))));
+  EXPECT_EQ(readBytes(outside.filePath(QStringLiteral("garde.txt"))), QByteArray("garde"));
+  EXPECT_TRUE(QFileInfo::exists(local.filePath(QStringLiteral("seul.txt"))));  // answered No
+  EXPECT_EQ(names(w->ListView1), (QStringList{QStringLiteral(".."), QStringLiteral("reste.txt"),
+                                              QStringLiteral("seul.txt")}));
+}
+
+TEST_F(LocalWindow, FolderThatCannotBeRemovedIsReportedAndStopsTheDeletion) {
+  makeFile(local.filePath(QStringLiteral("a/.cache/x")), "x");  // hidden folders are not entered
+  makeFile(local.filePath(QStringLiteral("b.txt")), "b");
+  open();
+  ScriptedPrompts prompts;
+  prompts.answers = {Prompts::Answer::Yes};
+  select(w->ListView1, {QStringLiteral("a"), QStringLiteral("b.txt")});
+  w->Efface1();
+  ASSERT_EQ(prompts.messages().size(), 1);
+  EXPECT_TRUE(prompts.messages().first().contains(local.filePath(QStringLiteral("a"))));
+  EXPECT_TRUE(QFileInfo::exists(local.filePath(QStringLiteral("a/.cache/x"))));
+  EXPECT_TRUE(QFileInfo::exists(local.filePath(QStringLiteral("b.txt"))));
+  EXPECT_FALSE(w->ProgressBar1->isVisible());
+}
+
+TEST_F(LocalWindow, LayoutFollowsTheWidth) {
+  open();
+  w->resize(1000, 500);
+  QApplication::processEvents();
+  EXPECT_EQ(w->Panel2->width(), 500);
+  EXPECT_EQ(w->Edit1->x(), w->Panel4->x() + 40);
+  EXPECT_EQ(w->Label3->x(), w->Panel4->x() - 50);
+  EXPECT_EQ(w->Edit3->x(), w->Edit2->x() + 222);
+  EXPECT_EQ(w->StaticText1->x() + w->StaticText1->width(), w->Label3->x() - 20);
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Fenêtre Ftp"));
+}
+
+// The batch command against the same server: the whole folder arrives, the password never shows,
+// and a failure gives status 1.
+TEST(BatchUpload, SendsAFolderAndReportsFailures) {
+  PyFtpServer server;
+  ASSERT_TRUE(server.start()) << server.error().toStdString();
+  QTemporaryDir local;
+  const QByteArray bin = patternBytes(5000, 9);
+  makeFile(local.filePath(QStringLiteral("site/index.html")), "<p>x</p>\r\n");
+  makeFile(local.filePath(QStringLiteral("site/img/logo.gif")), bin);
+  makeFile(local.filePath(QStringLiteral("motdepasse")), QByteArray(PyFtpServer::kPassword) + "\n");
+  QDir(server.home()).mkdir(QStringLiteral("www"));
+
+  auto run = [&](const QStringList& extra) {
+    QProcess p;
+    p.start(QStringLiteral(TOVELO_BATCH),
+            QStringList{QStringLiteral("upload"), QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
+                        QStringLiteral("--port"), QString::number(server.port()), QStringLiteral("--user"),
+                        QString::fromLatin1(PyFtpServer::kUser), QStringLiteral("--password-file"),
+                        local.filePath(QStringLiteral("motdepasse"))} + extra);
+    p.waitForFinished(60000);
+    return std::make_pair(p.exitCode(), QString::fromUtf8(p.readAllStandardError()));
+  };
+  const auto [status, err] = run({QStringLiteral("--passive"), local.filePath(QStringLiteral("site")),
+                                  QStringLiteral("www")});
+  EXPECT_EQ(status, 0) << err.toStdString();
+  EXPECT_TRUE(err.contains(QLatin1String("> PASS ****")));
+  EXPECT_TRUE(err.contains(QLatin1String("> PASV")));
+  EXPECT_FALSE(err.contains(QLatin1String(PyFtpServer::kPassword)));
+  EXPECT_EQ(readBytes(server.home() + QStringLiteral("/www/site/img/logo.gif")), bin);
+  EXPECT_EQ(unixLines(readBytes(server.home() + QStringLiteral("/www/site/index.html"))), QByteArray("<p>x</p>\n"));
+
+  EXPECT_EQ(run({local.filePath(QStringLiteral("site")), QStringLiteral("absent")}).first, 1);
+  EXPECT_EQ(run({local.filePath(QStringLiteral("rien"))}).first, 2);
+  EXPECT_EQ(run({}).first, 2);
+}
+
+}  // namespace
