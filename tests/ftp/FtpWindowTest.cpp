@@ -154,6 +154,8 @@ TEST_P(WindowOnServer, UploadsFilesAndAFolderTreeInOrderAndListsTheServer) {
   EXPECT_EQ(names(w->ListView2), (QStringList{QStringLiteral("Index.HTM"), QStringLiteral("LISEZMOI"),
                                               QStringLiteral("logo.gif"), QStringLiteral("site")}));
   EXPECT_FALSE(QFileInfo::exists(w->FichierListe));
+  EXPECT_EQ(QFileInfo(w->FichierListe).fileName(), QStringLiteral("ftpdir.tmp"));
+  EXPECT_EQ(QFileInfo(QFileInfo(w->FichierListe).path()).permissions() & (QFile::ReadOther | QFile::WriteOther), 0);
   EXPECT_TRUE(prompts.log.isEmpty()) << prompts.log.join('\n').toStdString();
 }
 

@@ -227,7 +227,7 @@ TFtp::TFtp(QWidget* parent) : QDialog(parent), Transfer(FtpClient1), work_(32, 3
   // FormCreate.
   CacheIcones = {QStringLiteral("wqz"), QStringLiteral(".")};
   ImageList1 = {genericImage(), folderImage()};
-  FichierListe = QDir::tempPath() + QStringLiteral("/ftpdir.tmp");
+  FichierListe = listFolder_.filePath(QStringLiteral("ftpdir.tmp"));
   Transfer.listFile = FichierListe;
 }
 

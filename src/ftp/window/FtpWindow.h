@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -94,6 +96,9 @@ class TFtp : public QDialog {
   void transferButtons(bool on);
   static QString iconKey(const QString& name);
 
+  // A folder of this window's own in the temporary folder: a fixed name there would be shared
+  // with every other user and program on the machine.
+  QTemporaryDir listFolder_{QDir::tempPath() + QStringLiteral("/tovelo-ftp-XXXXXX")};
   QImage work_;  // 32 × 32, shared by a whole listing
   bool shown_ = false;
 };
