@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -128,6 +129,10 @@ TEST_F(TreeViewTest, DuplicationNeedsTheTreeFocusAndCopiesTheSkeleton) {
   e.Dupnoeud();
   EXPECT_EQ(prompts.messages(), QStringList({"Sélectionner au préalable un noeud"}));
   e.TreeView1->setFocus();
+  // The menu that runs the command takes the focus for a moment; the node stays chosen.
+  QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+  QApplication::sendEvent(e.TreeView1, &popup);
+  EXPECT_TRUE(e.GetArbreActif());
   select(e, 1);
   e.Dupnoeud();
   EXPECT_EQ(e.Memo1->Lines(),
