@@ -5,6 +5,7 @@
 #include "Horloge.h"
 #include "MainForm.h"
 #include "Pocket.h"
+#include "Prompts.h"
 
 void TMainForm::Calendrier1Click() {
   TCalendrier w(this);
@@ -31,6 +32,12 @@ void TMainForm::Blocnotes1Click() {
   const QString notes = RepertoireDepart + QStringLiteral("/Tovelo.nte");
   TBlocnotes w(this);
   w.Charge(notes);
-  w.exec();
-  w.Sauve(notes);
+  // The pad is the notes' only copy until they are written: when the write fails, the user may
+  // go back to it (to copy the text, or to try again after freeing the disk).
+  do {
+    w.exec();
+  } while (!w.Sauve(notes) &&
+           Prompts::get().confirm(this, QStringLiteral("Les notes n'ont pas pu être enregistrées. "
+                                                       "Revenir au bloc-notes pour ne pas les perdre ?")) ==
+               Prompts::Answer::Yes);
 }

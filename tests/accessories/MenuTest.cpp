@@ -15,6 +15,7 @@
 #include "ClockSetter.h"
 #include "FileBytes.h"
 #include "MainForm.h"
+#include "ScriptedPrompts.h"
 
 namespace {
 
@@ -82,6 +83,32 @@ TEST(UtilitairesMenu, TheNotepadKeepsItsNotesInTheStartUpFolder) {
     shown = qobject_cast<TBlocnotes*>(w)->Memo1->toPlainText();
   });
   EXPECT_EQ(shown, "rappel");
+}
+
+// The pad holds the only copy of typed notes while the notes file cannot be written.
+TEST(UtilitairesMenu, NotesThatCannotBeWrittenCanBeTakenBackToThePad) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  TMainForm main;
+  main.RepertoireDepart = dir.filePath("absent");  // no such folder: the save fails
+  ScriptedPrompts prompts;
+  prompts.answers = {Prompts::Answer::Yes, Prompts::Answer::No};
+  int shown = 0;
+  QString textSeenAgain;
+  std::function<void()> inside = [&] {
+    auto* pad = qobject_cast<TBlocnotes*>(QApplication::activeModalWidget());
+    ASSERT_TRUE(pad);
+    if (++shown == 1) QTest::keyClicks(pad->Memo1, "rappel");
+    else textSeenAgain = pad->Memo1->toPlainText();
+    if (shown < 2) QTimer::singleShot(0, inside);  // the next showing of the pad
+    pad->close();
+  };
+  QTimer::singleShot(0, inside);
+  main.Blocnotes1->trigger();
+  EXPECT_EQ(shown, 2);
+  EXPECT_EQ(textSeenAgain, "rappel");
+  ASSERT_EQ(prompts.log.size(), 4);  // error, question, error, question
+  EXPECT_TRUE(prompts.log[1].startsWith("confirm: Les notes n'ont pas pu être enregistrées."));
 }
 
 }  // namespace
