@@ -322,7 +322,7 @@ void TEditeur::Memo1KeyPress(QKeyEvent* event, bool* handled) {
 void TEditeur::FermerBalise() {
   if (!Fichier.isEmpty() && !Fichier.toLower().contains(QLatin1String(".xml"))) return;
   if (host_) host_->showStatus(QStringLiteral("Cherche balise"));
-  const std::string fin = typing::endTagToClose(Memo1->Store(), Memo1->SelStart());
+  const std::string fin = closer_.endTag(Memo1->Store(), Memo1->SelStart());
   if (!fin.empty()) Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(fin)));
   if (host_) host_->showStatus(QString());
 }

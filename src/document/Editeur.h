@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "CloseTag.h"
 #include "TextStore.h"
 
 class DocumentHost;
@@ -160,6 +161,7 @@ class TEditeur : public QWidget {
   bool FermetureAuto = false;
   bool CodageAuto = false;
   bool ArbreActif = false;
+  typing::TagCloser closer_;  // keeps what it learnt of the text between two Enter keys
   TFindDialog* findDialog_ = nullptr;
   TReplaceDialog* replaceDialog_ = nullptr;
 };

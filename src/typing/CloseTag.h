@@ -3,8 +3,11 @@
 // a window of 40 characters that may run over line breaks, that no end tag closes later in the
 // text. No widgets, so the benchmarks and tests call it on a text store directly.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "TextStore.h"
 
@@ -16,7 +19,35 @@ constexpr int64_t kCloseWindow = 40;
 // and no second identical key text comes before that end tag.
 bool EstFerme(std::string_view key, const TextStore& text, int64_t from);
 
-// The end tag to insert at the caret ("</body>"), or empty when nothing is left open.
+// The end tag to insert at the caret ("</body>"), or empty when nothing is left open. Reads the
+// text straight through: right for any text, but a closed document costs a pass over all of it.
 std::string endTagToClose(const TextStore& text, int64_t caret);
+
+// The same answer, fast on large documents that are edited between questions: what each chunk
+// of the store says about its tags is kept, so only chunks changed since the last question are
+// read again. One per document window.
+class TagCloser {
+ public:
+  TagCloser();
+  ~TagCloser();
+  TagCloser(const TagCloser&) = delete;
+  TagCloser& operator=(const TagCloser&) = delete;
+
+  std::string endTag(const TextStore& text, int64_t caret);
+
+ private:
+  struct Summary;
+  struct Query;
+  const Summary& summaryOf(const TextStore& text, std::string_view chunk, int64_t start);
+  Summary summarise(const TextStore& text, std::string_view chunk, int64_t start, int64_t limit);
+  int keyId(std::string_view key);
+  void forgetDeadChunks(const TextStore& text);
+
+  std::unordered_map<std::string, int> keys_;
+  std::unordered_map<const char*, std::unique_ptr<Summary>> summaries_;
+  // The stores whose chunks the summaries describe: held, so that no summarised chunk is freed
+  // and its address taken by another while its summary is kept.
+  std::vector<TextStore> held_;
+};
 
 }  // namespace typing

@@ -28,8 +28,13 @@ std::string referenceEndTag(const std::string& t, size_t caret) {
   return {};
 }
 
+// Both scans, which must agree: the straight one and the one that keeps chunk summaries.
 std::string endTag(const std::string& text, int64_t caret) {
-  return typing::endTagToClose(TextStore(TextStore::normalise(text)), caret);
+  const TextStore store(TextStore::normalise(text));
+  const std::string straight = typing::endTagToClose(store, caret);
+  typing::TagCloser closer;
+  EXPECT_EQ(closer.endTag(store, caret), straight);
+  return straight;
 }
 
 std::string endTagAtEnd(const std::string& text) { return endTag(text, int64_t(text.size())); }
@@ -103,6 +108,36 @@ TEST(FermerBalise, SameAsTheRuleAcrossChunks) {
       if (caret > 0 && caret < doc.size() && doc[caret - 1] == '\r' && doc[caret] == '\n') continue;
       SCOPED_TRACE(caret);
       ASSERT_EQ(endTag(doc, int64_t(caret)), referenceEndTag(doc, caret));
+    }
+  }
+}
+
+TEST(FermerBalise, KeptSummariesFollowEditsBetweenQuestions) {
+  // One closer asked again and again while the text is edited anywhere, as typing does: what
+  // it kept of unchanged chunks must never answer for changed ones.
+  std::mt19937 random(3);
+  const char* pieces[] = {"<fiche>", "</fiche>", "<nom>", "</nom>", "\r\n", "x", "<a", ">",
+                          "</a>", "<vide/>", "<", "/>"};
+  constexpr int kPieces = sizeof(pieces) / sizeof(pieces[0]);
+  std::string doc;
+  while (doc.size() < 400000) doc += pieces[random() % kPieces];
+  TextStore store(TextStore::normalise(doc));
+  doc = store.text();
+  typing::TagCloser closer;
+  for (int step = 0; step < 60; ++step) {
+    int64_t at = int64_t(random() % (doc.size() + 1));
+    if (store.splitsBreak(at)) --at;
+    const std::string inserted = pieces[random() % kPieces];
+    const int64_t removed = std::min<int64_t>(int64_t(random() % 3), int64_t(doc.size()) - at);
+    if (store.splitsBreak(at + removed)) continue;
+    store.replace(at, removed, inserted);
+    doc.replace(size_t(at), size_t(removed), inserted);
+    const int64_t caret = at + int64_t(inserted.size());
+    SCOPED_TRACE(step);
+    ASSERT_EQ(closer.endTag(store, caret), referenceEndTag(doc, size_t(caret)));
+    const int64_t elsewhere = int64_t(random() % (doc.size() + 1));
+    if (!store.splitsBreak(elsewhere)) {
+      ASSERT_EQ(closer.endTag(store, elsewhere), referenceEndTag(doc, size_t(elsewhere)));
     }
   }
 }

@@ -1,0 +1,191 @@
+// The typing aids on a large document against the same on a small one, and "Convertir
+// caractères spéciaux" against xmllint.
+//
+//   bench_typing LARGE SMALL BATCH [--runs=N]
+//
+// LARGE is the document that the figures compare on (gen-records.py 50), SMALL a document of
+// about 1 KB, BATCH the tovelo-batch program. Prints one line per figure:
+//   - Enter with "Fermer automatiquement les balises" on, at the end and in the middle of the
+//     document, and an accented letter typed with "Codage des caractères non ASCII" on, in the
+//     middle: the median of N runs alternating between LARGE and SMALL, everything the key
+//     causes (layout, repaint) processed, and their ratio; and the first Enter after opening,
+//     which reads the whole text once;
+//   - "Convertir caractères spéciaux" (the editor's command, answered Yes) and
+//     `tovelo-batch encode` on LARGE against `xmllint --noout` on the same file, in this run.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "ColorMemo.h"
+#include "Editeur.h"
+#include "Prompts.h"
+
+namespace {
+
+// Says Yes to "Convertir les caractères spéciaux ?" and keeps the last message.
+class YesPrompts : public Prompts {
+ public:
+  void information(QWidget*, const QString& t) override { last = t; }
+  void warning(QWidget*, const QString& t) override { last = t; }
+  void error(QWidget*, const QString& t) override { last = t; }
+  Answer confirm(QWidget*, const QString&) override { return Answer::Yes; }
+  Answer confirmOrCancel(QWidget*, const QString&) override { return Answer::No; }
+  QString openFile(QWidget*, const FileRequest&) override { return {}; }
+  QString saveFile(QWidget*, const FileRequest&) override { return {}; }
+  bool print(QWidget*, QPrinter&) override { return false; }
+  bool printerSetup(QWidget*, QPrinter&) override { return false; }
+  bool font(QWidget*, QFont&) override { return false; }
+  QString last;
+};
+
+void settle() {
+  for (int i = 0; i < 3; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+  }
+}
+
+double ms(qint64 ns) { return double(ns) / 1e6; }
+
+double median(std::vector<qint64> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : ms(v[v.size() / 2]);
+}
+
+std::unique_ptr<TEditeur> openWindow(const QString& path) {
+  auto w = std::make_unique<TEditeur>(nullptr, QStringLiteral("bench.xml"));
+  w->setAttribute(Qt::WA_DeleteOnClose, false);
+  w->resize(1000, 700);
+  w->show();
+  if (!w->OpenFile(path)) return nullptr;
+  w->Actauto2(true);
+  w->Actauto3(true);
+  w->activateWindow();
+  settle();
+  return w;
+}
+
+qint64 timed(const std::function<void()>& action) {
+  QElapsedTimer t;
+  t.start();
+  action();
+  settle();
+  return t.nsecsElapsed();
+}
+
+QWidget* keyTarget(TEditeur* w) {
+  w->activateWindow();
+  w->Memo1->FocusText();
+  QWidget* f = QApplication::focusWidget();
+  return f ? f : w->Memo1;
+}
+
+void caretToMiddle(TEditeur* w) {
+  TColorMemo* m = w->Memo1;
+  m->SetSelStart(m->LineStart(m->LineCount() / 2));
+  m->ScrollCaret();
+  settle();
+}
+
+void caretToEnd(TEditeur* w) {
+  TColorMemo* m = w->Memo1;
+  m->SetSelStart(m->Store().size());
+  m->ScrollCaret();
+  settle();
+}
+
+void enter(TEditeur* w) { QTest::keyClick(keyTarget(w), Qt::Key_Return); }
+void accent(TEditeur* w) {
+  QTest::sendKeyEvent(QTest::Click, keyTarget(w), Qt::Key_unknown, QStringLiteral("é"),
+                      Qt::NoModifier);
+}
+
+double seconds(const QString& program, const QStringList& args) {
+  QElapsedTimer t;
+  t.start();
+  QProcess p;
+  p.setStandardOutputFile(QProcess::nullDevice());
+  p.setStandardErrorFile(QProcess::nullDevice());
+  p.start(program, args);
+  if (!p.waitForFinished(-1) || p.exitCode() != 0) return -1;
+  return double(t.nsecsElapsed()) / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  YesPrompts prompts;
+  Prompts::install(&prompts);
+
+  QStringList files;
+  int runs = 21;
+  for (const QString& a : QCoreApplication::arguments().mid(1)) {
+    if (a.startsWith(QStringLiteral("--runs=")))
+      runs = std::max(1, a.mid(7).toInt());
+    else
+      files << a;
+  }
+  if (files.size() != 3) {
+    std::fprintf(stderr, "usage: bench_typing LARGE SMALL BATCH [--runs=N]\n");
+    return 2;
+  }
+
+  auto small = openWindow(files[1]);
+  auto large = openWindow(files[0]);
+  if (!small || !large) return 1;
+  caretToEnd(large.get());
+  const qint64 first = timed([&] { enter(large.get()); });
+  std::printf("first Enter after opening (reads the whole text)\t%.1f ms\n", ms(first));
+
+  struct Action {
+    const char* name;
+    void (*prepare)(TEditeur*);
+    void (*run)(TEditeur*);
+  };
+  const Action actions[] = {
+      {"Enter, automatic closing, end of the document", caretToEnd, enter},
+      {"Enter, automatic closing, middle of the document", caretToMiddle, enter},
+      {"accented letter typed, coding on, middle", caretToMiddle, accent},
+  };
+  for (const Action& a : actions) {
+    std::vector<qint64> onLarge, onSmall;
+    for (int r = -2; r < runs; ++r) {
+      for (TEditeur* w : {small.get(), large.get()}) {
+        a.prepare(w);
+        const qint64 ns = timed([&] { a.run(w); });
+        if (r >= 0) (w == small.get() ? onSmall : onLarge).push_back(ns);
+      }
+    }
+    const double l = median(onLarge), s = median(onSmall);
+    std::printf("%s\t%.3f ms\t1 KB %.3f ms\tratio %.2f\n", a.name, l, s, s > 0 ? l / s : 0);
+  }
+  large.reset();
+  small.reset();
+
+  std::vector<qint64> convert;
+  for (int r = 0; r < 3; ++r) {
+    auto w = openWindow(files[0]);
+    if (!w) return 1;
+    convert.push_back(timed([&] { w->Convertir(); }));
+  }
+  const double xmllint = seconds(QStringLiteral("xmllint"), {QStringLiteral("--noout"), files[0]});
+  std::vector<qint64> batch;
+  for (int r = 0; r < 3; ++r)
+    batch.push_back(qint64(seconds(files[2], {QStringLiteral("encode"), files[0]}) * 1e9));
+  std::printf("Convertir %.3f s (%s)\txmllint --noout %.3f s\tratio %.3f\n", median(convert) / 1000,
+              qPrintable(prompts.last), xmllint, median(convert) / 1000 / xmllint);
+  std::printf("tovelo-batch encode %.3f s\txmllint --noout %.3f s\tratio %.3f\n",
+              median(batch) / 1000, xmllint, median(batch) / 1000 / xmllint);
+  Prompts::install(nullptr);
+  return 0;
+}
