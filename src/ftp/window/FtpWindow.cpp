@@ -134,6 +134,7 @@ TFtp::TFtp(QWidget* parent) : QDialog(parent), Transfer(FtpClient1), work_(32, 3
     auto* l = new QLabel(text, Panel1);
     l->setObjectName(QString::fromLatin1(name));
     l->setGeometry(0, y, 48, 21);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return l;
   };
   auto edit = [this](const char* name, int y, int width) {
@@ -147,8 +148,11 @@ TFtp::TFtp(QWidget* parent) : QDialog(parent), Transfer(FtpClient1), work_(32, 3
   Label4 = label("Label4", QStringLiteral("Passe"), 36);
   Edit1 = edit("Edit1", 8, 160);
   Edit2 = edit("Edit2", 36, 160);
+  Label2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  Label3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Edit3 = edit("Edit3", 36, 110);
   Edit3->setEchoMode(QLineEdit::Password);
+  Edit3->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
   for (QLabel* l : {Label2, Label3, Label4}) l->setBuddy(l == Label2 ? Edit1 : l == Label3 ? Edit2 : Edit3);
   ModePassif = new QCheckBox(QStringLiteral("Mode passif"), Panel1);
   ModePassif->setObjectName(QStringLiteral("ModePassif"));
@@ -266,11 +270,12 @@ void TFtp::FormResize() {
   const int panel4Left = half + Splitter1->handleWidth();
   Edit1->move(panel4Left + 40, Edit1->y());
   Edit2->move(panel4Left + 40, Edit2->y());
-  // The labels sit in the 50 pixels before the fields.
-  Label2->move(panel4Left - 50, Label2->y());
-  Label3->move(panel4Left - 50, Label3->y());
-  Label4->move(Edit2->x() + 170, Label4->y());
+  // The labels start 50 pixels before the panel and end just before their fields, whatever
+  // the width of their font.
+  for (QLabel* l : {Label2, Label3}) l->setGeometry(panel4Left - 50, l->y(), 86, l->height());
+  Label4->setGeometry(Edit2->x() + 170, Label4->y(), 48, Label4->height());
   Edit3->move(Edit2->x() + 222, Edit3->y());
+  Edit3->resize(qBound(40, width() - Edit3->x() - 6, 110), Edit3->height());
   ModePassif->move(Edit3->x(), ModePassif->y());
   StaticText1->resize(qMax(0, Label3->x() - 20 - StaticText1->x()), StaticText1->height());
 }
