@@ -10,6 +10,10 @@
 //     a key typed inside a line, Page Down and Ctrl+End, each on LARGE and on SMALL: the median
 //     of N runs that alternate between the two, with everything the action causes processed
 //     (colouring, layout, repaint), and their ratio;
+//   - Page Down and Ctrl+End run in a view a dozen rows high with the line layouts dropped
+//     before each step: SMALL then spans several screens and both documents lay out a whole new
+//     screen, as paging through a large document always does (in the full-size view SMALL
+//     nearly fits one screen and its step would show little that is new);
 //   - `tovelo-batch colour LARGE -o FILE` against `xmllint --noout LARGE`, median of three.
 #include <sys/resource.h>
 #include <time.h>
@@ -64,6 +68,15 @@ struct Window {
     settle();
   }
   void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(view, k, m); }
+  void setRows(int rows) {
+    top.resize(top.width(), top.height() - view->viewport()->height() + rows * view->rowHeight());
+    settle();
+  }
+  // Wrapping off and on again drops every line layout: the next screen is laid out afresh.
+  void dropLayouts() {
+    view->setWordWrap(!view->wordWrap());
+    view->setWordWrap(!view->wordWrap());
+  }
 };
 
 // The machine is shared: processor time of this thread, which other work does not inflate.
@@ -135,6 +148,7 @@ int main(int argc, char** argv) {
     const char* name;
     std::function<void(Window&)> prepare;  // untimed
     std::function<void(Window&)> run;      // timed
+    bool paging = false;                   // in the short view
   };
   const std::vector<Action> actions = {
       {"paint with colours", [](Window& w) { w.caretToMiddle(); },
@@ -143,14 +157,17 @@ int main(int argc, char** argv) {
          w.view->viewport()->repaint();
        }},
       {"key typed", [](Window& w) { w.caretToMiddle(); }, [](Window& w) { w.key(Qt::Key_A); }},
-      {"Page Down", [](Window& w) { w.caretToMiddle(); },
-       [](Window& w) { w.key(Qt::Key_PageDown); }},
-      {"Ctrl+End", [](Window& w) { w.caretToMiddle(); },
-       [](Window& w) { w.key(Qt::Key_End, Qt::ControlModifier); }},
+      {"Page Down", [](Window& w) { w.dropLayouts(); w.caretToMiddle(); },
+       [](Window& w) { w.key(Qt::Key_PageDown); }, true},
+      {"Ctrl+End", [](Window& w) { w.dropLayouts(); w.caretToMiddle(); },
+       [](Window& w) { w.key(Qt::Key_End, Qt::ControlModifier); }, true},
   };
+  constexpr int kPagingRows = 12;
+  Window* windows[4] = {&small, &large, &plainSmall, &plainLarge};
   for (const Action& a : actions) {
     std::vector<qint64> ns[4];
-    Window* windows[4] = {&small, &large, &plainSmall, &plainLarge};
+    if (a.paging)
+      for (Window* w : windows) w->setRows(kPagingRows);
     for (int r = -2; r < runs; ++r) {
       for (int k = 0; k < 4; ++k) {
         a.prepare(*windows[k]);
@@ -159,8 +176,12 @@ int main(int argc, char** argv) {
       }
     }
     const double s = median(ns[0]), l = median(ns[1]), ps = median(ns[2]), pl = median(ns[3]);
-    std::printf("%s\t%.3f ms\t1 KB %.3f ms\tratio %.2f\twithout colours %.3f ms, 1 KB %.3f ms\n",
+    std::printf("%s\t%.3f ms\t1 KB %.3f ms\tratio %.2f\twithout colours %.3f ms, 1 KB %.3f ms",
                 a.name, l, s, s > 0 ? l / s : 0, pl, ps);
+    if (a.paging)
+      std::printf("\t(view of %d rows, layouts dropped before each step: a new screen in both)",
+                  kPagingRows);
+    std::printf("\n");
   }
 
   QTemporaryDir dir;
