@@ -364,6 +364,8 @@ void TMainForm::createMenus() {
   onActive(Ignore1, &TEditeur::Ignorer);
   onActive(Optionsdudocument1, &TEditeur::Options);
   onActive(OptionsEditeur1, &TEditeur::OptEdit);
+  onActive(Importer1, &TEditeur::Importetxt);
+  onActive(Exporter1, &TEditeur::Exporter);
 
   connect(fermerlesbalises1, &QAction::triggered, this, &TMainForm::fermerlesbalises1Click);
   connect(Actualiserautomatiquement1, &QAction::triggered, this,

@@ -89,6 +89,11 @@ class TEditeur : public QWidget {
   void Convertir();
   void Casse();
   static void CarXml(QString& s);
+  // Export and import (EditeurExchange.cpp). The exports report a file that cannot be written.
+  void Exporter();
+  bool Exportetxt(const QString& name);
+  bool ExporteHtm(const QString& name);
+  void Importetxt();
 
   // Views (the data page is empty until the data view is built).
   void VueSource();

@@ -20,6 +20,9 @@ class Prompts {
     QString defaultSuffix;  // without the dot, "xml"
     QString fileName;       // initial file name shown in the dialog
     QString directory;      // folder the dialog starts in; empty: the current directory
+    // When set, receives the index (from 0) of the filter chosen, and the default suffix follows
+    // the chosen filter's extension.
+    int* selectedFilter = nullptr;
   };
 
   virtual ~Prompts() = default;

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QRegularExpression>
 #include <QSettings>
 
 namespace {
@@ -110,7 +111,18 @@ QString runFileDialog(QWidget* parent, const Prompts::FileRequest& r, QFileDialo
   dialog->setDirectory(r.directory.isEmpty() ? QDir::currentPath() : r.directory);
   // A pattern such as "*.xml" is shown as the starting name too.
   if (!r.fileName.isEmpty()) dialog->selectFile(r.fileName);
+  const QStringList filters = dialog->nameFilters();
+  if (r.selectedFilter && !opening) {
+    QObject::connect(dialog.get(), &QFileDialog::filterSelected, dialog.get(),
+                     [d = dialog.get()](const QString& filter) {
+                       const QRegularExpressionMatch m =
+                           QRegularExpression(QStringLiteral("\\*\\.(\\w+)\\)$")).match(filter);
+                       if (m.hasMatch()) d->setDefaultSuffix(m.captured(1));
+                     });
+  }
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+  if (r.selectedFilter)
+    *r.selectedFilter = std::max<int>(0, int(filters.indexOf(dialog->selectedNameFilter())));
   const QString chosen = dialog->selectedFiles().constFirst();
   // As with the desktop's own dialogs, the chosen folder becomes the current directory: a
   // wizard document's bare file name is saved there later.

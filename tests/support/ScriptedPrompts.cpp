@@ -48,6 +48,7 @@ QString ScriptedPrompts::openFile(QWidget*, const FileRequest& request) {
 QString ScriptedPrompts::saveFile(QWidget*, const FileRequest& request) {
   log << "save: " + request.fileName;
   requests.push_back(request);
+  if (request.selectedFilter) *request.selectedFilter = take(filters, 0);
   return take(files, QString());
 }
 

@@ -21,6 +21,7 @@ class ScriptedPrompts : public Prompts {
   std::deque<QString> files;           // for open and save; empty string: cancelled
   std::deque<bool> printAnswers;       // for print and printerSetup; empty: cancelled
   std::deque<FileRequest> requests;    // the file dialogs asked, in order
+  std::deque<int> filters;             // the filter chosen, for requests that ask; empty: 0
   QString printToPdf;                  // when set, an accepted print dialog prints to this PDF
   std::deque<QFont> fonts;             // for font: accepted with this font; empty: cancelled
   // For showModal: each fills the dialog's fields and returns its code (QDialog::Accepted...);
