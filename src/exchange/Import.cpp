@@ -39,6 +39,9 @@ TImport::TImport(QWidget* parent) : QDialog(parent) {
   StringGrid1->horizontalHeader()->hide();
   StringGrid1->verticalHeader()->hide();
   StringGrid1->horizontalHeader()->setDefaultSectionSize(128);
+  // The names and the four preview lines fit the grid's height.
+  StringGrid1->verticalHeader()->setMinimumSectionSize(1);
+  StringGrid1->verticalHeader()->setDefaultSectionSize(24);
   StringGrid1->setTabKeyNavigation(true);
   StringGrid1->setEditTriggers(QAbstractItemView::AllEditTriggers);
   StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);

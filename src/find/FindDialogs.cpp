@@ -102,7 +102,7 @@ void TFindDialog::SetOptions(const SearchOptions& options) {
 }
 
 TReplaceDialog::TReplaceDialog(QWidget* parent) : TFindDialog(parent, true) {
-  ReplaceButton = new QPushButton(QStringLiteral("&Remplacer"), this);
+  ReplaceButton = new QPushButton(QStringLiteral("R&emplacer"), this);
   ReplaceAllButton = new QPushButton(QStringLiteral("Remplacer &tout"), this);
   buttons_->insertWidget(1, ReplaceButton);
   buttons_->insertWidget(2, ReplaceAllButton);
