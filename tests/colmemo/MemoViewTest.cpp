@@ -785,6 +785,37 @@ TEST(MemoViewColours, TheProviderColoursTheVisibleCharactersOnce) {
             highlight.rgb() & 0xFFFFFF);
 }
 
+// Runs that touch one another: each character in its own run's colour, none left black.
+TEST(MemoViewColours, TouchingRunsEachKeepTheirColour) {
+  Shown w(QSize(400, 120));
+  QFont font = w.memo->MemoFont();
+  font.setPixelSize(30);
+  w.memo->SetMemoFont(font);
+  w.memo->SetText(QStringLiteral("MWMWMWMW"));
+  const QColor colours[] = {QColor(Qt::red), QColor(Qt::blue)};
+  w.memo->SetColourProvider([&](int64_t, int64_t) {
+    std::vector<ColourRun> runs;
+    for (int64_t p = 0; p < 8; ++p) runs.push_back({p, p + 1, colours[p % 2], QColor(), false});
+    return runs;
+  });
+  QApplication::processEvents();
+  const QImage shot = w.vp->grab().toImage();
+  for (int p = 0; p < 8; ++p) {
+    const QRectF cell = w.view->positionRect(p).united(w.view->positionRect(p + 1));
+    int inked = 0, wrong = 0;
+    for (int y = int(cell.top()) + 1; y < int(cell.bottom()) - 1; ++y)
+      for (int x = int(cell.left()) + 2; x < int(cell.right()) - 2; ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        if (qGray(c.rgb()) > 200) continue;
+        ++inked;
+        const int own = p % 2 ? c.blue() : c.red();
+        wrong += own < 150;
+      }
+    EXPECT_GT(inked, 10) << p;
+    EXPECT_EQ(wrong, 0) << p;
+  }
+}
+
 TEST(MemoViewPaint, TheSelectionStaysInItsColoursWithoutTheFocus) {
   Shown w;
   w.memo->SetText(QStringLiteral("MMMMMMMM"));
