@@ -223,6 +223,7 @@ TEST_F(AccessibilityTest, DialogsSpeakTheirCaptionAndNameTheirControls) {
       {"Document simple", [&] { form->Documentsimple1Click(); }},
       {"Document arborescent", [&] { form->Documentarborescent1Click(); }},
       {"Fiche logiciel", [&] { form->Fichelogiciell1Click(); }},
+      {"Transfert par FTP", [&] { form->TransfertparFTP1Click(); }},
       {"Calendrier", [&] { form->Calendrier1Click(); }},
       {"Calculatrice", [&] { form->Calculatrice1Click(); }},
       {"Euro conversion", [&] { form->Euroconversion1Click(); }},

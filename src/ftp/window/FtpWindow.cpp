@@ -192,6 +192,8 @@ TFtp::TFtp(QWidget* parent) : QDialog(parent), Transfer(FtpClient1), work_(32, 3
   ListView1->setColumnWidth(3, 40);
   ListView1->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
   ListView2 = listView(Panel4, "ListView2", {QStringLiteral("Nom")});
+  ListView1->setAccessibleName(QStringLiteral("Fichiers locaux"));
+  ListView2->setAccessibleName(QStringLiteral("Fichiers du serveur"));
   connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
   connect(ListView2, &QTreeWidget::itemDoubleClicked, this, [this] { guarded([this] { ListView2DblClick(); }); });
 
@@ -203,6 +205,7 @@ TFtp::TFtp(QWidget* parent) : QDialog(parent), Transfer(FtpClient1), work_(32, 3
   bottom->setSpacing(2);
   Memo1 = new QPlainTextEdit(Panel3);
   Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setAccessibleName(QStringLiteral("Journal du transfert"));
   Memo1->setReadOnly(true);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
