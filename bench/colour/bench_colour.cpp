@@ -15,13 +15,11 @@
 //     screen, as paging through a large document always does (in the full-size view SMALL
 //     nearly fits one screen and its step would show little that is new);
 //   - `tovelo-batch colour LARGE -o FILE` against `xmllint --noout LARGE`, median of three.
-#include <sys/resource.h>
 #include <time.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -31,22 +29,13 @@
 #include <memory>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "ColorMemo.h"
 #include "MemoView.h"
 
 namespace {
 
-void settle() {
-  for (int i = 0; i < 3; ++i) {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-  }
-}
-
-double median(std::vector<qint64> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : double(v[v.size() / 2]) / 1e6;
-}
+using namespace bench;
 
 struct Window {
   QWidget top;
@@ -91,27 +80,6 @@ qint64 timed(const std::function<void()>& action) {
   action();
   settle();
   return cpuNow() - start;
-}
-
-double childrenCpu() {
-  rusage u{};
-  getrusage(RUSAGE_CHILDREN, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// Wall time, and the processor time of the child (user + system).
-double runProcess(const QString& program, const QStringList& args, double* cpu) {
-  const double cpuBefore = childrenCpu();
-  QElapsedTimer t;
-  t.start();
-  QProcess p;
-  p.setStandardOutputFile(QProcess::nullDevice());
-  p.setStandardErrorFile(QProcess::nullDevice());
-  p.start(program, args);
-  if (!p.waitForFinished(-1) || p.exitCode() != 0) return -1;
-  *cpu = childrenCpu() - cpuBefore;
-  return double(t.nsecsElapsed()) / 1e9;
 }
 
 }  // namespace
@@ -175,7 +143,7 @@ int main(int argc, char** argv) {
         if (r >= 0) ns[k].push_back(t);
       }
     }
-    const double s = median(ns[0]), l = median(ns[1]), ps = median(ns[2]), pl = median(ns[3]);
+    const double s = medianMs(ns[0]), l = medianMs(ns[1]), ps = medianMs(ns[2]), pl = medianMs(ns[3]);
     std::printf("%s\t%.3f ms\t1 KB %.3f ms\tratio %.2f\twithout colours %.3f ms, 1 KB %.3f ms",
                 a.name, l, s, s > 0 ? l / s : 0, pl, ps);
     if (a.paging)
@@ -190,14 +158,14 @@ int main(int argc, char** argv) {
   for (int r = 0; r < 3; ++r) {
     double cpu = 0;
     listing.push_back(qint64(
-        runProcess(files[2], {QStringLiteral("colour"), files[0], QStringLiteral("-o"), html}, &cpu) * 1e9));
+        programSeconds(files[2], {QStringLiteral("colour"), files[0], QStringLiteral("-o"), html}, true, &cpu) * 1e9));
     listingCpu.push_back(qint64(cpu * 1e9));
     lint.push_back(qint64(
-        runProcess(QStringLiteral("xmllint"), {QStringLiteral("--noout"), files[0]}, &cpu) * 1e9));
+        programSeconds(QStringLiteral("xmllint"), {QStringLiteral("--noout"), files[0]}, true, &cpu) * 1e9));
     lintCpu.push_back(qint64(cpu * 1e9));
   }
-  const double l = median(listing) / 1e3, x = median(lint) / 1e3;
-  const double lc = median(listingCpu) / 1e3, xc = median(lintCpu) / 1e3;
+  const double l = medianMs(listing) / 1e3, x = medianMs(lint) / 1e3;
+  const double lc = medianMs(listingCpu) / 1e3, xc = medianMs(lintCpu) / 1e3;
   std::printf("colour listing\twall %.3f s, processor %.3f s\txmllint --noout wall %.3f s, "
               "processor %.3f s\tratio wall %.2f, processor %.2f\n",
               l, lc, x, xc, x > 0 ? l / x : 0, xc > 0 ? lc / xc : 0);

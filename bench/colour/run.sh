@@ -3,16 +3,10 @@
 # 1 KB one, and prints the figures. SIZE_MB changes the large document's size.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-build=${BUILD_DIR:-$root/build-bench}
-out=$root/bench/out
-gen=${GEN_RECORDS:-$root/../shared/bench/gen-records.py}
-size=${SIZE_MB:-50}
+. "$here/../common.sh"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target bench_colour tovelo-batch >/dev/null
-mkdir -p "$out"
-[ -f "$out/records-$size.xml" ] || python3 "$gen" "$size" "$out/records-$size.xml"
-[ -f "$out/records-1k.xml" ] || python3 "$gen" 0.001 "$out/records-1k.xml"
+buildTargets bench_colour tovelo-batch
+records "records-$size.xml" "$size"
+records records-1k.xml 0.001
 "$build/bench/colour/bench_colour" "$out/records-$size.xml" "$out/records-1k.xml" \
   "$build/tools/tovelo-batch" "$@"

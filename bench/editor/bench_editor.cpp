@@ -17,7 +17,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
@@ -25,34 +24,11 @@
 #include <memory>
 #include <vector>
 
-#include "ColorMemo.h"
-#include "Editeur.h"
-#include "Prompts.h"
+#include "BenchEditor.h"
 
 namespace {
 
-// Answers every question silently: a benchmark has no one to read the message boxes.
-class SilentPrompts : public Prompts {
- public:
-  void information(QWidget*, const QString& t) override { last = t; }
-  void warning(QWidget*, const QString& t) override { last = t; }
-  void error(QWidget*, const QString& t) override { last = t; }
-  Answer confirm(QWidget*, const QString&) override { return Answer::No; }
-  Answer confirmOrCancel(QWidget*, const QString&) override { return Answer::No; }
-  QString openFile(QWidget*, const FileRequest&) override { return {}; }
-  QString saveFile(QWidget*, const FileRequest&) override { return {}; }
-  bool print(QWidget*, QPrinter&) override { return false; }
-  bool printerSetup(QWidget*, QPrinter&) override { return false; }
-  bool font(QWidget*, QFont&) override { return false; }
-  QString last;
-};
-
-void settle() {
-  for (int i = 0; i < 3; ++i) {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-  }
-}
+using namespace bench;
 
 long peakKiB() {
   QFile f(QStringLiteral("/proc/self/status"));
@@ -62,46 +38,13 @@ long peakKiB() {
   return -1;
 }
 
-double ms(qint64 ns) { return double(ns) / 1e6; }
-
-double median(std::vector<qint64> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : ms(v[v.size() / 2]);
-}
-
 // A document window, shown and active, as the main window would hold it.
 std::unique_ptr<TEditeur> openWindow(const QString& path, bool* ok) {
-  auto w = std::make_unique<TEditeur>(nullptr, QStringLiteral("bench.xml"));
-  w->setAttribute(Qt::WA_DeleteOnClose, false);
-  w->resize(1000, 700);
-  w->show();
+  auto w = shownEditor();
   *ok = path.isEmpty() || w->OpenFile(path);
   w->activateWindow();
   settle();
   return w;
-}
-
-qint64 timed(const std::function<void()>& action) {
-  QElapsedTimer t;
-  t.start();
-  action();
-  settle();
-  return t.nsecsElapsed();
-}
-
-QWidget* keyTarget(TEditeur* w) {
-  w->activateWindow();
-  w->Memo1->FocusText();
-  QWidget* f = QApplication::focusWidget();
-  return f ? f : w->Memo1;
-}
-
-// Places the caret in the middle of the text, on a line's start, untimed.
-void caretToMiddle(TEditeur* w) {
-  TColorMemo* m = w->Memo1;
-  m->SetSelStart(m->LineStart(m->LineCount() / 2));
-  m->ScrollCaret();
-  settle();
 }
 
 struct Action {
@@ -114,24 +57,13 @@ void key(TEditeur* w, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
   QTest::keyClick(keyTarget(w), k, mods);
 }
 
-double runXmllint(const QStringList& args) {
-  QElapsedTimer t;
-  t.start();
-  QProcess p;
-  p.setStandardOutputFile(QProcess::nullDevice());
-  p.setStandardErrorFile(QProcess::nullDevice());
-  p.start(QStringLiteral("xmllint"), args);
-  if (!p.waitForFinished(-1)) return -1;
-  return double(t.nsecsElapsed()) / 1e9;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  SilentPrompts prompts;
+  QuietPrompts prompts;
   Prompts::install(&prompts);
 
   QStringList files;
@@ -187,11 +119,11 @@ int main(int argc, char** argv) {
     for (int r = -2; r < runs; ++r) {
       for (TEditeur* w : {small.get(), large.get()}) {
         a.prepare(w);
-        const qint64 ns = timed([&] { a.run(w); });
+        const qint64 ns = timedNs([&] { a.run(w); });
         if (r >= 0) (w == small.get() ? onSmall : onLarge).push_back(ns);
       }
     }
-    const double l = median(onLarge), s = median(onSmall);
+    const double l = medianMs(onLarge), s = medianMs(onSmall);
     std::printf("%s\t%.3f ms\t1 KB %.3f ms\tratio %.2f\n", a.name, l, s, s > 0 ? l / s : 0);
   }
 
@@ -209,29 +141,29 @@ int main(int argc, char** argv) {
       m->SetSelStart(m->LineStart(at) + longest / 2);
       m->ScrollCaret();
       settle();
-      const qint64 ns = timed([&] { key(longLine.get(), Qt::Key_A); });
+      const qint64 ns = timedNs([&] { key(longLine.get(), Qt::Key_A); });
       if (r >= 0) keys.push_back(ns);
     }
-    std::printf("key typed inside a %.1f MB line\t%.3f ms\n", longest / 1048576.0, median(keys));
+    std::printf("key typed inside a %.1f MB line\t%.3f ms\n", longest / 1048576.0, medianMs(keys));
   }
 
   large->Memo1->SetSelStart(0);
   std::vector<qint64> f6;
-  for (int r = 0; r < 3; ++r) f6.push_back(timed([&] { large->Valider(false); }));
+  for (int r = 0; r < 3; ++r) f6.push_back(timedNs([&] { large->Valider(false); }));
   const QString f6Message = prompts.last;
-  const double xmllint = runXmllint({QStringLiteral("--noout"), files[0]});
+  const double xmllint = programSeconds(QStringLiteral("xmllint"), {QStringLiteral("--noout"), files[0]}, false);
   large.reset();
   auto dtd = openWindow(files[3], &ok);
   if (!ok) return 1;
   std::vector<qint64> f7;
-  for (int r = 0; r < 3; ++r) f7.push_back(timed([&] { dtd->Valider(true); }));
+  for (int r = 0; r < 3; ++r) f7.push_back(timedNs([&] { dtd->Valider(true); }));
   const QString f7Message = prompts.last;
   const double xmllintValid =
-      runXmllint({QStringLiteral("--valid"), QStringLiteral("--noout"), files[3]});
-  std::printf("F6 %.3f s (%s)\txmllint --noout %.3f s\tratio %.3f\n", median(f6) / 1000,
-              qPrintable(f6Message), xmllint, median(f6) / 1000 / xmllint);
-  std::printf("F7 %.3f s (%s)\txmllint --valid --noout %.3f s\tratio %.3f\n", median(f7) / 1000,
-              qPrintable(f7Message), xmllintValid, median(f7) / 1000 / xmllintValid);
+      programSeconds(QStringLiteral("xmllint"), {QStringLiteral("--valid"), QStringLiteral("--noout"), files[3]}, false);
+  std::printf("F6 %.3f s (%s)\txmllint --noout %.3f s\tratio %.3f\n", medianMs(f6) / 1000,
+              qPrintable(f6Message), xmllint, medianMs(f6) / 1000 / xmllint);
+  std::printf("F7 %.3f s (%s)\txmllint --valid --noout %.3f s\tratio %.3f\n", medianMs(f7) / 1000,
+              qPrintable(f7Message), xmllintValid, medianMs(f7) / 1000 / xmllintValid);
   Prompts::install(nullptr);
   return 0;
 }

@@ -4,18 +4,12 @@
 # prints the figures. SIZE_MB changes the large document's size.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-build=${BUILD_DIR:-$root/build-bench}
-out=$root/bench/out
-gen=${GEN_RECORDS:-$root/../shared/bench/gen-records.py}
-size=${SIZE_MB:-50}
+. "$here/../common.sh"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target bench_editor >/dev/null
-mkdir -p "$out"
-[ -f "$out/records-$size.xml" ] || python3 "$gen" "$size" "$out/records-$size.xml"
-[ -f "$out/records-$size-dtd.xml" ] || python3 "$gen" "$size" "$out/records-$size-dtd.xml" --dtd
-[ -f "$out/records-1k.xml" ] || python3 "$gen" 0.001 "$out/records-1k.xml"
+buildTargets bench_editor
+records "records-$size.xml" "$size"
+records "records-$size-dtd.xml" "$size" --dtd
+records records-1k.xml 0.001
 # Base64-like text without a blank, 5 MB on one line, inside a root element.
 [ -f "$out/long-line.xml" ] || python3 - "$out/long-line.xml" <<'PY'
 import sys

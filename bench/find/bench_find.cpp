@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -20,57 +19,18 @@
 #include <memory>
 #include <vector>
 
-#include "ColorMemo.h"
-#include "Editeur.h"
+#include "BenchEditor.h"
 #include "FindDialogs.h"
-#include "Prompts.h"
 
 namespace {
 
-class SilentPrompts : public Prompts {
- public:
-  void information(QWidget*, const QString& t) override { last = t; }
-  void warning(QWidget*, const QString& t) override { last = t; }
-  void error(QWidget*, const QString& t) override { last = t; }
-  Answer confirm(QWidget*, const QString&) override { return Answer::No; }
-  Answer confirmOrCancel(QWidget*, const QString&) override { return Answer::No; }
-  QString openFile(QWidget*, const FileRequest&) override { return {}; }
-  QString saveFile(QWidget*, const FileRequest&) override { return {}; }
-  bool print(QWidget*, QPrinter&) override { return false; }
-  bool printerSetup(QWidget*, QPrinter&) override { return false; }
-  bool font(QWidget*, QFont&) override { return false; }
-  QString last;
-};
+using namespace bench;
 
-void settle() {
-  for (int i = 0; i < 3; ++i) {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-  }
-}
-
-double seconds(const std::function<void()>& action) {
-  QElapsedTimer t;
-  t.start();
-  action();
-  settle();
-  return double(t.nsecsElapsed()) / 1e9;
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
+// Wall seconds of the action and of everything it caused.
+double seconds(const std::function<void()>& action) { return double(timedNs(action)) / 1e9; }
 
 double xmllint(const QString& file) {
-  QElapsedTimer t;
-  t.start();
-  QProcess p;
-  p.setStandardOutputFile(QProcess::nullDevice());
-  p.setStandardErrorFile(QProcess::nullDevice());
-  p.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), file});
-  if (!p.waitForFinished(-1) || p.exitCode() != 0) return -1;
-  return double(t.nsecsElapsed()) / 1e9;
+  return programSeconds(QStringLiteral("xmllint"), {QStringLiteral("--noout"), file});
 }
 
 }  // namespace
@@ -86,13 +46,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_find LARGE [--runs=N]\n");
     return 2;
   }
-  SilentPrompts prompts;
+  QuietPrompts prompts;
   Prompts::install(&prompts);
 
-  TEditeur w(nullptr, QStringLiteral("bench.xml"));
-  w.setAttribute(Qt::WA_DeleteOnClose, false);
-  w.resize(1000, 700);
-  w.show();
+  const auto window = shownEditor();
+  TEditeur& w = *window;
   if (!w.OpenFile(args[0])) return 2;
   settle();
   TColorMemo* memo = w.Memo1;

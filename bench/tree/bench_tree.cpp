@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -25,37 +24,15 @@
 #include <memory>
 #include <vector>
 
-#include "ColorMemo.h"
+#include "BenchEditor.h"
 #include "DataModel.h"
-#include "Editeur.h"
-#include "Prompts.h"
 #include "StringGrid.h"
 #include "TreeList.h"
 #include "TreeModel.h"
 
 namespace {
 
-class SilentPrompts : public Prompts {
- public:
-  void information(QWidget*, const QString& t) override { last = t; }
-  void warning(QWidget*, const QString& t) override { last = t; }
-  void error(QWidget*, const QString& t) override { last = t; }
-  Answer confirm(QWidget*, const QString&) override { return Answer::No; }
-  Answer confirmOrCancel(QWidget*, const QString&) override { return Answer::No; }
-  QString openFile(QWidget*, const FileRequest&) override { return {}; }
-  QString saveFile(QWidget*, const FileRequest&) override { return {}; }
-  bool print(QWidget*, QPrinter&) override { return false; }
-  bool printerSetup(QWidget*, QPrinter&) override { return false; }
-  bool font(QWidget*, QFont&) override { return false; }
-  QString last;
-};
-
-void settle() {
-  for (int i = 0; i < 3; ++i) {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-  }
-}
+using namespace bench;
 
 long statusKiB(const char* field) {
   QFile f(QStringLiteral("/proc/self/status"));
@@ -65,28 +42,12 @@ long statusKiB(const char* field) {
   return -1;
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double timedMs(const std::function<void()>& action) {
-  QElapsedTimer t;
-  t.start();
-  action();
-  settle();
-  return double(t.nsecsElapsed()) / 1e6;
-}
+double timedMs(const std::function<void()>& action) { return double(timedNs(action)) / 1e6; }
 
 double xmllintMs(const QString& path) {
-  QElapsedTimer t;
-  t.start();
-  QProcess p;
-  p.setStandardOutputFile(QProcess::nullDevice());
-  p.setStandardErrorFile(QProcess::nullDevice());
-  p.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), path});
-  if (!p.waitForFinished(-1)) return -1;
-  return double(t.nsecsElapsed()) / 1e6;
+  const double s =
+      programSeconds(QStringLiteral("xmllint"), {QStringLiteral("--noout"), path}, false);
+  return s < 0 ? -1 : s * 1e3;
 }
 
 }  // namespace
@@ -101,7 +62,7 @@ int main(int argc, char** argv) {
   int runs = 3;
   for (int i = 2; i < argc; ++i)
     if (qstrncmp(argv[i], "--runs=", 7) == 0) runs = std::max(1, atoi(argv[i] + 7));
-  SilentPrompts prompts;
+  QuietPrompts prompts;
   Prompts::install(&prompts);
   const QString large = QString::fromLocal8Bit(argv[1]);
   const double size = double(QFile(large).size());
@@ -111,10 +72,8 @@ int main(int argc, char** argv) {
   const QString plain = dir.filePath(QStringLiteral("records.txt"));
   if (!QFile::copy(large, plain)) return 2;
 
-  TEditeur w(nullptr, QStringLiteral("records.xml"));
-  w.setAttribute(Qt::WA_DeleteOnClose, false);
-  w.resize(1000, 700);
-  w.show();
+  const auto window = shownEditor(QStringLiteral("records.xml"));
+  TEditeur& w = *window;
   settle();
   if (!w.OpenFile(plain)) return 2;
   settle();

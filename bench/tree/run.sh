@@ -3,15 +3,9 @@
 # prints the figures of the tree view and the data view against xmllint.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-build=${BUILD_DIR:-$root/build-bench}
-out=$root/bench/out
-gen=${GEN_RECORDS:-$root/../shared/bench/gen-records.py}
-size=${SIZE_MB:-50}
+. "$here/../common.sh"
 
-command -v xmllint >/dev/null || { echo "xmllint is missing (Debian package libxml2-utils)" >&2; exit 2; }
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target bench_tree >/dev/null
-mkdir -p "$out"
-[ -f "$out/records-$size.xml" ] || python3 "$gen" "$size" "$out/records-$size.xml"
+requireXmllint
+buildTargets bench_tree
+records "records-$size.xml" "$size"
 "$build/bench/tree/bench_tree" "$out/records-$size.xml" "$@"

@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
@@ -23,75 +22,20 @@
 #include <memory>
 #include <vector>
 
-#include "ColorMemo.h"
-#include "Editeur.h"
-#include "Prompts.h"
+#include "BenchEditor.h"
 
 namespace {
 
-// Says Yes to "Convertir les caractères spéciaux ?" and keeps the last message.
-class YesPrompts : public Prompts {
- public:
-  void information(QWidget*, const QString& t) override { last = t; }
-  void warning(QWidget*, const QString& t) override { last = t; }
-  void error(QWidget*, const QString& t) override { last = t; }
-  Answer confirm(QWidget*, const QString&) override { return Answer::Yes; }
-  Answer confirmOrCancel(QWidget*, const QString&) override { return Answer::No; }
-  QString openFile(QWidget*, const FileRequest&) override { return {}; }
-  QString saveFile(QWidget*, const FileRequest&) override { return {}; }
-  bool print(QWidget*, QPrinter&) override { return false; }
-  bool printerSetup(QWidget*, QPrinter&) override { return false; }
-  bool font(QWidget*, QFont&) override { return false; }
-  QString last;
-};
-
-void settle() {
-  for (int i = 0; i < 3; ++i) {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-  }
-}
-
-double ms(qint64 ns) { return double(ns) / 1e6; }
-
-double median(std::vector<qint64> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : ms(v[v.size() / 2]);
-}
+using namespace bench;
 
 std::unique_ptr<TEditeur> openWindow(const QString& path) {
-  auto w = std::make_unique<TEditeur>(nullptr, QStringLiteral("bench.xml"));
-  w->setAttribute(Qt::WA_DeleteOnClose, false);
-  w->resize(1000, 700);
-  w->show();
+  auto w = shownEditor();
   if (!w->OpenFile(path)) return nullptr;
   w->Actauto2(true);
   w->Actauto3(true);
   w->activateWindow();
   settle();
   return w;
-}
-
-qint64 timed(const std::function<void()>& action) {
-  QElapsedTimer t;
-  t.start();
-  action();
-  settle();
-  return t.nsecsElapsed();
-}
-
-QWidget* keyTarget(TEditeur* w) {
-  w->activateWindow();
-  w->Memo1->FocusText();
-  QWidget* f = QApplication::focusWidget();
-  return f ? f : w->Memo1;
-}
-
-void caretToMiddle(TEditeur* w) {
-  TColorMemo* m = w->Memo1;
-  m->SetSelStart(m->LineStart(m->LineCount() / 2));
-  m->ScrollCaret();
-  settle();
 }
 
 void caretToEnd(TEditeur* w) {
@@ -108,24 +52,14 @@ void accent(TEditeur*) {
   QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QStringLiteral("é"), Qt::NoModifier);
 }
 
-double seconds(const QString& program, const QStringList& args) {
-  QElapsedTimer t;
-  t.start();
-  QProcess p;
-  p.setStandardOutputFile(QProcess::nullDevice());
-  p.setStandardErrorFile(QProcess::nullDevice());
-  p.start(program, args);
-  if (!p.waitForFinished(-1) || p.exitCode() != 0) return -1;
-  return double(t.nsecsElapsed()) / 1e9;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  YesPrompts prompts;
+  // Says Yes to "Convertir les caractères spéciaux ?".
+  QuietPrompts prompts(Prompts::Answer::Yes);
   Prompts::install(&prompts);
 
   QStringList files;
@@ -147,8 +81,8 @@ int main(int argc, char** argv) {
   caretToEnd(large.get());
   target = keyTarget(large.get());
   settle();
-  const qint64 first = timed([&] { enter(large.get()); });
-  std::printf("first Enter after opening (reads the whole text)\t%.1f ms\n", ms(first));
+  const qint64 first = timedNs([&] { enter(large.get()); });
+  std::printf("first Enter after opening (reads the whole text)\t%.1f ms\n", double(first) / 1e6);
 
   struct Action {
     const char* name;
@@ -176,11 +110,11 @@ int main(int argc, char** argv) {
         a.prepare(w);
         target = keyTarget(w);
         settle();
-        const qint64 ns = timed([&] { a.run(w); });
+        const qint64 ns = timedNs([&] { a.run(w); });
         if (r >= 0) (w == small.get() ? onSmall : onLarge).push_back(ns);
       }
     }
-    const double l = median(onLarge), s = median(onSmall);
+    const double l = medianMs(onLarge), s = medianMs(onSmall);
     std::printf("%s\t%.3f ms\t1 KB %.3f ms\tratio %.2f\n", a.name, l, s, s > 0 ? l / s : 0);
   }
   large.reset();
@@ -190,16 +124,16 @@ int main(int argc, char** argv) {
   for (int r = 0; r < 3; ++r) {
     auto w = openWindow(files[0]);
     if (!w) return 1;
-    convert.push_back(timed([&] { w->Convertir(); }));
+    convert.push_back(timedNs([&] { w->Convertir(); }));
   }
-  const double xmllint = seconds(QStringLiteral("xmllint"), {QStringLiteral("--noout"), files[0]});
+  const double xmllint = programSeconds(QStringLiteral("xmllint"), {QStringLiteral("--noout"), files[0]});
   std::vector<qint64> batch;
   for (int r = 0; r < 3; ++r)
-    batch.push_back(qint64(seconds(files[2], {QStringLiteral("encode"), files[0]}) * 1e9));
-  std::printf("Convertir %.3f s (%s)\txmllint --noout %.3f s\tratio %.3f\n", median(convert) / 1000,
-              qPrintable(prompts.last), xmllint, median(convert) / 1000 / xmllint);
+    batch.push_back(qint64(programSeconds(files[2], {QStringLiteral("encode"), files[0]}) * 1e9));
+  std::printf("Convertir %.3f s (%s)\txmllint --noout %.3f s\tratio %.3f\n", medianMs(convert) / 1000,
+              qPrintable(prompts.last), xmllint, medianMs(convert) / 1000 / xmllint);
   std::printf("tovelo-batch encode %.3f s\txmllint --noout %.3f s\tratio %.3f\n",
-              median(batch) / 1000, xmllint, median(batch) / 1000 / xmllint);
+              medianMs(batch) / 1000, xmllint, medianMs(batch) / 1000 / xmllint);
   Prompts::install(nullptr);
   return 0;
 }
