@@ -645,6 +645,17 @@ void TCustomFtpCli::restStep() {
   runCommand(frRest, sRest, QStringLiteral("REST %1").arg(restartOffset_), {});
 }
 
+// The data connection could not be made: the request ends with the socket's own reason.
+void TCustomFtpCli::failDataConnection(int status, const TFtpBaseException& e) {
+  lastResponse_ = QString::number(status) + u' ' + e.ClassName() + QStringLiteral(": ") + e.Message();
+  statusCode_ = status;
+  setErrorMessage();
+  dataSocket_->Close();
+  closeLocalFile();
+  requestError_ = status;
+  triggerRequestDone(status);
+}
+
 void TCustomFtpCli::connectData(bool sending) {
   // The data connection goes to the host we are already talking to: a 227 reply naming another
   // host would otherwise make us connect wherever the server says.
@@ -699,13 +710,7 @@ void TCustomFtpCli::receiveStep(TFtpRequest rq, const QString& command) {
     try {
       connectData(false);
     } catch (const TFtpBaseException& e) {
-      lastResponse_ = QStringLiteral("550 ") + e.ClassName() + QStringLiteral(": ") + e.Message();
-      statusCode_ = 550;
-      setErrorMessage();
-      dataSocket_->Close();
-      closeLocalFile();
-      requestError_ = 550;
-      triggerRequestDone(550);
+      failDataConnection(550, e);
       return;
     }
   }
@@ -868,13 +873,7 @@ void TCustomFtpCli::sendStep(TFtpRequest rq) {
     try {
       connectData(true);
     } catch (const TFtpBaseException& e) {
-      lastResponse_ = QStringLiteral("426 ") + e.ClassName() + QStringLiteral(": ") + e.Message();
-      statusCode_ = 426;
-      setErrorMessage();
-      dataSocket_->Close();
-      closeLocalFile();
-      requestError_ = 426;
-      triggerRequestDone(426);
+      failDataConnection(426, e);
     }
     return;
   }

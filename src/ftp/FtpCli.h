@@ -239,6 +239,7 @@ class TCustomFtpCli : public QObject {
   void closeLocalFile() { localFile_.reset(); }
   void clearDataHandlers();
   void connectData(bool sending);
+  void failDataConnection(int status, const TFtpBaseException& e);
   void abortData();  // progress asked to stop
 
   QString hostName_, port_ = QStringLiteral("ftp"), localAddr_ = QStringLiteral("0.0.0.0");
