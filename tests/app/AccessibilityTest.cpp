@@ -32,6 +32,7 @@
 #include "HelpViewer.h"
 #include "MainForm.h"
 #include "Prompts.h"
+#include "ShownMainForm.h"
 #include "StringGrid.h"
 
 namespace {
@@ -169,21 +170,12 @@ TEST(AccessibleNames, FieldsTakeTheirLabelAndButtonsTheirHint) {
     EXPECT_EQ(w->accessibleName(), QString::fromUtf8(name)) << name;
 }
 
-class AccessibilityTest : public ::testing::Test {
+class AccessibilityTest : public ShownMainForm {
  protected:
   static void SetUpTestSuite() {
     installFrench();
     nameControlsOfEveryWindow();
   }
-  void SetUp() override {
-    form = std::make_unique<TMainForm>();
-    form->show();
-  }
-  void TearDown() override {
-    for (TEditeur* e : form->editeurs()) e->Memo1->SetModified(false);
-    form.reset();
-  }
-  std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(AccessibilityTest, MainWindowWithADocumentHasNoUnnamedControl) {

@@ -11,24 +11,15 @@
 #include <QTest>
 
 #include "ColorMemo.h"
-#include "DocumentHost.h"
 #include "Editeur.h"
 #include "ScriptedPrompts.h"
+#include "StatusHost.h"
 #include "TreeList.h"
 #include "TreeModel.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
-
-class RecordingHost : public DocumentHost {
- public:
-  QStringList status;
-  void setRedoEnabled(bool) override {}
-  void enablePaste() override {}
-  void showStatus(const QString& text) override { status << text; }
-  void sourceViewCommand() override {}
-};
 
 class TreeViewTest : public ::testing::Test {
  protected:
@@ -60,7 +51,7 @@ class TreeViewTest : public ::testing::Test {
   static void select(TEditeur& e, int node) { e.TreeView1->setCurrentNode(node); }
 
   ScriptedPrompts prompts;
-  RecordingHost host;
+  StatusHost host;
   QTemporaryDir dir{QDir::tempPath() + "/arbre-XXXXXX"};
   QList<QPointer<TEditeur>> windows;
 };

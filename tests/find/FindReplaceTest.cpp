@@ -13,23 +13,14 @@
 #include <QTest>
 
 #include "ColorMemo.h"
-#include "DocumentHost.h"
 #include "Editeur.h"
 #include "FindDialogs.h"
 #include "ScriptedPrompts.h"
+#include "StatusHost.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
-
-class StatusHost : public DocumentHost {
- public:
-  QStringList status;
-  void setRedoEnabled(bool) override {}
-  void enablePaste() override {}
-  void showStatus(const QString& text) override { status << text; }
-  void sourceViewCommand() override {}
-};
 
 class FindReplace : public ::testing::Test {
  protected:

@@ -21,23 +21,15 @@
 #include "MainForm.h"
 #include "Padgen.h"
 #include "ScriptedPrompts.h"
+#include "ShownMainForm.h"
 #include "TreeModel.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
-class WizardMenuTest : public ::testing::Test {
+class WizardMenuTest : public ShownMainForm {
  protected:
-  void SetUp() override {
-    form = std::make_unique<TMainForm>();
-    form->show();
-  }
-  void TearDown() override {
-    for (TEditeur* e : form->editeurs()) e->Memo1->SetModified(false);
-    form.reset();
-  }
-
   // Triggers the menu item; answer drives the wizard once it is shown modally.
   template <class Wizard>
   void run(QAction* item, const std::function<void(Wizard&)>& answer) {
@@ -68,7 +60,6 @@ class WizardMenuTest : public ::testing::Test {
     return out;
   }
 
-  std::unique_ptr<TMainForm> form;
   ScriptedPrompts prompts;
 };
 
