@@ -760,6 +760,16 @@ void TCustomFtpCli::receiveFirstReply() {
   triggerRequestDone(statusCode_);
 }
 
+// The server's reply after the data ended refuses the transfer: the request ends with its code.
+void TCustomFtpCli::transferRefused(const QString& commands) {
+  setErrorMessage();
+  closeLocalFile();
+  dataSocket_->Close();
+  display(QStringLiteral("! ") + commands + QStringLiteral(" Failed"));
+  requestError_ = statusCode_;
+  triggerRequestDone(statusCode_);
+}
+
 void TCustomFtpCli::receiveSecondReply() {
   display(QStringLiteral("< ") + lastResponse_);
   statusCode_ = ftp::replyCode(lastResponse_.toUtf8());
@@ -768,12 +778,7 @@ void TCustomFtpCli::receiveSecondReply() {
     completionCheck();
     return;
   }
-  setErrorMessage();
-  closeLocalFile();
-  dataSocket_->Close();
-  display(QStringLiteral("! RETR/LIST/NLST Failed"));
-  requestError_ = statusCode_;
-  triggerRequestDone(statusCode_);
+  transferRefused(QStringLiteral("RETR/LIST/NLST"));
 }
 
 void TCustomFtpCli::receiveData() {
@@ -997,12 +1002,7 @@ void TCustomFtpCli::sendSecondReply() {
     completionCheck();
     return;
   }
-  setErrorMessage();
-  closeLocalFile();
-  dataSocket_->Close();
-  display(QStringLiteral("! STOR Failed"));
-  requestError_ = statusCode_;
-  triggerRequestDone(statusCode_);
+  transferRefused(QStringLiteral("STOR"));
 }
 
 void TCustomFtpCli::sendClosed(quint16 error) {

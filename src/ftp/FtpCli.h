@@ -240,6 +240,7 @@ class TCustomFtpCli : public QObject {
   void clearDataHandlers();
   void connectData(bool sending);
   void failDataConnection(int status, const TFtpBaseException& e);
+  void transferRefused(const QString& commands);
   void abortData();  // progress asked to stop
 
   QString hostName_, port_ = QStringLiteral("ftp"), localAddr_ = QStringLiteral("0.0.0.0");
