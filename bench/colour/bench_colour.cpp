@@ -85,17 +85,10 @@ qint64 timed(const std::function<void()>& action) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  offscreenWithoutDisplay();
   QApplication app(argc, argv);
-  QStringList files;
   int runs = 21;
-  for (const QString& a : QCoreApplication::arguments().mid(1)) {
-    if (a.startsWith(QStringLiteral("--runs=")))
-      runs = std::max(1, a.mid(7).toInt());
-    else
-      files << a;
-  }
+  const QStringList files = filesAndRuns(&runs);
   if (files.size() != 3) {
     std::fprintf(stderr, "usage: bench_colour LARGE SMALL TOVELO_BATCH [--runs=N]\n");
     return 2;

@@ -60,20 +60,13 @@ void key(TEditeur* w, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  offscreenWithoutDisplay();
   QApplication app(argc, argv);
   QuietPrompts prompts;
   Prompts::install(&prompts);
 
-  QStringList files;
   int runs = 21;
-  for (const QString& a : QCoreApplication::arguments().mid(1)) {
-    if (a.startsWith(QStringLiteral("--runs=")))
-      runs = std::max(1, a.mid(7).toInt());
-    else
-      files << a;
-  }
+  const QStringList files = filesAndRuns(&runs);
   if (files.size() != 4) {
     std::fprintf(stderr, "usage: bench_editor LARGE SMALL LONGLINE DTD [--runs=N]\n");
     return 2;

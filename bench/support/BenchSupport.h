@@ -13,6 +13,24 @@
 
 namespace bench {
 
+// Without a display the windows are drawn offscreen. Before the application is made.
+inline void offscreenWithoutDisplay() {
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The program's arguments but --runs=N, which sets runs (at least 1).
+inline QStringList filesAndRuns(int* runs) {
+  QStringList files;
+  for (const QString& a : QCoreApplication::arguments().mid(1)) {
+    if (a.startsWith(QStringLiteral("--runs=")))
+      *runs = std::max(1, a.mid(7).toInt());
+    else
+      files << a;
+  }
+  return files;
+}
+
 // Posted events (layout, repaint) run until none is left after the action.
 inline void settle() {
   for (int i = 0; i < 3; ++i) {

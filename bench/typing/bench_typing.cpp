@@ -55,21 +55,14 @@ void accent(TEditeur*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  offscreenWithoutDisplay();
   QApplication app(argc, argv);
   // Says Yes to "Convertir les caractères spéciaux ?".
   QuietPrompts prompts(Prompts::Answer::Yes);
   Prompts::install(&prompts);
 
-  QStringList files;
   int runs = 21;
-  for (const QString& a : QCoreApplication::arguments().mid(1)) {
-    if (a.startsWith(QStringLiteral("--runs=")))
-      runs = std::max(1, a.mid(7).toInt());
-    else
-      files << a;
-  }
+  const QStringList files = filesAndRuns(&runs);
   if (files.size() != 3) {
     std::fprintf(stderr, "usage: bench_typing LARGE SMALL BATCH [--runs=N]\n");
     return 2;
