@@ -1,8 +1,8 @@
 // The colouring engine on random rule lists, texts, regions and settings: no crash, and its runs
 // stay inside the region, in order, without overlapping.
 //
-// Input: rule specifications separated by \x01, then \x02 and the text. A specification is a
-// byte of kind and flags, a z-order byte, then its list lines separated by '\n'. The last eight
+// Input: rule records separated by \x01, then \x02 and the text. A record is a byte of
+// kind and flags, a z-order byte, then its list lines separated by '\n'. The last eight
 // bytes of the text choose the region, the selection and the paint's settings.
 #include <cstddef>
 #include <cstdint>
@@ -38,18 +38,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t at = 0; at <= header.size() && rules.Count() < 6;) {
     size_t end = header.find('\x01', at);
     if (end == std::string_view::npos) end = header.size();
-    const std::string_view spec = header.substr(at, end - at);
+    const std::string_view record = header.substr(at, end - at);
     at = end + 1;
-    if (spec.size() < 2) continue;
+    if (record.size() < 2) continue;
     TColorRule& r = rules.Add();
-    const uint8_t flags = uint8_t(spec[0]);
+    const uint8_t flags = uint8_t(record[0]);
     r.KeyDrawingType = TKeyDrawingType(flags & 3);
     r.SetKeyCase(flags & 4);
     r.PartWord = flags & 8;
     r.Enabled = !(flags & 16);
     r.KeyMaxHeight = (flags >> 5) + 1;
-    r.ZOrder = uint8_t(spec[1]);
-    const QStringList lines = listOf(spec.substr(2));
+    r.ZOrder = uint8_t(record[1]);
+    const QStringList lines = listOf(record.substr(2));
     // Loaded as a form loads, or set through the setters.
     if (flags & 128)
       r.LoadLists(lines, lines, lines);
