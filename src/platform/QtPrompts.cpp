@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QSettings>
 
+#include "FileName.h"
+
 namespace {
 
 QString caption() { return QApplication::applicationDisplayName(); }
@@ -66,8 +68,10 @@ class OpenDialog final : public QFileDialog {
     const QStringList typed = selectedFiles();
     if (typed.size() != 1) return;
     const QFileInfo asTyped(typed.constFirst());
-    // A folder is entered; anything else that exists is the loader's to take or refuse.
-    if (asTyped.exists()) return QFileDialog::accept();
+    // A folder is entered; anything else that exists is the loader's to take or refuse. A
+    // listed name that is not UTF-8 exists only by its bytes.
+    if (asTyped.exists() || filename::recover(typed.constFirst()) != typed.constFirst())
+      return QFileDialog::accept();
     const QString name = asTyped.fileName();
     if (name.contains(u'*') || name.contains(u'?')) return;  // a pattern names no file
     if (!suffix_.isEmpty() && !name.contains(u'.') &&
@@ -123,7 +127,7 @@ QString runFileDialog(QWidget* parent, const Prompts::FileRequest& r, QFileDialo
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
   if (r.selectedFilter)
     *r.selectedFilter = std::max<int>(0, int(filters.indexOf(dialog->selectedNameFilter())));
-  const QString chosen = dialog->selectedFiles().constFirst();
+  const QString chosen = filename::recover(dialog->selectedFiles().constFirst());
   // As with the desktop's own dialogs, the chosen folder becomes the current directory: a
   // wizard document's bare file name is saved there later.
   QDir::setCurrent(QFileInfo(chosen).absolutePath());

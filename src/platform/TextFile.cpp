@@ -1,9 +1,12 @@
 #include "TextFile.h"
 
+#include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -15,9 +18,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include "Cp1252.h"
+#include "FileName.h"
 #include "SystemError.h"
 
 namespace textfile {
@@ -41,29 +45,52 @@ int64_t memAvailableFromProc() {
   return kib < 0 ? -1 : int64_t(kib) * 1024;
 }
 
-MemoryProbe memoryProbe = memAvailableFromProc;
+// What the process may still map under its address-space limit (ulimit -v), or -1 without one.
+int64_t addressSpaceLeft() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+  std::FILE* f = std::fopen("/proc/self/status", "re");
+  if (!f) return -1;
+  char line[256];
+  long long kib = -1;
+  while (std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "VmSize: %lld kB", &kib) == 1) break;
+  std::fclose(f);
+  if (kib < 0) return -1;
+  return std::max<int64_t>(0, int64_t(limit.rlim_cur) - int64_t(kib) * 1024);
+}
+
+// The least of the machine's free memory and what the process may still map.
+int64_t availableMemory() {
+  const int64_t machine = memAvailableFromProc();
+  const int64_t process = addressSpaceLeft();
+  if (machine < 0) return process;
+  return process < 0 ? machine : std::min(machine, process);
+}
+
+MemoryProbe memoryProbe = availableMemory;
 
 QHash<QString, int>& refusedForTests() {
   static QHash<QString, int> refused;
   return refused;
 }
 
-bool fitsInMemory(int64_t size, int64_t costPerByte) {
+bool fitsInMemory(int64_t size, double costPerByte) {
   const int64_t available = memoryProbe();
   if (available < 0) return true;
-  return size <= (available - kMemoryMargin) / costPerByte;
+  return double(size) * costPerByte <= double(available - kMemoryMargin);
 }
 
 QString openMessage(const QString& path, const QString& reason) {
-  return QStringLiteral("Impossible d'ouvrir le fichier « %1 » : %2.").arg(path, reason);
+  return QStringLiteral("Impossible d'ouvrir le fichier « %1 » : %2.").arg(filename::display(path), reason);
 }
 
 QString readMessage(const QString& path, const QString& reason) {
-  return QStringLiteral("Impossible de lire le fichier « %1 » : %2.").arg(path, reason);
+  return QStringLiteral("Impossible de lire le fichier « %1 » : %2.").arg(filename::display(path), reason);
 }
 
 QString saveMessage(const QString& path, const QString& reason) {
-  return QStringLiteral("Impossible d'enregistrer le fichier « %1 » : %2.").arg(path, reason);
+  return QStringLiteral("Impossible d'enregistrer le fichier « %1 » : %2.").arg(filename::display(path), reason);
 }
 
 // Why a path that exists cannot be taken as a document.
@@ -89,6 +116,7 @@ class Descriptor {
     if (fd_ >= 0) ::close(fd_);
   }
   int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
@@ -97,8 +125,8 @@ class Descriptor {
 // The file's bytes as they are, with room reserved for the line breaks that gain a byte.
 // Returns an empty string on success, else the message.
 // Opens a regular file for reading, never waiting on a pipe or a device; fd and st describe it.
-QString openRegularFile(const QString& path, int64_t costPerByte, Descriptor& fd, struct stat& st) {
-  const QByteArray native = QFile::encodeName(path);
+QString openRegularFile(const QString& path, double costPerByte, Descriptor& fd, struct stat& st) {
+  const QByteArray native = filename::toNative(path);
   // stat before open: opening a device can have effects of its own (a tape rewinds).
   if (::stat(native.constData(), &st) != 0) {
     const int e = errno;
@@ -118,7 +146,7 @@ QString openRegularFile(const QString& path, int64_t costPerByte, Descriptor& fd
   return {};
 }
 
-QString readRegularFile(const QString& path, int64_t costPerByte, std::string& out) {
+QString readRegularFile(const QString& path, double costPerByte, std::string& out) {
   Descriptor fd;
   struct stat st {};
   if (QString refused = openRegularFile(path, costPerByte, fd, st); !refused.isEmpty())
@@ -170,22 +198,76 @@ bool roomFor(const QByteArray& nativePath, int64_t size, int64_t oldSize) {
   return size <= free + oldSize;
 }
 
+// Writes all of data to fd; 0 or the errno of the failure.
+int writeAll(int fd, const char* data, int64_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size_t(std::min<int64_t>(size, int64_t(1) << 30)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= n;
+  }
+  return 0;
+}
+
+// A link is followed to the file it names, so that saving keeps the link and changes its file.
+QByteArray followLinks(QByteArray native) {
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return native;
+    QByteArray target(qsizetype(st.st_size > 0 ? st.st_size : 4096), Qt::Uninitialized);
+    const ssize_t n = ::readlink(native.constData(), target.data(), size_t(target.size()));
+    if (n <= 0) return native;
+    target.truncate(n);
+    if (!target.startsWith('/')) {
+      const qsizetype slash = native.lastIndexOf('/');
+      if (slash >= 0) target.prepend(native.left(slash + 1));
+    }
+    native = target;
+  }
+  return native;
+}
+
+// A temporary file beside target, made with the rights a new file gets (0666 less the umask).
+int createBeside(const QByteArray& target, QByteArray& temporary) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// The replacement keeps the owner and group of the file it replaces where this program may set
+// them (root may, another user only a group of its own), and its permissions.
+void keepOwnerAndMode(int fd, const struct stat& old) {
+  struct stat now {};
+  if (::fstat(fd, &now) != 0) return;
+  if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, uid_t(-1), old.st_gid);
+  }
+  // Changing the owner drops the set-user and set-group bits: the mode is set after it.
+  (void)::fchmod(fd, old.st_mode & 07777);
+}
+
 QString write(const QString& path, const char* data, int64_t size) {
-  const QByteArray native = QFile::encodeName(path);
+  const QByteArray native = followLinks(filename::toNative(path));
   struct stat st {};
   const bool exists = ::stat(native.constData(), &st) == 0;
   // Replacing a device or a pipe by a regular file would break whatever uses it.
   if (exists && !S_ISREG(st.st_mode)) return saveMessage(path, notRegularReason(st.st_mode));
-  const QString folder = QFileInfo(path).absolutePath();
+  if (exists && ::access(native.constData(), W_OK) != 0)
+    return saveMessage(path, QStringLiteral("le fichier n'accepte pas l'écriture (%1)")
+                                 .arg(systemErrorText(EACCES)));
+  const QString folder = filename::display(QFileInfo(path).absolutePath());
 
-  QSaveFile f(path);
-  errno = 0;
+  QByteArray temporary;
+  int fd = createBeside(native, temporary);
   bool inPlace = false;
-  if (!f.open(QIODevice::WriteOnly)) {
+  if (fd < 0) {
     const int e = errno;
-    if (f.error() == QFileDevice::WriteError)
-      return saveMessage(path, QStringLiteral("le fichier n'accepte pas l'écriture (%1)")
-                                   .arg(systemErrorText(EACCES)));
     if (e != EACCES)
       return saveMessage(path, QStringLiteral("le fichier temporaire ne peut pas être créé dans "
                                               "le dossier « %1 » (%2)")
@@ -201,39 +283,38 @@ QString write(const QString& path, const char* data, int64_t size) {
                                               "temporaire et le disque n'a pas la place "
                                               "d'écrire le fichier en place (%2)")
                                    .arg(folder, systemErrorText(ENOSPC)));
-    f.setDirectWriteFallback(true);
-    errno = 0;
-    if (!f.open(QIODevice::WriteOnly))
+    fd = ::open(native.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
       return saveMessage(path, QStringLiteral("le dossier « %1 » n'accepte pas de fichier "
                                               "temporaire et le fichier ne peut pas être "
                                               "écrit en place (%2)")
                                    .arg(folder, systemErrorText(errno)));
     inPlace = true;
   }
+  Descriptor file(fd);
 
   const auto writeFailure = [&](int e) {
     if (inPlace)
       return saveMessage(path, QStringLiteral("l'écriture en place a échoué (%1) ; le fichier "
                                               "peut être incomplet")
                                    .arg(systemErrorText(e)));
+    ::unlink(temporary.constData());
     return saveMessage(path, QStringLiteral("l'écriture a échoué (%1) ; le fichier n'a pas été "
                                             "modifié")
                                  .arg(systemErrorText(e)));
   };
-  errno = 0;
-  if (f.write(data, size) != size) {
+  if (const int e = writeAll(fd, data, size)) return writeFailure(e);
+  if (!inPlace && exists) keepOwnerAndMode(fd, st);
+  // A rename that lands before the data would leave an empty file after a crash.
+  if (::fsync(fd) != 0 && errno != EINVAL) return writeFailure(errno);
+  if (::close(file.release()) != 0 && errno != EINTR) return writeFailure(errno);
+  if (inPlace) return {};
+  if (::rename(temporary.constData(), native.constData()) != 0) {
     const int e = errno;
-    f.cancelWriting();
-    return writeFailure(e);
-  }
-  errno = 0;
-  if (!f.commit()) {
-    const int e = errno;
-    if (f.error() == QFileDevice::RenameError)
-      return saveMessage(path, QStringLiteral("le fichier temporaire n'a pas pu remplacer le "
-                                              "fichier (%1) ; le fichier n'a pas été modifié")
-                                   .arg(systemErrorText(e)));
-    return writeFailure(e);
+    ::unlink(temporary.constData());
+    return saveMessage(path, QStringLiteral("le fichier temporaire n'a pas pu remplacer le "
+                                            "fichier (%1) ; le fichier n'a pas été modifié")
+                                 .arg(systemErrorText(e)));
   }
   return {};
 }
@@ -244,7 +325,7 @@ QString tooLargeMessage() { return QStringLiteral("Le texte dépasse la capacit�
 
 MemoryProbe setAvailableMemoryProbe(MemoryProbe probe) {
   const MemoryProbe previous = memoryProbe;
-  memoryProbe = probe ? probe : memAvailableFromProc;
+  memoryProbe = probe ? probe : availableMemory;
   return previous;
 }
 
@@ -360,11 +441,12 @@ void normaliseLineBreaks(std::string& bytes) {
 
 QStringList splitLines(const QString& crlfText) { return crlfText.split(QStringLiteral("\r\n")); }
 
-QString readBlocks(const QString& path, const std::function<void(std::string_view)>& block) {
+QString readBlocks(const QString& path, const std::function<void(std::string_view)>& block,
+                   double peakPerByte) {
   Descriptor fd;
   struct stat st {};
-  // The pieces are kept once, by the receiver: one byte of memory a byte of the file.
-  if (QString refused = openRegularFile(path, 2, fd, st); !refused.isEmpty()) return refused;
+  if (QString refused = openRegularFile(path, peakPerByte, fd, st); !refused.isEmpty())
+    return refused;
   std::vector<char> buffer(size_t(1) << 20);
   int64_t total = 0;
   try {
@@ -377,7 +459,7 @@ QString readBlocks(const QString& path, const std::function<void(std::string_vie
       if (n == 0) return {};
       // A file that grows while it is read is weighed again.
       total += n;
-      if (total > st.st_size && !fitsInMemory(total, 2)) return tooLargeMessage();
+      if (total > st.st_size && !fitsInMemory(total, peakPerByte)) return tooLargeMessage();
       block(std::string_view(buffer.data(), size_t(n)));
     }
   } catch (const std::bad_alloc&) {

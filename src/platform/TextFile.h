@@ -35,8 +35,10 @@ LoadedBytes loadBytes(const QString& path);
 LoadedBytes loadRawBytes(const QString& path);
 // The file's bytes as they are, handed a block at a time, with the same refusals; returns an
 // empty string or the message. A receiver that fails with std::bad_alloc gets the message of a
-// file too large for the free memory.
-QString readBlocks(const QString& path, const std::function<void(std::string_view)>& block);
+// file too large for the free memory. peakPerByte: the memory that the caller's whole work
+// needs at its peak per byte of the file, against which the free memory is weighed.
+QString readBlocks(const QString& path, const std::function<void(std::string_view)>& block,
+                   double peakPerByte = 2);
 
 // Writes beside the file and replaces it only once the whole write has succeeded, so a failed
 // save never leaves a truncated file. When the folder refuses the file beside it, and only
@@ -58,8 +60,8 @@ QStringList splitLines(const QString& crlfText);
 // The message given for a file too large for the free memory.
 QString tooLargeMessage();
 
-// Bytes of memory the system can still give without swapping, or -1 when unknown. Tests
-// replace it; the function returns the previous one.
+// Bytes of memory the system can still give without swapping, less under an address-space limit
+// (ulimit -v), or -1 when unknown. Tests replace it; the function returns the previous one.
 using MemoryProbe = int64_t (*)();
 MemoryProbe setAvailableMemoryProbe(MemoryProbe probe);
 
