@@ -2,13 +2,12 @@
 // reads it, as bytes, and checked where it lies: no copy of the text is made.
 #include "CheckFiles.h"
 
-#include <cstdio>
-
 #include <QByteArray>
 #include <QFileInfo>
 
 #include "Dtd.h"
 #include "LineViews.h"
+#include "StandardOutput.h"
 #include "TextFile.h"
 
 namespace {
@@ -31,11 +30,6 @@ constexpr const char* kHelp =
     "Code de sortie : 0 si tous les fichiers sont corrects, 1 si l'un d'eux a une faute,\n"
     "2 si un fichier n'a pas pu être lu ou si les arguments sont incorrects.\n";
 
-void write(std::FILE* stream, const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
-
 }  // namespace
 
 int checkFiles(const QStringList& args, const QString& program) {
@@ -47,19 +41,19 @@ int checkFiles(const QStringList& args, const QString& program) {
     if (options && arg == u"--") {
       options = false;
     } else if (options && arg == u"--help") {
-      write(stdout, help);
-      return kAllGood;
+      writeOut(help);
+      return finishOutput(program, kAllGood);
     } else if (options && arg == u"--valid") {
       valid = true;
     } else if (options && arg.startsWith(u'-') && arg.size() > 1) {
-      write(stderr, QStringLiteral("%1 : option inconnue « %2 »\n").arg(program, arg) + help);
+      writeErr(QStringLiteral("%1 : option inconnue « %2 »\n").arg(program, arg) + help);
       return kError;
     } else {
       files << arg;
     }
   }
   if (files.isEmpty()) {
-    write(stderr, QStringLiteral("%1 : aucun fichier à vérifier\n").arg(program) + help);
+    writeErr(QStringLiteral("%1 : aucun fichier à vérifier\n").arg(program) + help);
     return kError;
   }
 
@@ -69,8 +63,7 @@ int checkFiles(const QStringList& args, const QString& program) {
     // loading does, so the breaks are not rewritten first.
     textfile::LoadedBytes loaded = textfile::loadRawBytes(name);
     if (!loaded.ok) {
-      std::fflush(stdout);  // keep the report lines and the error in the order of the files
-      write(stderr, QStringLiteral("%1 : %2\n").arg(program, loaded.error));
+      writeErr(QStringLiteral("%1 : %2\n").arg(program, loaded.error));
       status = kError;
       continue;
     }
@@ -78,9 +71,8 @@ int checkFiles(const QStringList& args, const QString& program) {
     analysis::Fault fault;
     const QString message =
         analysis::checkReport(lines, valid, analysis::fileDtdLoader(QFileInfo(name).absolutePath()), &fault);
-    write(stdout, name + QStringLiteral(": ") + message + u'\n');
+    writeOut(name + QStringLiteral(": ") + message + u'\n');
     if (fault.code != analysis::kNoFault && status == kAllGood) status = kFault;
   }
-  std::fflush(stdout);
-  return status;
+  return finishOutput(program, status);
 }

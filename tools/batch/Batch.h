@@ -23,6 +23,9 @@ struct Command {
   const char* help;
   // The arguments after the command's name; returns the exit status.
   int (*run)(const QStringList& args);
+  // Bytes of memory the command needs at its peak per byte of its document (measured with
+  // bench/batch-memory): a document is refused before it is read when the free memory is less.
+  double peakPerByte = 2;
 };
 
 struct Registrar {
@@ -35,13 +38,25 @@ void out(const QString& text);
 void err(const QString& text);
 // "tovelo-batch COMMAND : MESSAGE" on standard error, then kError.
 int usageError(const char* command, const QString& message);
+// The same for the command that runs, for code shared by several commands.
+int failure(const QString& message);
+// "tovelo-batch COMMAND", set by the dispatcher before the command runs.
+QString prefix();
+void setRunningCommand(const Command* command);
 
-// Reads the file exactly as the editor opens it; false with a French message that names the file.
+// Reads the file exactly as the editor opens it, weighed against the free memory at the running
+// command's peak; false with a French message that names the file.
 bool loadDocument(const QString& path, TextStore& text, QString& error);
 // Writes a new document as the editor saves it (Windows-1252 bytes, CR LF): to standard output
 // when outPath is empty, otherwise through the editor's atomic save. Returns kDone or kError
 // (message on standard error).
 int writeDocument(std::string_view crlfBytes, const QString& outPath);
+
+// Takes the operands after a "--" out of args: what follows it is never an option, so a text
+// or a name may start with "-".
+QStringList takeOperandsAfterDashes(QStringList& args);
+// The first argument of args that looks like an option (a "-" and more), or an empty string.
+QString firstOption(const QStringList& args);
 
 // Splits "-o FILE" (or "--output FILE") out of args; false with a message when -o lacks its file.
 bool takeOutput(QStringList& args, QString& outPath, QString& error);

@@ -8,6 +8,7 @@
 #include "Batch.h"
 #include "ColorRules.h"
 #include "Cp1252.h"
+#include "FileName.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ int listing(const TextStore& store, const QString& path, const QString& outPath)
 
   std::string out =
       "<!DOCTYPE html>\r\n<html lang=\"fr\">\r\n<head>\r\n<meta charset=\"windows-1252\">\r\n<title>";
-  const QByteArray name = cp1252::encode(QFileInfo(path).fileName());
+  const QByteArray name = cp1252::encode(filename::display(QFileInfo(path).fileName()));
   escaped(out, std::string_view(name.constData(), size_t(name.size())));
   out += "</title>\r\n<style>\r\npre { font-family: \"Times New Roman\", serif; font-size: 17px; }\r\n";
   const std::vector<TColor> colours = coloursOf(rules);
@@ -100,7 +101,7 @@ int listing(const TextStore& store, const QString& path, const QString& outPath)
   return batch::writeDocument(out, QString());
 }
 
-int runs(const TextStore& store, const QStringList& numbers) {
+int runs(const TextStore& store, const QStringList& numbers, const QString& outPath) {
   int64_t v[4] = {0, 0, 0, 0};
   for (int i = 0; i < numbers.size(); ++i)
     if (!position(numbers[i], v[i]))
@@ -125,8 +126,7 @@ int runs(const TextStore& store, const QStringList& numbers) {
                   static_cast<long long>(r.EndPos), r.Color, int(r.ZOrder), int(r.IsKey));
     out += line;
   }
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  return std::fflush(stdout) == 0 ? batch::kDone : batch::kError;
+  return batch::writeDocument(out, outPath);
 }
 
 int run(const QStringList& arguments) {
@@ -144,7 +144,7 @@ int run(const QStringList& arguments) {
                                             : QStringLiteral("un seul fichier attendu"));
   TextStore store;
   if (!batch::loadDocument(args[0], store, error)) return batch::usageError(kName, error);
-  return runList ? runs(store, args.mid(1)) : listing(store, args[0], outPath);
+  return runList ? runs(store, args.mid(1), outPath) : listing(store, args[0], outPath);
 }
 
 }  // namespace
@@ -155,9 +155,9 @@ TOVELO_BATCH_COMMAND(
     "    Le document en page HTML autonome, aux couleurs de la vue source (balises en bleu,\n"
     "    « version= », « encoding= » et « id= » en fuchsia, commentaires en gris, déclarations\n"
     "    en marron), tout le document formant une seule zone.\n"
-    "colour --runs FICHIER DE A [DEBUTSEL LONGSEL]\n"
+    "colour --runs [-o SORTIE] FICHIER DE A [DEBUTSEL LONGSEL]\n"
     "    Les segments colorés de la zone [DE, A) (positions du texte, un saut de ligne compte\n"
     "    deux), un par ligne : « DEBUT FIN $COULEUR ORDREZ MOTCLE », FIN incluse, COULEUR en\n"
     "    huit chiffres hexadécimaux $00BBGGRR, MOTCLE 0 ou 1 ; DEBUTSEL et LONGSEL donnent\n"
     "    une sélection.\n",
-    run)
+    run, 10.5)

@@ -101,4 +101,4 @@ TOVELO_BATCH_COMMAND("data",
                      "    \\r, \\n ou \\xNN. Avec --set, écrit VALEUR dans la ligne LIGNE de la grille\n"
                      "    (comptée à partir de 1) comme une cellule modifiée et donne le document obtenu.\n"
                      "    Rien pour un nom sans « .xml ».\n",
-                     run)
+                     run, 3)

@@ -18,4 +18,4 @@ TOVELO_BATCH_COMMAND("decode",
                      "decode [-o SORTIE] FICHIER\n"
                      "    Le document dont les références des lettres accentuées, &nbsp; &lt; &gt;\n"
                      "    et &copy; redeviennent des caractères ; les autres restent telles quelles.\n",
-                     run)
+                     run, 3.5)

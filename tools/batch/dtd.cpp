@@ -22,4 +22,4 @@ TOVELO_BATCH_COMMAND("dtd",
                      "dtd [-o SORTIE] FICHIER\n"
                      "    « Générer DTD interne » : le document avec sa DTD interne générée, comme\n"
                      "    l'éditeur l'enregistrerait. Rien pour un nom sans « .xml ».\n",
-                     run)
+                     run, 2.5)

@@ -14,4 +14,4 @@ TOVELO_BATCH_COMMAND("encode",
                      "    Le document après « Convertir caractères spéciaux » : les lettres\n"
                      "    accentuées minuscules en références (&#233;), hors commentaires, sections\n"
                      "    CDATA et noms des balises.\n",
-                     run)
+                     run, 3.5)

@@ -1,6 +1,7 @@
 #include "Batch.h"
 #include "Cp1252.h"
 #include "Exchange.h"
+#include "FileName.h"
 
 #include <QFileInfo>
 
@@ -18,16 +19,15 @@ int run(const QStringList& arguments) {
     if (a.startsWith(u'-') && a.size() > 1)
       return batch::usageError("export", QStringLiteral("option inconnue « %1 »").arg(a));
   if (args.size() != 1) return batch::usageError("export", QStringLiteral("attendu : un fichier"));
+  // As the editor's "Exporter...", which does nothing for a document not named ".xml".
+  if (!args[0].toLower().contains(QLatin1String(".xml"))) return batch::kDone;
 
   TextStore document;
-  if (!batch::loadDocument(args[0], document, error)) {
-    batch::err(error + u'\n');
-    return batch::kError;
-  }
+  if (!batch::loadDocument(args[0], document, error)) return batch::failure(error);
   const std::unique_ptr<TextLines> lines = document.lines();
   if (text) return batch::writeDocument(exchange::Exportetxt(*lines), outPath);
   // The page's title is the document's name as the editor holds it, a full path.
-  const QByteArray title = cp1252::encode(QFileInfo(args[0]).absoluteFilePath());
+  const QByteArray title = cp1252::encode(filename::display(QFileInfo(args[0]).absoluteFilePath()));
   return batch::writeDocument(
       exchange::ExporteHtm(*lines, std::string_view(title.constData(), size_t(title.size()))),
       outPath);
@@ -38,5 +38,6 @@ int run(const QStringList& arguments) {
 TOVELO_BATCH_COMMAND("export",
                      "export (--text | --html) [-o SORTIE] FICHIER\n"
                      "    « Exporter... » : le texte du document sans son balisage, en texte (les\n"
-                     "    références des lettres accentuées redevenues lettres) ou en page HTML.\n",
-                     run)
+                     "    références des lettres accentuées redevenues lettres) ou en page HTML. Rien pour\n"
+                     "    un nom sans « .xml ».\n",
+                     run, 2)

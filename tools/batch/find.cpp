@@ -5,6 +5,7 @@ namespace {
 
 int run(const QStringList& arguments) {
   QStringList args = arguments;
+  const QStringList operands = batch::takeOperandsAfterDashes(args);
   const SearchOptions o = batch::takeSearchOptions(args);
   qint64 from = -1;
   const int f = args.indexOf(QStringLiteral("--from"));
@@ -15,18 +16,15 @@ int run(const QStringList& arguments) {
       return batch::usageError("find", QStringLiteral("--from attend une position (un entier positif ou nul)"));
     args.remove(f, 2);
   }
-  for (const QString& a : args)
-    if (a.startsWith(u'-') && a.size() > 1)
-      return batch::usageError("find", QStringLiteral("option inconnue « %1 »").arg(a));
+  if (const QString a = batch::firstOption(args); !a.isEmpty())
+    return batch::usageError("find", QStringLiteral("option inconnue « %1 »").arg(a));
+  args += operands;
   if (args.size() != 2)
     return batch::usageError("find", QStringLiteral("attendu : le texte cherché et un fichier"));
 
   TextStore text;
   QString error;
-  if (!batch::loadDocument(args[1], text, error)) {
-    batch::err(error + u'\n');
-    return batch::kError;
-  }
+  if (!batch::loadDocument(args[1], text, error)) return batch::failure(error);
   // Successive "Suivant": each search starts from the match it selected.
   const std::string s = batch::dialogText(args[0]);
   int64_t selStart = from >= 0 ? from : (o.down ? 0 : text.size());
@@ -52,10 +50,11 @@ int run(const QStringList& arguments) {
 }  // namespace
 
 TOVELO_BATCH_COMMAND("find",
-                     "find [--up] [--case] [--word] [--from POS] TEXTE FICHIER\n"
+                     "find [--up] [--case] [--word] [--from POS] [--] TEXTE FICHIER\n"
                      "    « Rechercher » puis « Suivant » jusqu'au bout : la position dans le texte\n"
                      "    (les fins de ligne comptent deux caractères) de chaque occurrence\n"
                      "    sélectionnée, une par ligne, depuis POS (par défaut le début, ou la fin avec\n"
                      "    --up). --up : vers le haut ; --case : respecter la casse ; --word : mot\n"
-                     "    entier. Aucune occurrence : le message de l'éditeur et le code 1.\n",
-                     run)
+                     "    entier ; après --, un texte peut commencer par « - ». Aucune occurrence : le\n"
+                     "    message de l'éditeur et le code 1.\n",
+                     run, 1.5)

@@ -33,15 +33,9 @@ int run(const QStringList& arguments) {
     return batch::usageError("import", QStringLiteral("attendu : le fichier délimité et le document"));
 
   const textfile::LoadedBytes tsv = textfile::loadBytes(args[0]);
-  if (!tsv.ok) {
-    batch::err(tsv.error + u'\n');
-    return batch::kError;
-  }
+  if (!tsv.ok) return batch::failure(tsv.error);
   TextStore document;
-  if (!batch::loadDocument(args[1], document, error)) {
-    batch::err(error + u'\n');
-    return batch::kError;
-  }
+  if (!batch::loadDocument(args[1], document, error)) return batch::failure(error);
   const exchange::Insertion at =
       exchange::recordsInsertion(document, exchange::readRecords(tsv.bytes), fields, record);
   document.replace(at.position, 0, at.bytes);
@@ -56,4 +50,4 @@ TOVELO_BATCH_COMMAND("import",
                      "    défaut) par ligne du fichier délimité par des tabulations, et dans chacun un\n"
                      "    élément par champ ; le k-ième --field nomme la k-ième colonne (sinon\n"
                      "    « champ » et son numéro depuis 0).\n",
-                     run)
+                     run, 2.5)

@@ -2,7 +2,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <new>
+#include <string>
+
 #include "Batch.h"
+#include "FileName.h"
+#include "StandardOutput.h"
 
 namespace {
 
@@ -13,7 +18,8 @@ QString help() {
       "Un document produit est écrit sur la sortie standard comme l'éditeur l'enregistrerait\n"
       "(Windows-1252, fins de ligne CR LF), ou dans le fichier donné par -o FICHIER.\n"
       "Code de sortie : 0 fait, rien d'anormal ; 1 le document a une faute (message de l'éditeur\n"
-      "sur la sortie standard) ; 2 arguments incorrects ou fichier illisible.\n"
+      "sur la sortie standard) ; 2 arguments incorrects, fichier illisible, sortie impossible\n"
+      "à écrire ou mémoire insuffisante (message sur la sortie d'erreur).\n"
       "\nCommandes :\n");
   for (const batch::Command& command : batch::commands())
     text += QStringLiteral("  ") + QString::fromUtf8(command.help).replace(u'\n', QStringLiteral("\n  "))
@@ -26,7 +32,8 @@ QString help() {
 
 int main(int argc, char** argv) {
   QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  // Names are the file system's bytes, UTF-8 or not.
+  for (int i = 1; i < argc; ++i) args << filename::fromNative(argv[i]);
   if (args.isEmpty()) {
     batch::err(QStringLiteral("tovelo-batch : commande attendue\n") + help());
     return batch::kError;
@@ -34,10 +41,22 @@ int main(int argc, char** argv) {
   const QString name = args.takeFirst();
   if (name == u"--help" || name == u"-h" || name == u"aide") {
     batch::out(help());
-    return batch::kDone;
+    return finishOutput(QStringLiteral("tovelo-batch"), batch::kDone);
   }
-  for (const batch::Command& command : batch::commands())
-    if (name == QString::fromUtf8(command.name)) return command.run(args);
+  for (const batch::Command& command : batch::commands()) {
+    if (name != QString::fromUtf8(command.name)) continue;
+    batch::setRunningCommand(&command);
+    int status = batch::kError;
+    try {
+      status = command.run(args);
+    } catch (const std::bad_alloc&) {
+      // Files are only ever replaced whole at the end, so nothing was written.
+      const std::string prefix = std::string("tovelo-batch ") + command.name;
+      reportOutOfMemory(prefix.c_str());
+      return batch::kError;
+    }
+    return finishOutput(batch::prefix(), status);
+  }
   batch::err(QStringLiteral("tovelo-batch : commande inconnue « %1 »\n").arg(name) + help());
   return batch::kError;
 }

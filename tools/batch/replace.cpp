@@ -5,12 +5,13 @@ namespace {
 
 int run(const QStringList& arguments) {
   QStringList args = arguments;
+  const QStringList operands = batch::takeOperandsAfterDashes(args);
   QString outPath, error;
   if (!batch::takeOutput(args, outPath, error)) return batch::usageError("replace", error);
   const SearchOptions o = batch::takeSearchOptions(args);
-  for (const QString& a : args)
-    if (a.startsWith(u'-') && a.size() > 1)
-      return batch::usageError("replace", QStringLiteral("option inconnue « %1 »").arg(a));
+  if (const QString a = batch::firstOption(args); !a.isEmpty())
+    return batch::usageError("replace", QStringLiteral("option inconnue « %1 »").arg(a));
+  args += operands;
   if (args.size() != 3)
     return batch::usageError(
         "replace", QStringLiteral("attendu : le texte cherché, le texte de remplacement et un fichier"));
@@ -20,10 +21,7 @@ int run(const QStringList& arguments) {
                              QStringLiteral("les textes cherché et de remplacement tiennent sur une ligne"));
 
   TextStore text;
-  if (!batch::loadDocument(args[2], text, error)) {
-    batch::err(error + u'\n');
-    return batch::kError;
-  }
+  if (!batch::loadDocument(args[2], text, error)) return batch::failure(error);
   const int64_t caret = o.down ? 0 : text.size();
   const ReplaceAllResult r = replaceAll(text, caret, 0, batch::dialogText(args[0]),
                                         batch::dialogText(args[1]), o);
@@ -33,7 +31,7 @@ int run(const QStringList& arguments) {
 }  // namespace
 
 TOVELO_BATCH_COMMAND("replace",
-                     "replace [--up] [--case] [--word] [-o SORTIE] TEXTE REMPLACEMENT FICHIER\n"
+                     "replace [--up] [--case] [--word] [-o SORTIE] [--] TEXTE REMPLACEMENT FICHIER\n"
                      "    « Remplacer tout » depuis le début du document (depuis la fin avec --up) :\n"
                      "    le document après les remplacements. Options de « find ».\n",
-                     run)
+                     run, 3.5)
