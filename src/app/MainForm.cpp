@@ -280,6 +280,8 @@ void TMainForm::createMenus() {
                                   QKeySequence(Qt::Key_F8));
   GnrerDTD1 = item(Outils1, "GnrerDTD1", QStringLiteral("&Générer DTD interne"),
                    QStringLiteral("Générer DTD"));
+  Indenterledocument1 = item(Outils1, "Indenterledocument1", QStringLiteral("&Indenter le document"),
+                             QStringLiteral("Un élément par ligne, une tabulation par niveau"));
 
   Utilitaires1 = topMenu(bar, "Utilitaires1", QStringLiteral("&Utilitaires"), 8);
   Calendrier1 = item(Utilitaires1, "Calendrier1", QStringLiteral("&Calendrier"),
@@ -347,6 +349,7 @@ void TMainForm::createMenus() {
   onActive(Dupliquernoeud1, &TEditeur::Dupnoeud);
   onActive(Construirelarborescence1, &TEditeur::Arborescence);
   onActive(GnrerDTD1, &TEditeur::Gendtd);
+  onActive(Indenterledocument1, &TEditeur::Indenter);
   onActive(Rechercher1, &TEditeur::Chercher);
   onActive(Continuer1, &TEditeur::Continuer);
   onActive(Remplacer1, &TEditeur::Remplacer);

@@ -104,7 +104,7 @@ class TMainForm : public QMainWindow, public DocumentHost {
       *CodagedescaractresnonASCII1, *Vuesource1, *Vuedonnes1;
   // Tools.
   QAction *Lanverlenavigateur1, *Vrifierlasysntaxe1, *Validerdocument1, *Construirelarborescence1,
-      *GnrerDTD1;
+      *GnrerDTD1, *Indenterledocument1;
   // Accessories.
   QAction *Calendrier1, *Calculatrice1, *Euroconversion1, *Horloge1, *Blocnotes1;
   // Window.

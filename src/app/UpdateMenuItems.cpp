@@ -29,7 +29,7 @@ void TMainForm::UpdateMenuItems() {
              Attribut1, Entit1, Ignore1, Optionsdudocument1, OptionsEditeur1, fermerlesbalises1,
              Actualiserautomatiquement1, CodagedescaractresnonASCII1, Vuesource1, Vuedonnes1,
              Lanverlenavigateur1, Vrifierlasysntaxe1, Validerdocument1, Construirelarborescence1,
-             GnrerDTD1, WindowCascadeItem, WindowTileItem, WindowArrangeItem, WindowMinimizeItem);
+             GnrerDTD1, Indenterledocument1, WindowCascadeItem, WindowTileItem, WindowArrangeItem, WindowMinimizeItem);
   enableAll(any, SaveBtn, CutBtn, CopyBtn, PasteBtn, SpeedButton5, SpeedButton2, SpeedButton4,
              SpeedButton3, SpeedButton6, SpeedButton7, SpeedButton9);
   SpeedButton8->setEnabled(false);
@@ -40,7 +40,7 @@ void TMainForm::UpdateMenuItems() {
     enableAll(false, fermerlesbalises1, Actualiserautomatiquement1, CodagedescaractresnonASCII1,
                Lanverlenavigateur1, Balise1, Fermerdernirebalise1, SectionCDATA1, Ignore1,
                Validerdocument1, Vrifierlasysntaxe1, Optionsdudocument1, Construirelarborescence1,
-               Dployerarbre1, Rduirearbre1, Dupliquernoeud1, GnrerDTD1, Vuesource1, Vuedonnes1,
+               Dployerarbre1, Rduirearbre1, Dupliquernoeud1, GnrerDTD1, Indenterledocument1, Vuesource1, Vuedonnes1,
                Exporter1, Importer1, Changerlacasse1, Convertircaractresspciaux1);
     enableAll(false, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton6,
                SpeedButton7, SpeedButton8, SpeedButton9);
@@ -52,7 +52,7 @@ void TMainForm::UpdateMenuItems() {
                Rechercher1, Continuer1, Remplacer1, Changerlacasse1, Convertircaractresspciaux1,
                fermerlesbalises1, Actualiserautomatiquement1, Commentaire1, Balise1,
                Fermerdernirebalise1, Caractresspciaux1, SectionCDATA1, Texte1, Elment1, Attribut1,
-               Entit1, Ignore1, GnrerDTD1, Validerdocument1, Vrifierlasysntaxe1);
+               Entit1, Ignore1, GnrerDTD1, Indenterledocument1, Validerdocument1, Vrifierlasysntaxe1);
     enableAll(false, CutBtn, CopyBtn, PasteBtn, SpeedButton3, SpeedButton5, SpeedButton6,
                SpeedButton7, SpeedButton9);
     SpeedButton8->setEnabled(true);

@@ -109,6 +109,8 @@ class TEditeur : public QWidget {
 
   // "Générer DTD interne".
   void Gendtd();
+  // "Indenter le document" (EditeurIndent.cpp): one element a line, one undo step.
+  void Indenter();
 
   // The data view.
   void Remplit();

@@ -1,0 +1,75 @@
+// "Indenter le document" in the window: one undo step, the batch command's very bytes, and a
+// document whose markup does not nest left alone with the message.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "ColorMemo.h"
+#include "Editeur.h"
+#include "ScriptedPrompts.h"
+
+namespace {
+
+QByteArray batchIndent(const QString& path, int* status) {
+  QProcess p;
+  p.start(QStringLiteral(TOVELO_BATCH), {"indent", path});
+  p.waitForFinished(60000);
+  *status = p.exitCode();
+  return p.readAllStandardOutput();
+}
+
+TEST(IndentCommand, IndentsAsOneUndoStepAndAsTheBatchCommandDoes) {
+  ScriptedPrompts prompts;
+  QTemporaryDir dir;
+  const QString path = dir.filePath("doc.xml");
+  const QByteArray original = "<?xml version=\"1.0\"?>\r\n<liste><fiche id='1'><nom>Dupont</nom>"
+                              "<p>un <b>mot</b></p></fiche>\r\n  <fiche/></liste>\r\n";
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(original);
+  f.close();
+
+  QPointer<TEditeur> e = new TEditeur(nullptr, "doc.xml");
+  ASSERT_TRUE(e->OpenFile(path));
+  e->Indenter();
+  const QByteArray expected = "<?xml version=\"1.0\"?>\r\n<liste>\r\n\t<fiche id='1'>\r\n\t\t<nom>Dupont</nom>"
+                              "\r\n\t\t<p>un <b>mot</b></p>\r\n\t</fiche>\r\n\t<fiche/>\r\n</liste>\r\n";
+  EXPECT_EQ(QByteArray::fromStdString(e->Memo1->Store().text()), expected);
+  int status = -1;
+  EXPECT_EQ(batchIndent(path, &status), expected);
+  EXPECT_EQ(status, 0);
+
+  // Indenting an indented document changes nothing, so the undo snapshot stays the original.
+  e->Indenter();
+  e->Annuler();
+  EXPECT_EQ(QByteArray::fromStdString(e->Memo1->Store().text()), original);
+  EXPECT_TRUE(prompts.messages().isEmpty());
+  delete e;
+}
+
+TEST(IndentCommand, MarkupThatDoesNotNestIsReportedAndLeftAlone) {
+  ScriptedPrompts prompts;
+  QTemporaryDir dir;
+  const QString path = dir.filePath("faux.xml");
+  const QByteArray original = "<r>\r\n<a>\r\n</b>\r\n</r>";
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(original);
+  f.close();
+  QPointer<TEditeur> e = new TEditeur(nullptr, "faux.xml");
+  e->OpenFile(path);
+  prompts.log.clear();
+  e->Indenter();
+  EXPECT_EQ(prompts.messages(), QStringList{"Le document contient des erreurs"});
+  EXPECT_EQ(QByteArray::fromStdString(e->Memo1->Store().text()), original);
+  EXPECT_EQ(e->Memo1->SelStart(), 10);  // the "</b>" that closes nothing
+  int status = -1;
+  EXPECT_EQ(batchIndent(path, &status), "Le document contient des erreurs\n");
+  EXPECT_EQ(status, 1);
+  delete e;
+}
+
+}  // namespace
