@@ -204,6 +204,8 @@ void TMainForm::createMenus() {
                     QStringLiteral("Continuer la recherche"), QKeySequence(Qt::Key_F3));
   Remplacer1 = item(Edit1, "Remplacer1", QStringLiteral("Re&mplacer..."),
                     QStringLiteral("Remplacer"));
+  Allerlaligne1 = item(Edit1, "Allerlaligne1", QStringLiteral("Aller à la li&gne..."),
+                       QStringLiteral("Aller à une ligne du document"), QKeySequence(Qt::CTRL | Qt::Key_G));
   Edit1->addSeparator();
   Changerlacasse1 = item(Edit1, "Changerlacasse1", QStringLiteral("&Changer la casse..."),
                          QStringLiteral("Changer la casse"));
@@ -350,6 +352,7 @@ void TMainForm::createMenus() {
   onActive(Construirelarborescence1, &TEditeur::Arborescence);
   onActive(GnrerDTD1, &TEditeur::Gendtd);
   onActive(Indenterledocument1, &TEditeur::Indenter);
+  onActive(Allerlaligne1, &TEditeur::GoToLine);
   onActive(Rechercher1, &TEditeur::Chercher);
   onActive(Continuer1, &TEditeur::Continuer);
   onActive(Remplacer1, &TEditeur::Remplacer);

@@ -109,8 +109,10 @@ class TEditeur : public QWidget {
 
   // "Générer DTD interne".
   void Gendtd();
-  // "Indenter le document" (EditeurIndent.cpp): one element a line, one undo step.
+  // "Indenter le document" (EditeurNavigation.cpp): one element a line, one undo step.
   void Indenter();
+  // "Aller à la ligne...": the caret to a line, or a line and a column.
+  void GoToLine();
 
   // The data view.
   void Remplit();

@@ -1,14 +1,17 @@
-// "Indenter le document" in the window: one undo step, the batch command's very bytes, and a
-// document whose markup does not nest left alone with the message.
+// "Indenter le document" in the window (one undo step, the batch command's very bytes, a
+// document whose markup does not nest left alone with the message) and "Aller à la ligne...".
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include "ColorMemo.h"
 #include "Editeur.h"
+#include "GotoLine.h"
 #include "ScriptedPrompts.h"
 
 namespace {
@@ -69,6 +72,41 @@ TEST(IndentCommand, MarkupThatDoesNotNestIsReportedAndLeftAlone) {
   int status = -1;
   EXPECT_EQ(batchIndent(path, &status), "Le document contient des erreurs\n");
   EXPECT_EQ(status, 1);
+  delete e;
+}
+
+TEST(GoToLine, LineAndColumnTakenToTheNearestPlace) {
+  const TextStore text = TextStore::fromBytes("un\ndeux\n\ntrois");
+  const struct {
+    const char* input;
+    int64_t pos;
+  } cases[] = {{"1", 0}, {"2", 4}, {" 2 : 3 ", 6}, {"2:99", 8}, {"0", 0}, {"99", 12}, {"99:2", 13},
+               {"4:0", 12}, {"", -1}, {"a", -1}, {"2:", -1}, {"-1", -1}, {"1:2:3", -1},
+               {"999999999999999999", 12}};
+  for (const auto& c : cases) EXPECT_EQ(lineColumnPosition(text, c.input), c.pos) << c.input;
+}
+
+TEST(GoToLine, TheDialogMovesTheCaret) {
+  ScriptedPrompts prompts;
+  QPointer<TEditeur> e = new TEditeur(nullptr, "doc.xml");
+  e->Memo1->SetText("<r>\r\n<a/>\r\n<b/>\r\n</r>");
+  QString shown;
+  prompts.dialogs.push_back([&shown](QDialog& d) {
+    auto& g = static_cast<TGotoLine&>(d);
+    shown = g.Edit1->text();
+    g.Edit1->setText("3:2");
+    g.Button1->click();
+    return d.result();
+  });
+  e->GoToLine();
+  EXPECT_EQ(shown, "1");
+  EXPECT_EQ(e->Memo1->SelStart(), 12);
+  prompts.dialogs.push_back([](QDialog& d) {
+    static_cast<TGotoLine&>(d).Edit1->setText("1");
+    return int(QDialog::Rejected);
+  });
+  e->GoToLine();
+  EXPECT_EQ(e->Memo1->SelStart(), 12);
   delete e;
 }
 
