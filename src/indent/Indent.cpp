@@ -108,12 +108,13 @@ class Scanner {
       t.end = r_.find(p, '<');
       return t;
     }
+    const char second = p + 1 < r_.size() ? r_.at(p + 1) : '\0';
+    if (second == '/') return endTag(t, p + 2);
+    if (second == '?') return closedBy(t, Kind::Instruction, p + 2, "?>");
+    if (second != '!') return startTag(t, p + 1);
     if (r_.startsWith(p, "<!--")) return closedBy(t, Kind::Comment, p + 4, "-->");
     if (r_.startsWith(p, "<![CDATA[")) return closedBy(t, Kind::CData, p + 9, "]]>");
-    if (r_.startsWith(p, "<?")) return closedBy(t, Kind::Instruction, p + 2, "?>");
-    if (r_.startsWith(p, "<!")) return declaration(t, p + 2);
-    if (r_.startsWith(p, "</")) return endTag(t, p + 2);
-    return startTag(t, p + 1);
+    return declaration(t, p + 2);
   }
 
  private:

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <string>
 
 #include "Batch.h"
@@ -18,13 +19,25 @@ int run(const QStringList& given) {
     batch::err(QStringLiteral("tovelo-batch indent : %1\n").arg(error));
     return batch::kError;
   }
+  // To standard output the result goes as it is made; a file is written whole through the
+  // atomic save, so it is gathered first.
   std::string result;
-  result.reserve(size_t(text.size()) + size_t(text.size()) / 8);
-  if (!indent::indentDocument(text, [&result](std::string_view s) { result.append(s); }).indented) {
+  if (!outPath.isEmpty()) result.reserve(size_t(text.size()) + size_t(text.size()) / 8);
+  bool written = true;
+  const auto sink = [&](std::string_view s) {
+    if (!outPath.isEmpty()) result.append(s);
+    else if (written) written = std::fwrite(s.data(), 1, s.size(), stdout) == s.size();
+  };
+  if (!indent::indentDocument(text, sink).indented) {
     batch::out(QStringLiteral("Le document contient des erreurs\n"));
     return batch::kFault;
   }
-  text = TextStore();  // the document is no longer needed: the peak stays near twice its size
+  if (outPath.isEmpty()) {
+    if (written) return batch::writeDocument({}, {});  // flushes, and says so when that fails
+    batch::err(QStringLiteral("tovelo-batch : impossible d'écrire sur la sortie standard\n"));
+    return batch::kError;
+  }
+  text = TextStore();  // no longer needed once the result is whole
   return batch::writeDocument(result, outPath);
 }
 
