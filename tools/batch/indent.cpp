@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <string>
 
 #include "Batch.h"
@@ -15,28 +14,21 @@ int run(const QStringList& given) {
     return batch::usageError("indent", QStringLiteral("option inconnue : %1").arg(args.first()));
   if (args.size() != 1) return batch::usageError("indent", QStringLiteral("un seul fichier attendu"));
   TextStore text;
-  if (!batch::loadDocument(args.first(), text, error)) {
-    batch::err(QStringLiteral("tovelo-batch indent : %1\n").arg(error));
-    return batch::kError;
-  }
+  if (!batch::loadDocument(args.first(), text, error)) return batch::failure(error);
   // To standard output the result goes as it is made; a file is written whole through the
   // atomic save, so it is gathered first.
   std::string result;
-  if (!outPath.isEmpty()) result.reserve(size_t(text.size()) + size_t(text.size()) / 8);
-  bool written = true;
+  if (!outPath.isEmpty()) result.reserve(size_t(text.size()) + size_t(text.size()) / 4);
+  int status = batch::kDone;
   const auto sink = [&](std::string_view s) {
     if (!outPath.isEmpty()) result.append(s);
-    else if (written) written = std::fwrite(s.data(), 1, s.size(), stdout) == s.size();
+    else if (status == batch::kDone) status = batch::writeDocument(s, {});
   };
   if (!indent::indentDocument(text, sink).indented) {
     batch::out(QStringLiteral("Le document contient des erreurs\n"));
     return batch::kFault;
   }
-  if (outPath.isEmpty()) {
-    if (written) return batch::writeDocument({}, {});  // flushes, and says so when that fails
-    batch::err(QStringLiteral("tovelo-batch : impossible d'écrire sur la sortie standard\n"));
-    return batch::kError;
-  }
+  if (outPath.isEmpty()) return status;
   text = TextStore();  // no longer needed once the result is whole
   return batch::writeDocument(result, outPath);
 }
@@ -50,4 +42,4 @@ TOVELO_BATCH_COMMAND("indent",
                      "    les instructions de traitement et la DOCTYPE restent tels quels, comme\n"
                      "    les éléments au contenu mixte et ceux marqués xml:space=\"preserve\".\n"
                      "    Un document dont les balises ne s'emboîtent pas reste tel quel (statut 1).\n",
-                     run)
+                     run, 2.5)
