@@ -11,11 +11,54 @@ namespace dataview {
 
 namespace {
 
-// A start tag longer than this is read as cut there: a "<" that no ">" follows would otherwise
-// make every later "<" read the rest of the text.
+// A start tag longer than this is read as cut there (the write-back's bound on one tag).
 constexpr int64_t kLongestTag = 65536;
+// An element name longer than this opens no row: no document has one, and each label is kept.
+constexpr int64_t kLongestName = 1024;
 
 bool isControl(char c) { return uint8_t(c) < 32; }
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// Where an element name ends; a line break or the text's end ends it too.
+bool endsName(char c) { return isSpace(c) || c == '>' || c == '<' || c == '/' || c == '"' || c == '\''; }
+
+// The attributes of a start tag's text (without its ">"), from k, as the write-back reads
+// them: a name, "=", and a value between a pair of the same quotes (to the tag's end when the
+// quote never closes) or, unquoted, up to a blank. onAttribute(name, valueStart, valueEnd,
+// quote) returns false to stop.
+template <class OnAttribute>
+void forEachAttribute(std::string_view tag, size_t k, OnAttribute&& onAttribute) {
+  while (k < tag.size()) {
+    while (k < tag.size() && (isSpace(tag[k]) || tag[k] == '/')) ++k;
+    const size_t nameStart = k;
+    while (k < tag.size() && !isSpace(tag[k]) && tag[k] != '=' && tag[k] != '/') ++k;
+    const std::string_view name = tag.substr(nameStart, k - nameStart);
+    while (k < tag.size() && isSpace(tag[k])) ++k;
+    if (k >= tag.size() || tag[k] != '=') continue;
+    ++k;
+    while (k < tag.size() && isSpace(tag[k])) ++k;
+    size_t valueStart = k, valueEnd = k;
+    char quote = 0;
+    if (k < tag.size() && (tag[k] == '"' || tag[k] == '\'')) {
+      quote = tag[k];
+      valueStart = k + 1;
+      valueEnd = std::min(tag.find(quote, valueStart), tag.size());
+      k = valueEnd + 1;
+    } else {
+      while (k < tag.size() && !isSpace(tag[k])) ++k;
+      valueEnd = k;
+    }
+    if (!onAttribute(name, valueStart, valueEnd, quote)) return;
+  }
+}
+
+// The end of the start tag whose "<" is at q: its ">", or the next "<" (a "<" never stands in
+// a tag, so a tag left open ends there and no two tags share text), or the text's end.
+int64_t startTagEnd(std::string_view t, int64_t q) {
+  const auto n = int64_t(t.size());
+  int64_t p = q + 1;
+  while (p < n && t[size_t(p)] != '>' && t[size_t(p)] != '<') ++p;
+  return p;
+}
 
 // The first c at or after from in the store, or -1; reads the chunks where they lie.
 int64_t findInStore(const TextStore& s, int64_t from, char c) {
@@ -93,8 +136,6 @@ class Labels {
   std::unordered_map<std::string, int32_t> ids_;
 };
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 }  // namespace
 
 void DataRows::add(int32_t label, bool element, int64_t start, int64_t length) {
@@ -140,49 +181,41 @@ DataRows Remplit(const TextStore& store) {
   const auto n = int64_t(t.size());
 
   // Where "</name>" occurs last, for every name: an element has a value when its end tag
-  // follows its start tag anywhere in the text.
+  // follows its start tag anywhere in the text. A name holds no "<", so the text after each
+  // "</" is read up to the next "<" at most, and no byte is read twice.
   std::unordered_map<std::string_view, int64_t> lastEnd;
-  {
-    int64_t close = -1;
-    for (int64_t q = analysis::findText(t, 0, "</"); q < n; q = analysis::findText(t, q + 1, "</")) {
-      if (close < q + 2) close = analysis::findByte(t, q + 2, '>');
-      if (close >= n) break;
-      if (close - q <= kLongestTag) lastEnd[t.substr(size_t(q + 2), size_t(close - q - 2))] = q;
-    }
+  for (int64_t q = analysis::findText(t, 0, "</"); q < n; q = analysis::findText(t, q + 1, "</")) {
+    int64_t close = q + 2;
+    while (close < n && close - q - 2 <= kLongestName && t[size_t(close)] != '>' && t[size_t(close)] != '<') ++close;
+    if (close < n && t[size_t(close)] == '>') lastEnd[t.substr(size_t(q + 2), size_t(close - q - 2))] = q;
   }
 
   Labels labels(d.labels);
   std::string attribute;
-  int64_t chevron = -1;
   walkData(t, [&](int64_t q) {
     if (q + 1 < n && (t[size_t(q) + 1] == '?' || t[size_t(q) + 1] == '!' || t[size_t(q) + 1] == '/')) return;
-    if (chevron < q) chevron = analysis::findByte(t, q, '>');
-    const int64_t tagEnd = std::min({chevron < n ? chevron + 1 : n, q + kLongestTag, n});
-    const std::string_view g = t.substr(size_t(q), size_t(tagEnd - q));
-    const size_t blank = g.find(' ');
-    const std::string_view name =
-        blank != std::string_view::npos ? g.substr(1, blank - 1) : g.size() >= 2 ? g.substr(1, g.size() - 2) : std::string_view();
-    if (name.empty()) return;
-    const auto end = lastEnd.find(name);
-    const int64_t length =
-        end != lastEnd.end() && end->second >= tagEnd ? analysis::findByte(t, tagEnd, '<') - tagEnd : 0;
-    d.add(labels.id(name), true, tagEnd, length);
-    // AttributSuivant, turn after turn: a blank, then a name up to "=", then a quoted value.
-    std::string_view rest = g;
-    for (;;) {
-      const size_t b = rest.find(' ');
-      if (b == std::string_view::npos) break;
-      rest = trimmed(rest.substr(b + 1));
-      const size_t eq = rest.find('=');
-      if (eq == std::string_view::npos || eq == 0) break;
-      const std::string_view attr = rest.substr(0, eq);
-      rest = rest.substr(eq + 1);
-      const std::string_view value = analysis::ValeurGuillemets(rest);
+    const int64_t end = startTagEnd(t, q);
+    const std::string_view g = t.substr(size_t(q), size_t(std::min(end, q + kLongestTag) - q));
+    size_t nameEnd = 1;
+    while (nameEnd < g.size() && !endsName(g[nameEnd])) ++nameEnd;
+    const std::string_view name = g.substr(1, nameEnd - 1);
+    if (name.empty() || int64_t(name.size()) > kLongestName) return;
+    // A tag left open has no content.
+    const bool closed = end < n && t[size_t(end)] == '>';
+    const int64_t contentStart = closed ? end + 1 : end;
+    const auto endTag = lastEnd.find(name);
+    const int64_t length = closed && endTag != lastEnd.end() && endTag->second >= contentStart
+                               ? analysis::findByte(t, contentStart, '<') - contentStart
+                               : 0;
+    d.add(labels.id(name), true, contentStart, length);
+    forEachAttribute(g, nameEnd, [&](std::string_view attr, size_t valueStart, size_t valueEnd, char) {
+      if (attr.empty()) return true;
       attribute.assign(name);
       attribute.append("->");
       attribute.append(attr);
-      d.add(labels.id(attribute), false, value.data() - t.data(), int64_t(value.size()));
-    }
+      d.add(labels.id(attribute), false, q + int64_t(valueStart), int64_t(valueEnd - valueStart));
+      return true;
+    });
   });
   return d;
 }
@@ -195,7 +228,8 @@ Write EcritBalise(const TextStore& store, int32_t rank, std::string_view label, 
       arrow == std::string_view::npos ? std::string_view() : trimmed(label.substr(arrow + 2, 256));
   const std::string key = "<" + std::string(element);
 
-  // The rank-th start tag "<element " or "<element>" outside comments and CDATA sections.
+  // The rank-th start tag of that name outside comments and CDATA sections, its name read as
+  // the rows read it.
   int64_t place = -1;
   {
     const std::unique_ptr<TextLines> lines = store.lines();
@@ -215,9 +249,9 @@ Write EcritBalise(const TextStore& store, int32_t rank, std::string_view label, 
         else if (line.compare(size_t(p), 2, "]]") == 0)
           on = false;
         if (on || line[size_t(p)] != '<') continue;
-        if (p + int64_t(key.size()) + 1 > n || line.compare(size_t(p), key.size(), key) != 0) continue;
-        const char after = line[size_t(p) + key.size()];
-        if ((after == ' ' || after == '>') && ++count == rank) {
+        if (p + int64_t(key.size()) > n || line.compare(size_t(p), key.size(), key) != 0) continue;
+        const char after = p + int64_t(key.size()) < n ? line[size_t(p) + key.size()] : '\n';
+        if (endsName(after) && ++count == rank) {
           place = position + p;
           break;
         }
@@ -226,13 +260,16 @@ Write EcritBalise(const TextStore& store, int32_t rank, std::string_view label, 
     }
   }
   if (place < 0) return w;
-  const int64_t close = findInStore(store, place, '>');
-  if (close < 0) return w;
+  // The tag ends at its ">", or left open at the next "<" or the text's end.
+  const int64_t chevron = findInStore(store, place, '>');
+  const int64_t next = findInStore(store, place + 1, '<');
+  const bool closed = chevron >= 0 && (next < 0 || chevron < next);
+  const int64_t close = closed ? chevron : next >= 0 ? next : store.size();
 
   if (attribute.empty() && arrow == std::string_view::npos) {
-    // An empty-element tag has no content, and a line break alone before the next tag is
-    // layout, not a value.
-    if (store.at(close - 1) == '/') return w;
+    // An empty-element tag or a tag left open has no content, and a line break alone before
+    // the next tag is layout, not a value.
+    if (!closed || store.at(close - 1) == '/') return w;
     const int64_t next = findInStore(store, close + 1, '<');
     if (next < 0) return w;
     const int64_t length = next - close - 1;
@@ -245,44 +282,19 @@ Write EcritBalise(const TextStore& store, int32_t rank, std::string_view label, 
     return w;
   }
 
-  // The attribute of that name, read as attributes are written: a blank, the name, "=", and
-  // a value between a pair of the same quotes (or, unquoted, up to a blank or the tag's end).
+  // The attribute of that name, read as the rows read it.
   const std::string tag = store.text(place, std::min(close - place, kLongestTag));
-  size_t k = key.size();
-  while (k < tag.size()) {
-    while (k < tag.size() && (isSpace(tag[k]) || tag[k] == '/')) ++k;
-    const size_t nameStart = k;
-    while (k < tag.size() && !isSpace(tag[k]) && tag[k] != '=' && tag[k] != '/') ++k;
-    const std::string_view name = std::string_view(tag).substr(nameStart, k - nameStart);
-    while (k < tag.size() && isSpace(tag[k])) ++k;
-    if (k >= tag.size() || tag[k] != '=') {
-      if (name.empty()) ++k;
-      continue;
-    }
-    ++k;
-    while (k < tag.size() && isSpace(tag[k])) ++k;
-    size_t valueStart = k, valueEnd = k;
-    char quote = 0;
-    if (k < tag.size() && (tag[k] == '"' || tag[k] == '\'')) {
-      quote = tag[k];
-      valueStart = k + 1;
-      valueEnd = tag.find(quote, valueStart);
-      if (valueEnd == std::string::npos) valueEnd = tag.size();
-      k = valueEnd + 1;
-    } else {
-      while (k < tag.size() && !isSpace(tag[k])) ++k;
-      valueEnd = k;
-    }
-    if (name != attribute) continue;
-    if (quote && valueEnd >= tag.size()) return w;  // a quote that never closes: no place
+  forEachAttribute(tag, key.size(), [&](std::string_view name, size_t valueStart, size_t valueEnd, char quote) {
+    if (name != attribute) return true;
+    if (quote && valueEnd >= tag.size()) return false;  // a quote that never closes: no place
     w.found = true;
-    if (std::string_view(tag).substr(valueStart, valueEnd - valueStart) == value) return w;
+    if (std::string_view(tag).substr(valueStart, valueEnd - valueStart) == value) return false;
     std::string v = TextStore::normalise(value);
     if (quote && v.find(quote) == std::string::npos) {
       w.from = place + int64_t(valueStart);
       w.length = int64_t(valueEnd - valueStart);
       w.text = v;
-      return w;
+      return false;
     }
     // The value holds the quote that delimits it, or stood unquoted: it is written whole
     // between the other quote, or between double quotes with "&quot;" when it holds both.
@@ -296,8 +308,8 @@ Write EcritBalise(const TextStore& store, int32_t rank, std::string_view label, 
     w.from = place + int64_t(quote ? valueStart - 1 : valueStart);
     w.length = int64_t(valueEnd - valueStart) + (quote ? 2 : 0);
     w.text = other + v + other;
-    return w;
-  }
+    return false;
+  });
   return w;
 }
 

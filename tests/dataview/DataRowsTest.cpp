@@ -1,8 +1,10 @@
 // The data view's rows and write-back: the edge cases of the grid, the write-back faults that
-// must not happen, and the rows against a plain version of the rules on random documents.
+// must not happen, the rows against a plain reading of the whole rest of the text at every "<"
+// on random documents and random markup noise, and memory in proportion to the text.
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <random>
 
 #include "Cp1252.h"
 #include "DataRows.h"
@@ -48,11 +50,17 @@ TEST(DataRows, RowsOfElementsAndAttributes) {
   const std::vector<Case> cases = {
       {"the five-line document", kFiches, {"liste=", "fiche=", "fiche->id=1", "ville=Paris"}},
       {"comments and sections make no row", {"<r>", "<!-- <a>x</a> -->", "<![CDATA[<b>y</b>]]>", "</r>"}, {"r="}},
-      {"empty element", {"<r>", "<br/>", "</r>"}, {"r=", "br/="}},
-      {"apostrophes", {"<r id='1' v=\"l'eau\">", "</r>"}, {"r=", "r->id=1", "r->v=l"}},
+      {"empty element", {"<r>", "<br/>", "</r>"}, {"r=", "br="}},
+      {"apostrophes", {"<r id='1' v=\"l'eau\">", "</r>"}, {"r=", "r->id=1", "r->v=l'eau"}},
+      {"blanks and the other quote inside values", {"<p class='a b' id=\"x\" titre=\"l'ete\">", "</p>"},
+       {"p=", "p->class=a b", "p->id=x", "p->titre=l'ete"}},
+      {"a name ends at a tab, a line break, a quote or a slash",
+       {"<r><a\tx=\"1\">v</a><b", "y='2'/><c\"d\">w</c></r>"}, {"r=", "a=v", "a->x=1", "b=", "b->y=2", "c=w"}},
+      {"a tag left open ends at the next <", {"<r><a x=\"1\" <b>t</b></a></r>"}, {"r=", "a=", "a->x=1", "b=t"}},
+      {"a run of < opens nothing", {"<<<<<r>x</r>"}, {"r=x"}},
       {"no end tag, no value", {"<r><a>texte", "</r>"}, {"r=", "a="}},
       {"control characters dropped", {"<r><a>un\tdeux", "trois</a></r>"}, {"r=", "a=undeuxtrois"}},
-      {"a blank in a value ends the list", {"<r a=\"x y\" b=\"2\">", "</r>"}, {"r=", "r->a=x y", "r->y\" b=2"}},
+      {"a blank in a value stays in it", {"<r a=\"x y\" b=\"2\">", "</r>"}, {"r=", "r->a=x y", "r->b=2"}},
   };
   for (const Case& c : cases) EXPECT_EQ(rowsOf(c.lines), c.rows) << c.what;
   const dataview::DataRows d = dataview::Remplit(storeOf({"<r><a/><b></b><a/></r>"}));
@@ -86,7 +94,13 @@ TEST(DataRows, WriteBackAtThePlaceOfTheSameRank) {
       {"apostrophe into apostrophes", {"<r v='eau'></r>"}, 1, "r->v", "l'eau", "<r v=\"l'eau\"></r>"},
       {"both quotes", {"<r v='eau'></r>"}, 1, "r->v", "l'\"eau\"", "<r v=\"l'&quot;eau&quot;\"></r>"},
       {"an apostrophe read whole", {"<r v=\"l'eau\"></r>"}, 1, "r->v", "l'eau", "<unchanged>"},
-      {"empty element has no content", {"<r><br/>texte</r>"}, 1, "br/", "x", "<not written>"},
+      {"empty element has no content", {"<r><br/>texte</r>"}, 1, "br", "x", "<not written>"},
+      {"an empty element counts among its name's tags", {"<r><a/><a>x</a></r>"}, 2, "a", "y", "<r><a/><a>y</a></r>"},
+      {"a name ending at a tab is counted", {"<r><a\tx=\"1\">p</a><a>q</a></r>"}, 2, "a", "z",
+       "<r><a\tx=\"1\">p</a><a>z</a></r>"},
+      {"a tag left open has no content", {"<r><a x=\"1\" <b>t</b></r>"}, 1, "a", "z", "<not written>"},
+      {"an attribute after a value holding a blank",
+       {"<p class='a b' id=\"x\" titre=\"l'ete\"></p>"}, 1, "p->id", "y", "<p class='a b' id=\"y\" titre=\"l'ete\"></p>"},
       {"empty element with a blank", {"<r><br />texte</r>"}, 1, "br", "x", "<not written>"},
       {"line breaks in a value", {"<r><a>x</a></r>"}, 1, "a", "un\ndeux", "<r><a>un\r\ndeux</a></r>"},
       {"a tag in a comment is not counted", {"<r><!-- <a>x</a> --><a>y</a></r>"}, 1, "a", "z",
@@ -95,7 +109,10 @@ TEST(DataRows, WriteBackAtThePlaceOfTheSameRank) {
   for (const Case& c : cases) EXPECT_EQ(written(c.lines, c.rank, c.label, c.value), c.result) << c.what;
 }
 
-// The rows by the rules as written: LitElement on the whole rest of the text at every "<".
+// The rows read plainly: the whole rest of the text from every "<" that the comment and section
+// state lets through.
+bool endsName(char c) { return std::string_view(" \t\r\n><\"'/").find(c) != std::string_view::npos; }
+
 QStringList plainRows(const QStringList& lines) {
   const std::string t = cp1252::encode(lines.join("\r\n")).toStdString();
   QStringList out;
@@ -111,35 +128,56 @@ QStringList plainRows(const QStringList& lines) {
       if (on || line[p] != '<') continue;
       const std::string x = t.substr(pos + p);
       if (x.compare(0, 2, "<?") == 0 || x.compare(0, 2, "<!") == 0 || x.compare(0, 2, "</") == 0) continue;
-      const size_t gt = x.find('>');
-      const std::string g = gt == std::string::npos ? x : x.substr(0, gt + 1);
-      const std::string r = x.substr(g.size());
-      const size_t blank = g.find(' ');
-      const std::string k = blank == std::string::npos ? g : g.substr(0, blank) + ">";
-      const std::string name = k.size() >= 2 ? k.substr(1, k.size() - 2) : "";
+      const size_t end = std::min(x.find_first_of("<>", 1), x.size());
+      const bool closed = end < x.size() && x[end] == '>';
+      const std::string g = x.substr(0, end);  // without its ">"
+      size_t nameEnd = 1;
+      while (nameEnd < g.size() && !endsName(g[nameEnd])) ++nameEnd;
+      const std::string name = g.substr(1, nameEnd - 1);
       if (name.empty()) continue;
+      const std::string r = x.substr(closed ? end + 1 : end);
       std::string v;
-      if (r.find("</" + name + ">") != std::string::npos) v = r.substr(0, r.find('<'));
+      if (closed && r.find("</" + name + ">") != std::string::npos) v = r.substr(0, r.find('<'));
       std::erase_if(v, [](char c) { return uint8_t(c) < 32; });
       out << decode(name) + "=" + decode(v);
-      std::string q = g;
-      for (;;) {
-        const size_t b = q.find(' ');
-        if (b == std::string::npos) break;
-        q = q.substr(b + 1);
-        while (!q.empty() && uint8_t(q.front()) <= 32) q.erase(0, 1);
-        while (!q.empty() && uint8_t(q.back()) <= 32) q.pop_back();
-        const size_t eq = q.find('=');
-        if (eq == std::string::npos) break;
-        const std::string attr = q.substr(0, eq);
-        q = q.substr(eq + 1);
-        if (attr.empty()) break;
-        out << decode(name + "->" + attr) + "=" + decode(std::string(analysis::ValeurGuillemets(q)));
+      // Attributes: name = value, the value quoted (to the tag's end when the quote never closes)
+      // or up to a blank.
+      const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+      size_t k = nameEnd;
+      while (k < g.size()) {
+        while (k < g.size() && (space(g[k]) || g[k] == '/')) ++k;
+        const size_t a = k;
+        while (k < g.size() && !space(g[k]) && g[k] != '=' && g[k] != '/') ++k;
+        const std::string attr = g.substr(a, k - a);
+        while (k < g.size() && space(g[k])) ++k;
+        if (k >= g.size() || g[k] != '=') continue;
+        ++k;
+        while (k < g.size() && space(g[k])) ++k;
+        std::string value;
+        if (k < g.size() && (g[k] == '"' || g[k] == '\'')) {
+          const size_t close = g.find(g[k], k + 1);
+          value = g.substr(k + 1, close == std::string::npos ? std::string::npos : close - k - 1);
+          k = close == std::string::npos ? g.size() : close + 1;
+        } else {
+          const size_t v0 = k;
+          while (k < g.size() && !space(g[k])) ++k;
+          value = g.substr(v0, k - v0);
+        }
+        if (!attr.empty()) out << decode(name + "->" + attr) + "=" + decode(value);
       }
     }
     pos += line.size() + 2;
   }
   return out;
+}
+
+// Random markup noise: tags left open, stray quotes and slashes, comments and sections cut short.
+QStringList noise(std::mt19937& rng, int pieces) {
+  static const char* const kPieces[] = {"<",   ">",  "a",    "bc", " ",   "=",   "'",    "\"",       "/",     "\t",
+                                        "</a>", "<a", "<bc ", "x=", "<!--", "-->", "]]", "<![CDATA[", "<?p ?>", "\n"};
+  QString text;
+  for (int i = 0; i < pieces; ++i) text += kPieces[rng() % std::size(kPieces)];
+  return text.split('\n');
 }
 
 TEST(DataRowsDifferential, RowsMatchThePlainRules) {
@@ -148,6 +186,34 @@ TEST(DataRowsDifferential, RowsMatchThePlainRules) {
     QStringList lines = d % 3 == 2 ? gen.documentFiches(15) : gen.document();
     if (d % 4 == 0) lines.insert(lines.size() / 2, "<!-- <c>x</c> ]] <e a='1'>y</e> --> <f b=\"2\">z</f>");
     ASSERT_EQ(rowsOf(lines), plainRows(lines)) << lines.join("\n").toStdString();
+  }
+  std::mt19937 rng(20261208u);
+  for (int d = 0; d < 400; ++d) {
+    const QStringList lines = noise(rng, 5 + d / 4);
+    ASSERT_EQ(rowsOf(lines), plainRows(lines)) << lines.join("\n").toStdString();
+  }
+}
+
+// Text where many "<" meet no ">" made every "<" read the rest of the text into its label.
+TEST(DataRows, MemoryStaysInProportionToTheText) {
+  std::mt19937 rng(7u);
+  std::string random;
+  for (int i = 0; i < 40000; ++i) random += i % 10 == 0 ? '<' : char(" abc=\"'/x\r"[rng() % 11]);
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"a run of <", std::string(10000, '<')},
+      {"open tags with attributes", [] {
+         std::string s;
+         for (int i = 0; i < 3000; ++i) s += "<a b=1 ";
+         return s;
+       }()},
+      {"random text with a < every ten characters", random},
+  };
+  for (const auto& c : cases) {
+    const dataview::DataRows d = dataview::Remplit(TextStore(TextStore::normalise(c.text)));
+    EXPECT_LT(d.memoryUsed(), 64 * int64_t(c.text.size())) << c.what;
   }
 }
 

@@ -55,6 +55,9 @@ TEST(BatchParity, TreeDtdAndDataAsTheEditorGivesThem) {
       {"<?xml version=\"1.0\"?>", "<liste version=\"2\">", "<fiche id='1'>", "<ville>Besançon</ville>",
        "<tel>01\t02</tel>", "</fiche>", "</liste>"},
       {"<r>", "<a>", "</r>"},
+      {"<p class='a b' id=\"x\" titre=\"l'ete\">", "<r><a>1</a><a/><a>2</a></r>", "</p>"},
+      {"<!DOCTYPE r [", "<!ELEMENT r (a)*>", "<!ELEMENT a (#PCDATA)>", "]>", "<r>", "<a>1</a>", "</r>"},
+      {"<<<<a b='1' <c\td=2>x</c>", "<e"},
   };
   for (int i = 0; i < 30; ++i) docs.push_back(i % 2 ? gen.documentFiches(6) : gen.document());
   int checked = 0;
