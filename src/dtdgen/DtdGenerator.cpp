@@ -88,6 +88,7 @@ struct Construct {
   bool xml = false;       // "<?xml..."
   bool doctype = false;
   bool subset = false;    // a DOCTYPE with an internal subset
+  bool system = false;    // a DOCTYPE that names a SYSTEM file before its subset
   int64_t start = 0, end = -1;  // end: just after its ">", -1 when it never ends
   int64_t startLine = 0, endLine = 0;
 };
@@ -102,8 +103,12 @@ struct Prolog {
 void readDoctype(Cursor& c, Construct& d) {
   c.skip(9);
   bool inSubset = false;
+  int words = 0;  // the words read before the subset: the name, then SYSTEM or PUBLIC
+  bool afterBlank = false;
   while (!c.atEnd()) {
     const char ch = c.at(0);
+    if (!inSubset && afterBlank && !isSpace(ch) && ch != '[' && ++words == 2 && c.startsWith("SYSTEM")) d.system = true;
+    afterBlank = isSpace(ch);
     if (ch == '"' || ch == '\'') {
       c.next();
       if (!c.passAfter(std::string_view(&ch, 1))) return;
@@ -299,8 +304,9 @@ Edit Viredtd(const TextLines& lines) {
   Edit edit;
   const Prolog p = readProlog(lines);
   for (const Construct& k : p.constructs) {
-    if (!k.doctype || holds(lines.line(k.startLine), "SYSTEM")) continue;
-    if (k.startLine == 0 || !k.subset || k.end < 0) return edit;
+    // A DOCTYPE without subset, or one that names its SYSTEM file, is the author's and stays.
+    if (!k.doctype || !k.subset || k.system) continue;
+    if (k.end < 0) return edit;
     const int64_t first = lineStart(lines, k.startLine);
     int64_t last = first;
     for (int64_t i = k.startLine; i < k.endLine; ++i) last += int64_t(lines.line(i).size()) + 2;
@@ -313,7 +319,7 @@ Edit Viredtd(const TextLines& lines) {
       edit.length = last + int64_t(endLine.size()) - first;
       if (k.endLine + 1 < lines.count())
         edit.length += 2;
-      else
+      else if (first > 0)
         edit.from -= 2, edit.length += 2;
     } else {
       edit.from = k.start;

@@ -34,9 +34,9 @@ struct Edit {
   std::string text;   // Windows-1252, CR LF
 };
 // Removes the internal DOCTYPE that a previous generation left in the prolog (the first one
-// whose line does not name a SYSTEM file, not on the first line), from its "<!DOCTYPE" to the
-// "]>" that ends it, whole lines when it has them to itself. A DOCTYPE without internal subset
-// is kept.
+// with an internal subset that names no SYSTEM file, wherever it stands), from its "<!DOCTYPE"
+// to the "]>" that ends it, whole lines when it has them to itself. A DOCTYPE without internal
+// subset is kept.
 Edit Viredtd(const TextLines& lines);
 // Inserts the DOCTYPE after the last XML declaration or DOCTYPE of the prolog, or before the
 // root element when there is none, on lines of its own.

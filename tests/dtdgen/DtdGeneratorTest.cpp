@@ -90,7 +90,7 @@ TEST(DtdGenerator, TouchesNothingButItsOwnDoctype) {
   const QStringList system = {"<?xml version=\"1.0\"?>", "<!DOCTYPE liste SYSTEM \"liste.dtd\">"};
   const QStringList publicId = {"<?xml version=\"1.0\"?>", "<!DOCTYPE liste PUBLIC \"-//x//y\" \"l.dtd\">"};
   const QStringList cdata = {"<![CDATA[ x ]]>"};
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"a SYSTEM DOCTYPE stays, the new one follows it", system + body, with(system + body, 2, kDtd)},
       {"a PUBLIC DOCTYPE stays, and so does a later CDATA end",
        publicId + body.mid(0, 2) + cdata + body.mid(2), with(publicId + body.mid(0, 2) + cdata + body.mid(2), 2, kDtd)},
@@ -110,7 +110,20 @@ TEST(DtdGenerator, TouchesNothingButItsOwnDoctype) {
              "</fiche>", "<![CDATA[", "<!DOCTYPE x [ ]>", "]]>", "</liste>"},
             1, kDtd)},
   };
-  for (const Case& c : cases) EXPECT_EQ(generated(c.lines), c.result) << c.what;
+  const QStringList small = {"<r>", "<a>1</a>", "</r>"};
+  const QStringList smallDtd = {"<!DOCTYPE r [", "<!ELEMENT r (a)*>", "<!ELEMENT a (#PCDATA)>", "]>"};
+  const QStringList publicFirst = {"<!DOCTYPE liste PUBLIC \"-//x//y\" \"l.dtd\">"};
+  const QStringList systemName = {"<SYSTEMS>", "<a>1</a>", "</SYSTEMS>"};
+  cases.push_back({"no declaration, a small document", small, smallDtd + small});
+  cases.push_back({"a PUBLIC DOCTYPE on the first line", publicFirst + body, publicFirst + kDtd + body});
+  cases.push_back({"a root whose name holds SYSTEM", systemName,
+                   QStringList{"<!DOCTYPE SYSTEMS [", "<!ELEMENT SYSTEMS (a)*>", "<!ELEMENT a (#PCDATA)>", "]>"} +
+                       systemName});
+  // Generating again finds the DOCTYPE of the first time wherever it stands and replaces it.
+  for (const Case& c : cases) {
+    EXPECT_EQ(generated(c.lines), c.result) << c.what;
+    EXPECT_EQ(generated(c.result), c.result) << c.what << ", generated twice";
+  }
 }
 
 TEST(DtdGenerator, NoElementNoChange) {
