@@ -1,5 +1,7 @@
 #include "Exchange.h"
 
+#include <optional>
+
 #include "Conversion.h"
 #include "Search.h"
 
@@ -21,6 +23,49 @@ void appendEscaped(std::string& out, std::string_view value) {
       default: out += c;
     }
   }
+}
+
+// The last "</" that is markup, not text of a comment, a processing instruction or a CDATA
+// section. Each of them ends on the line where its closing characters stand, so the lines are
+// read once with the state carried from one to the next.
+std::optional<int64_t> lastEndTag(const TextStore& document) {
+  enum class Inside { markup, comment, instruction, section };
+  const std::unique_ptr<TextLines> lines = document.lines();
+  std::optional<int64_t> last;
+  Inside inside = Inside::markup;
+  int64_t position = 0;
+  for (int64_t i = 0, count = lines->count(); i < count; ++i) {
+    const std::string_view line = lines->line(i);
+    size_t p = 0;
+    while (p < line.size()) {
+      if (inside != Inside::markup) {
+        const std::string_view end = inside == Inside::comment ? "-->" : inside == Inside::instruction ? "?>" : "]]>";
+        const size_t q = line.find(end, p);
+        if (q == std::string_view::npos) break;
+        inside = Inside::markup;
+        p = q + end.size();
+        continue;
+      }
+      const size_t q = line.find('<', p);
+      if (q == std::string_view::npos) break;
+      const std::string_view rest = line.substr(q);
+      if (rest.starts_with("<!--")) {
+        inside = Inside::comment;
+        p = q + 4;
+      } else if (rest.starts_with("<?")) {
+        inside = Inside::instruction;
+        p = q + 2;
+      } else if (rest.starts_with("<![CDATA[")) {
+        inside = Inside::section;
+        p = q + 9;
+      } else {
+        if (rest.starts_with("</")) last = position + int64_t(q);
+        p = q + 1;
+      }
+    }
+    position += int64_t(line.size()) + 2;
+  }
+  return last;
 }
 
 }  // namespace
@@ -110,8 +155,7 @@ Insertion recordsInsertion(const TextStore& document, const std::vector<Record>&
 
   Insertion at;
   const int64_t size = document.size();
-  const std::optional<int64_t> endTag =
-      ChercheTampon(document, size, 0, "</", SearchOptions{false, true, false});
+  const std::optional<int64_t> endTag = lastEndTag(document);
   if (!endTag) {
     // After the last line: the records follow whatever the document holds, prolog included.
     at.position = size;

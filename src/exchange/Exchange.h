@@ -30,8 +30,9 @@ std::vector<Record> readRecords(std::string_view crlfBytes);
 std::string defaultFieldName(size_t column);
 
 // The records as elements: the text to insert and where. They go just before the document's
-// last end tag, normally the root's, so that they land inside the root element; without any
-// end tag, at the end of the document. Field values are escaped so that the document stays
+// last end tag as markup (a "</" in a comment, a processing instruction or a CDATA section is
+// text), normally the root's, so that they land inside the root element; without any end tag,
+// at the end of the document. Field values are escaped so that the document stays
 // well formed; a field beyond the named columns takes its column's default name.
 struct Insertion {
   int64_t position = 0;  // a text position

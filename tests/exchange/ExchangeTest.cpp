@@ -70,6 +70,11 @@ TEST(Import, RecordsLandInsideTheRootElement) {
        "<?xml version=\"1.0\"?>\r\n<a/>\r\n" + recs},
       {"without end tag, after a final break", "<a/>\r\n", "<a/>\r\n" + recs},
       {"into an empty document", "", recs},
+      {"a </ in a comment after the root is text", "<r>\r\n<a>1</a>\r\n</r>\r\n<!-- fin </r> -->",
+       "<r>\r\n<a>1</a>\r\n" + recs + "</r>\r\n<!-- fin </r> -->"},
+      {"nor in an instruction or a section", "<r><![CDATA[</x>]]>\r\n</r>\r\n<?fin </r> ?>",
+       "<r><![CDATA[</x>]]>\r\n" + recs + "</r>\r\n<?fin </r> ?>"},
+      {"a section holding the only </", "<r><![CDATA[\r\n</x>]]></r>", "<r><![CDATA[\r\n</x>]]>\r\n" + recs + "</r>"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
