@@ -190,9 +190,13 @@ Insertion duplicateElement(const TextLines& lines, const Place& place, std::stri
     if (c == '<') inTag = true;
     if (c == '>') inTag = false;
   };
-  // The character before the "<" comes along, unless it is the line feed of a break.
+  // The character before the "<" comes along when it is indentation; any other is the end of
+  // a tag or text before the element, and would stray into the copy.
   int64_t column = place.column;
-  if (column > 0 && lines.line(place.line)[size_t(column - 1)] != '\n') --column;
+  if (column > 0) {
+    const char before = lines.line(place.line)[size_t(column - 1)];
+    if (before == ' ' || before == '\t') --column;
+  }
   for (int64_t i = place.line; i <= endLine; ++i, column = 0) {
     const std::string_view line = lines.line(i);
     const int64_t stop = i == endLine ? endColumn : int64_t(line.size());

@@ -58,9 +58,10 @@ struct Place {
 Place nthLineHolding(const TextLines& lines, std::string_view text, int32_t n);
 
 // What duplicating the element whose start tag begins at place inserts, and where: a line
-// break and a copy of the element with its tags whole and its text content dropped, just after
-// the element's end tag (at the end of the text when it has none). name is the start tag's
-// "<" and name ("<item"). Nothing when the place is the text's first position.
+// break, the blank or tab before the start tag, and a copy of the element with its tags whole
+// and its text content dropped, just after the element's end tag (at the end of the text when
+// it has none). name is the start tag's "<" and name ("<item"). Nothing when the place is the
+// text's first position.
 struct Insertion {
   int64_t position = -1;  // -1: nothing to insert
   std::string text;       // Windows-1252, CR LF

@@ -91,8 +91,9 @@ std::pair<int64_t, std::string> plainDuplicate(const QStringList& lines, const s
     p += int64_t(line.size()) + 2;
   }
   if (!found || p <= 0) return {-1, {}};
-  std::string e = t.substr(size_t(p - 1));
-  if (e[0] == '\n') e.erase(0, 1);
+  // One blank or tab of indentation comes along.
+  const bool indented = t[size_t(p - 1)] == ' ' || t[size_t(p - 1)] == '\t';
+  std::string e = t.substr(size_t(indented ? p - 1 : p));
   const size_t end = e.find("</" + s.substr(1));
   if (end != std::string::npos) {
     const size_t close = e.find('>', end);
@@ -108,7 +109,7 @@ std::pair<int64_t, std::string> plainDuplicate(const QStringList& lines, const s
     if (ch == '<') on = true;
     if (ch == '>') on = false;
   }
-  const int64_t where = p - 1 + int64_t(e.size()) + (t[size_t(p - 1)] == '\n' ? 1 : 0);
+  const int64_t where = (indented ? p - 1 : p) + int64_t(e.size());
   return {where, c};
 }
 
@@ -197,6 +198,11 @@ TEST(TreeDuplicate, CopiesTagsAndOneCharacterOfIndentation) {
   const StringListLines flat({"<a>", "<b>x \"q\"</b>", "</a>"});
   EXPECT_EQ(tree::duplicateElement(flat, tree::nthLineHolding(flat, "<b", 1), "<b").text, "\r\n<b>\"\"</b>");
   EXPECT_EQ(tree::duplicateElement(flat, tree::nthLineHolding(flat, "<a", 1), "<a").position, -1);
+  // The end of a tag or text before the start tag stays out of the copy.
+  const StringListLines shared({"<r><a>1</a><a>2</a>x<a>3</a></r>"});
+  const tree::Insertion second = tree::duplicateElement(shared, tree::nthLineHolding(shared, "<a", 1), "<a");
+  EXPECT_EQ(second.text, "\r\n<a></a>");
+  EXPECT_EQ(second.position, 11);
   // Without an end tag the copy runs to the end of the text.
   const StringListLines open({"<a>", " <b>x"});
   const tree::Insertion rest = tree::duplicateElement(open, tree::nthLineHolding(open, "<b", 1), "<b");
