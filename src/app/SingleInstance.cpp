@@ -12,13 +12,19 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include "FileName.h"
+
 namespace {
 
-// "Tov1", then the length of the names, then the names in UTF-8, each ended by a zero byte.
+// "Tov1", then the length of the names, then the names as the file system's bytes, each ended
+// by a zero byte.
 constexpr quint32 kMagic = 0x546F7631;
 constexpr qint64 kHeader = 8;
-// More than any real command line, little enough that a wrong client cannot fill the memory.
-constexpr quint32 kMaxPayload = 16 * 1024 * 1024;
+// More than a real command line holds in practice, little enough that a wrong client can
+// neither fill the memory nor open windows without end. A start with more files than a request
+// carries opens them itself.
+constexpr quint32 kMaxPayload = 1024 * 1024;
+constexpr qsizetype kMaxFiles = 1000;
 constexpr char kTaken = 'O';
 constexpr int kClientTimeoutMs = 10000;
 
@@ -55,7 +61,7 @@ QString displayPart() {
 QByteArray encode(const QStringList& files) {
   QByteArray payload;
   for (const QString& f : files) {
-    payload += f.toUtf8();
+    payload += filename::toNative(f);
     payload += '\0';
   }
   QByteArray frame(kHeader, Qt::Uninitialized);
@@ -65,6 +71,10 @@ QByteArray encode(const QStringList& files) {
 }
 
 }  // namespace
+
+bool SingleInstance::fitsOneRequest(const QStringList& files) {
+  return files.size() <= kMaxFiles && encode(files).size() - kHeader <= qint64(kMaxPayload);
+}
 
 QString SingleInstance::defaultSocketPath() {
   const QString name = QStringLiteral("tovelo%1.sock").arg(displayPart());
@@ -82,11 +92,15 @@ SingleInstance::SingleInstance(QString socketPath, QObject* parent)
 
 SingleInstance::~SingleInstance() = default;
 
-SingleInstance::Role SingleInstance::start(const QStringList& files, int answerTimeoutMs) {
+SingleInstance::Role SingleInstance::start(const QStringList& files, int answerTimeoutMs,
+                                           int lockTimeoutMs) {
   if (path_.isEmpty()) return Role::Alone;
-  // Two starts at the same moment must not both decide that no editor runs.
+  // Two starts at the same moment must not both decide that no editor runs: without the lock,
+  // this start may hand over but never becomes the one that listens.
   QLockFile lock(path_ + QStringLiteral(".lock"));
-  lock.tryLock(5000);
+  const bool locked = lock.tryLock(lockTimeoutMs);
+  // Too many files for one request: they open here, and the running editor keeps its socket.
+  if (!fitsOneRequest(files)) return Role::Alone;
   switch (handOver(files, answerTimeoutMs)) {
     case HandOver::Taken:
       return Role::HandedOver;
@@ -96,7 +110,7 @@ SingleInstance::Role SingleInstance::start(const QStringList& files, int answerT
     case HandOver::NoEditor:
       break;
   }
-  return listen() ? Role::Primary : Role::Alone;
+  return locked && listen() ? Role::Primary : Role::Alone;
 }
 
 SingleInstance::HandOver SingleInstance::handOver(const QStringList& files, int answerTimeoutMs) {
@@ -165,7 +179,11 @@ void SingleInstance::readRequest(QLocalSocket* socket) {
   QStringList files;
   for (qsizetype from = 0; from < payload.size();) {
     const qsizetype end = payload.indexOf('\0', from);
-    files << QString::fromUtf8(payload.constData() + from, end - from);
+    if (end == from || files.size() == kMaxFiles) {
+      socket->abort();
+      return;
+    }
+    files << filename::fromNative(payload.mid(from, end - from));
     from = end + 1;
   }
   disconnect(socket, &QLocalSocket::readyRead, this, nullptr);

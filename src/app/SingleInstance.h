@@ -27,7 +27,10 @@ class SingleInstance : public QObject {
   ~SingleInstance() override;
 
   // Hands the files over to a running editor, or else becomes the one that listens.
-  Role start(const QStringList& files, int answerTimeoutMs = 20000);
+  Role start(const QStringList& files, int answerTimeoutMs = 20000, int lockTimeoutMs = 5000);
+
+  // Whether the files go in one request; more open in the process that was given them.
+  static bool fitsOneRequest(const QStringList& files);
 
   // Where handed files go. Files that arrived before (while the splash shows) go now, in order.
   void setReceiver(std::function<void(const QStringList&)> receiver);
