@@ -1,5 +1,7 @@
 #include "FileDrops.h"
 
+#include "FileName.h"
+
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
@@ -18,7 +20,12 @@ QStringList FileDrops::localFiles(const QMimeData* data) {
   if (!data || !data->hasUrls()) return files;
   for (const QUrl& url : data->urls()) {
     if (!url.isLocalFile()) return {};
-    files << url.toLocalFile();
+    // A name that is not UTF-8 stays percent-encoded in the address: its bytes are taken from
+    // there, where Qt's decoding would lose them.
+    QString file = url.toLocalFile();
+    if (file.contains(QChar::ReplacementCharacter) && url.host().isEmpty())
+      file = filename::fromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+    files << file;
   }
   return files;
 }

@@ -3,11 +3,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QScreen>
 
 #include "Application.h"
 #include "CommandLine.h"
+#include "FileName.h"
 #include "MainForm.h"
 #include "SingleInstance.h"
 #include "Splash.h"
@@ -27,11 +27,12 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   while (qtArgc < argc && qstrcmp(argv[qtArgc], "--") != 0) ++qtArgc;
   QStringList afterDashes;
-  for (int i = qtArgc; i < argc; ++i) afterDashes << QFile::decodeName(argv[i]);
+  // Names are the file system's bytes, UTF-8 or not; Qt's own reading would lose a byte.
+  for (int i = qtArgc; i < argc; ++i) afterDashes << filename::fromNative(argv[i]);
   {
     // Help and version need no display.
     QStringList raw;
-    for (int i = 1; i < argc; ++i) raw << QFile::decodeName(argv[i]);
+    for (int i = 1; i < argc; ++i) raw << filename::fromNative(argv[i]);
     const CommandLine early = parseCommandLine(raw, QDir::currentPath());
     if (early.action == CommandLine::Action::Help) {
       print(stdout, commandLineHelp());
@@ -49,8 +50,10 @@ int main(int argc, char** argv) {
   qtArgv.push_back(nullptr);
   QApplication app(qtArgc, qtArgv.data());
 
-  const CommandLine command =
-      parseCommandLine(QApplication::arguments().mid(1) + afterDashes, QDir::currentPath());
+  // Qt has taken its own options out of qtArgv; what is left is read as bytes.
+  QStringList beforeDashes;
+  for (int i = 1; i < qtArgc; ++i) beforeDashes << filename::fromNative(qtArgv[size_t(i)]);
+  const CommandLine command = parseCommandLine(beforeDashes + afterDashes, QDir::currentPath());
   if (command.action == CommandLine::Action::Error) {
     print(stderr, command.error);
     return 2;

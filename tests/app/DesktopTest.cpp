@@ -1,6 +1,7 @@
 // The editor on a Linux desktop: its command line, one editor per user, files dropped on it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -11,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -24,6 +26,8 @@
 #include "CommandLine.h"
 #include "Editeur.h"
 #include "FileBytes.h"
+#include "FileDrops.h"
+#include "FileName.h"
 #include "MainForm.h"
 #include "ScriptedPrompts.h"
 #include "SingleInstance.h"
@@ -245,6 +249,53 @@ TEST_F(DesktopTest, ALaterStartHandsItsFilesOverEvenWhileTheSplashShows) {
   EXPECT_TRUE(prompts.messages().isEmpty());
 }
 
+// A name written from Windows ("nom" and the byte E9) comes through the command line and the
+// socket as its bytes, and the document opens.
+TEST_F(DesktopTest, ANameThatIsNotUtf8IsHandedOverAndOpensByItsBytes) {
+  const QString runtime = runtimeFolder();
+  SingleInstance first(runtime + QStringLiteral("/tovelo.sock"));
+  ASSERT_EQ(first.start({}), SingleInstance::Role::Primary);
+  const QByteArray folder = QFile::encodeName(dir.path());
+  const QByteArray native = folder + "/nom\xe9.xml";
+  {
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "<a>x</a>", 8), 8);
+    ::close(fd);
+  }
+  // QProcess would pass the name through UTF-8: the shell makes the byte.
+  QProcess second;
+  prepare(second, runtime);
+  second.setWorkingDirectory(dir.path());
+  second.setProgram(QStringLiteral("sh"));
+  second.setArguments({"-c", "exec \"$0\" \"$(printf 'nom\\351.xml')\"", QStringLiteral(TOVELO_BINARY)});
+  second.start();
+  ASSERT_TRUE(finishes(second)) << "the second start did not end";
+  EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+
+  makeForm();
+  first.setReceiver([this](const QStringList& files) { form->openFiles(files); });
+  // (QTRY_* report to QtTest, not to GoogleTest: a wait with a deadline, then the assertion.)
+  QElapsedTimer t;
+  t.start();
+  while (form->editeurs().isEmpty() && t.elapsed() < 10000) QTest::qWait(10);
+  ASSERT_EQ(form->editeurs().size(), 1);
+  EXPECT_EQ(filename::toNative(form->editeurs().first()->GetFichier()), native);
+  EXPECT_EQ(form->editeurs().first()->Memo1->Lines(), QStringList{"<a>x</a>"});
+  EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.log.join(" | ").toStdString();
+  ::unlink(native.constData());
+}
+
+TEST(FileDrops, ADroppedNameThatIsNotUtf8KeepsItsBytes) {
+  QMimeData data;
+  data.setUrls({QUrl::fromEncoded("file:///tmp/nom%E9.xml"),
+                QUrl::fromLocalFile(QStringLiteral("/tmp/é t é.xml"))});
+  const QStringList files = FileDrops::localFiles(&data);
+  ASSERT_EQ(files.size(), 2);
+  EXPECT_EQ(filename::toNative(files[0]), QByteArray("/tmp/nom\xe9.xml"));
+  EXPECT_EQ(files[1], QStringLiteral("/tmp/é t é.xml"));
+}
+
 TEST_F(DesktopTest, AHandOverBringsAMinimizedEditorBack) {
   makeForm();
   form->showMinimized();
@@ -394,11 +445,35 @@ TEST_F(DesktopTest, MalformedRequestsAreRefused) {
       {"another magic", QByteArray("HTTP", 4) + QByteArray("\0\0\0\x0b", 4) + name},
       {"a length past the limit", QByteArray("Tov1\x7f\xff\xff\xff", 8) + name},
       {"a name without its end", QByteArray("Tov1\0\0\0\x0a", 8) + name.left(10)},
+      {"an empty name", QByteArray("Tov1\0\0\0\x0c", 8) + name + QByteArray(1, '\0')},
+      {"sixteen million empty names", QByteArray("Tov1\x01\0\0\0", 8) + QByteArray(1 << 24, '\0')},
+      {"a thousand and one names", QByteArray("Tov1\0\0\x2b\x03", 8) + name.repeated(1001)},
   };
   for (const auto& r : refused) EXPECT_EQ(send(r.bytes), QByteArray("|fin")) << r.what;
   EXPECT_EQ(send(QByteArray("Tov1\0\0\0\x0b", 8) + name), QByteArray("O|fin"));
   QTest::qWait(50);
   EXPECT_EQ(received, QList<QStringList>{{"/tmp/x.xml"}});
+}
+
+// A start that could not be sure it is alone, or whose files do not fit one request, opens its
+// files itself and leaves the socket to the editor that may be there.
+TEST_F(DesktopTest, AStartWithoutTheLockOrWithTooManyFilesNeverTakesTheSocket) {
+  const QString socket = runtimeFolder() + QStringLiteral("/tovelo.sock");
+  {
+    QLockFile held(socket + QStringLiteral(".lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    EXPECT_EQ(SingleInstance(socket).start({}, 2000, 100), SingleInstance::Role::Alone);
+  }
+  const QStringList many(1001, QStringLiteral("/tmp/x.xml"));
+  EXPECT_FALSE(SingleInstance::fitsOneRequest(many));
+  EXPECT_TRUE(SingleInstance::fitsOneRequest(many.mid(1)));
+  SingleInstance server(socket);
+  ASSERT_EQ(server.start({}), SingleInstance::Role::Primary);
+  EXPECT_EQ(SingleInstance(socket).start(many), SingleInstance::Role::Alone);
+  // The editor still listens.
+  QLocalSocket client;
+  client.connectToServer(socket);
+  EXPECT_TRUE(client.waitForConnected(2000));
 }
 
 TEST_F(DesktopTest, HelpAndVersionAnswerInFrenchWithoutADisplay) {
