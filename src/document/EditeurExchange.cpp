@@ -1,5 +1,8 @@
 // Export to text and HTML, import of tab-delimited records.
+#include <initializer_list>
+
 #include <QApplication>
+#include <QFileInfo>
 
 #include "ColorMemo.h"
 #include "Cp1252.h"
@@ -10,6 +13,15 @@
 #include "TextFile.h"
 
 namespace {
+
+// The suffix is read at the end of the file's own name: a folder "notes.txt.d" says nothing of
+// the file inside it. A page already named ".html" keeps its name.
+bool endsWithAny(const QString& path, std::initializer_list<QLatin1String> suffixes) {
+  const QString name = QFileInfo(path).fileName();
+  for (const QLatin1String suffix : suffixes)
+    if (name.endsWith(suffix)) return true;
+  return false;
+}
 
 bool write(QWidget* parent, const QString& name, const std::string& bytes) {
   const QString error = textfile::saveBytes(name, bytes);
@@ -32,10 +44,10 @@ void TEditeur::Exporter() {
   QString nom = Prompts::get().saveFile(this, demande);
   if (nom.isEmpty()) return;
   if (filtre == 0) {
-    if (!nom.contains(QStringLiteral(".txt"))) nom += QStringLiteral(".txt");
+    if (!endsWithAny(nom, {QLatin1String(".txt")})) nom += QStringLiteral(".txt");
     Exportetxt(nom);
   } else {
-    if (!nom.contains(QStringLiteral(".htm"))) nom += QStringLiteral(".htm");
+    if (!endsWithAny(nom, {QLatin1String(".htm"), QLatin1String(".html")})) nom += QStringLiteral(".htm");
     ExporteHtm(nom);
   }
 }

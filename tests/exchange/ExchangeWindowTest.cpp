@@ -56,6 +56,8 @@ const QByteArray kDocument = "<?xml version=\"1.0\"?>\r\n<body>\r\n<nom>c&#233;l
 
 TEST_F(ExchangeWindow, ExportNamesTheFileByTheChosenFilterAsTheBatchDoes) {
   const QString doc = file("doc.xml", kDocument);
+  ASSERT_TRUE(QDir(dir.path()).mkdir("notes.txt.d"));
+  ASSERT_TRUE(QDir(dir.path()).mkdir("site.htm.d"));
   ASSERT_TRUE(e.OpenFile(doc));
   prompts.log.clear();  // what opening said (the tree's own messages)
   const struct {
@@ -68,6 +70,11 @@ TEST_F(ExchangeWindow, ExportNamesTheFileByTheChosenFilterAsTheBatchDoes) {
       {dir.filePath("rapport.txt"), 0, dir.filePath("rapport.txt"), {"--text"}},
       {dir.filePath("page"), 1, dir.filePath("page.htm"), {"--html"}},
       {dir.filePath("page.htm"), 1, dir.filePath("page.htm"), {"--html"}},
+      {dir.filePath("page.html"), 1, dir.filePath("page.html"), {"--html"}},
+      // A suffix in a folder's name is not the file's.
+      {dir.filePath("notes.txt.d/rapport"), 0, dir.filePath("notes.txt.d/rapport.txt"), {"--text"}},
+      {dir.filePath("site.htm.d/page"), 1, dir.filePath("site.htm.d/page.htm"), {"--html"}},
+      {dir.filePath("rapport.txt.bak"), 0, dir.filePath("rapport.txt.bak.txt"), {"--text"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer.toStdString());
