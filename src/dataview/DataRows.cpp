@@ -105,10 +105,12 @@ void walkData(std::string_view t, OnTag&& onTag) {
       p = q + 1;
       continue;
     }
-    const int64_t q = analysis::findByte(t, p, '<');
+    // A run of "<" is read a byte at a time, without a search at every one.
+    const int64_t q = t[size_t(p)] == '<' ? p : analysis::findByte(t, p, '<');
     if (q >= n) return;
     p = q + 1;
-    if (t.compare(size_t(q), 4, "<!--") == 0 || t.compare(size_t(q), 3, "<![") == 0)
+    if (q + 2 < n && t[size_t(q) + 1] == '!' &&
+        (t[size_t(q) + 2] == '[' || (t[size_t(q) + 2] == '-' && q + 3 < n && t[size_t(q) + 3] == '-')))
       on = true;
     else
       onTag(q);
@@ -125,7 +127,7 @@ class Labels {
  public:
   explicit Labels(std::vector<std::string>& labels) : labels_(labels) {}
   int32_t id(std::string_view label) {
-    const auto it = ids_.find(std::string(label));
+    const auto it = ids_.find(label);
     if (it != ids_.end()) return it->second;
     labels_.emplace_back(label);
     return ids_[labels_.back()] = int32_t(labels_.size() - 1);
@@ -133,7 +135,12 @@ class Labels {
 
  private:
   std::vector<std::string>& labels_;
-  std::unordered_map<std::string, int32_t> ids_;
+  // Looked up by view, so that a row's label is not copied to be found.
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::unordered_map<std::string, int32_t, Hash, std::equal_to<>> ids_;
 };
 
 }  // namespace
@@ -184,7 +191,10 @@ DataRows Remplit(const TextStore& store) {
   // follows its start tag anywhere in the text. A name holds no "<", so the text after each
   // "</" is read up to the next "<" at most, and no byte is read twice.
   std::unordered_map<std::string_view, int64_t> lastEnd;
-  for (int64_t q = analysis::findText(t, 0, "</"); q < n; q = analysis::findText(t, q + 1, "</")) {
+  // "/" is looked for rather than "<", which a run of "<" would stop at every byte.
+  for (int64_t slash = analysis::findByte(t, 1, '/'); slash < n; slash = analysis::findByte(t, slash + 1, '/')) {
+    if (t[size_t(slash) - 1] != '<') continue;
+    const int64_t q = slash - 1;
     int64_t close = q + 2;
     while (close < n && close - q - 2 <= kLongestName && t[size_t(close)] != '>' && t[size_t(close)] != '<') ++close;
     if (close < n && t[size_t(close)] == '>') lastEnd[t.substr(size_t(q + 2), size_t(close - q - 2))] = q;
@@ -193,7 +203,9 @@ DataRows Remplit(const TextStore& store) {
   Labels labels(d.labels);
   std::string attribute;
   walkData(t, [&](int64_t q) {
-    if (q + 1 < n && (t[size_t(q) + 1] == '?' || t[size_t(q) + 1] == '!' || t[size_t(q) + 1] == '/')) return;
+    if (q + 1 < n && (t[size_t(q) + 1] == '?' || t[size_t(q) + 1] == '!' || t[size_t(q) + 1] == '/' ||
+                      t[size_t(q) + 1] == '<'))
+      return;
     const int64_t end = startTagEnd(t, q);
     const std::string_view g = t.substr(size_t(q), size_t(std::min(end, q + kLongestTag) - q));
     size_t nameEnd = 1;
