@@ -1,6 +1,6 @@
 #include "DtdGenerator.h"
 
-#include <unordered_set>
+#include <algorithm>
 
 #include "Cp1252.h"
 #include "tags.h"
@@ -191,10 +191,62 @@ std::string nameOf(const std::string& entry) {
   return entry.substr(10, blank == std::string::npos ? std::string::npos : blank - 10);
 }
 
-std::string upper(std::string s) {
-  for (char& c : s) c = cp1252::upperByte(c);
-  return s;
+// FNV-1a, grown a byte at a time, so that a search can try the texts after a "<" one length
+// after another.
+constexpr uint64_t kHashStart = 0xcbf29ce484222325ull;
+uint64_t grow(uint64_t hash, char c) { return (hash ^ uint8_t(c)) * 0x100000001b3ull; }
+uint64_t hashOf(std::string_view s) {
+  uint64_t h = kHashStart;
+  for (const char c : s) h = grow(h, c);
+  return h;
 }
+
+// A flat hash table of indices into a list that the caller owns and compares: a document of a
+// hundred thousand distinct elements costs one array here, not a node and a key each. A slot
+// holds the hash's top 32 bits and the index + 1 (0: free), so a probe reads one word.
+class IndexTable {
+ public:
+  explicit IndexTable(size_t count) { resize(count); }
+  // Every index added under a hash equal to hash in its top bits, in the order added, while
+  // visit returns true.
+  template <class Visit>
+  void find(uint64_t hash, Visit&& visit) const {
+    const uint64_t top = hash >> 32;
+    for (size_t i = slotOf(hash); slots_[i] != 0; i = (i + 1) & mask_)
+      if (slots_[i] >> 32 == top && !visit(size_t(uint32_t(slots_[i]) - 1))) return;
+  }
+  void add(uint64_t hash, size_t index) {
+    if (2 * (count_ + 1) > slots_.size()) {
+      IndexTable bigger(2 * (count_ + 1));
+      for (const uint64_t slot : slots_)
+        if (slot != 0) bigger.put(slot);
+      *this = std::move(bigger);
+    }
+    put((hash >> 32 << 32) | uint64_t(uint32_t(index + 1)));
+  }
+
+ private:
+  // The hash's high bits after a multiplication: FNV's low bits alone cluster on names that
+  // differ in their last characters, and the probes run long.
+  size_t slotOf(uint64_t hash) const { return size_t(((hash >> 32) * 0x9e3779b97f4a7c15ull) >> shift_); }
+  void put(uint64_t slot) {
+    size_t i = slotOf(slot);
+    while (slots_[i] != 0) i = (i + 1) & mask_;
+    slots_[i] = slot;
+    ++count_;
+  }
+  void resize(size_t count) {
+    size_t size = 16;
+    shift_ = 60;
+    while (size < 2 * count) size *= 2, --shift_;
+    slots_.assign(size, 0);
+    mask_ = size - 1;
+  }
+  std::vector<uint64_t> slots_;
+  size_t mask_ = 0;
+  int shift_ = 60;
+  size_t count_ = 0;
+};
 
 bool holds(std::string_view line, std::string_view text) {
   return analysis::findText(line, 0, text) < int64_t(line.size());
@@ -214,19 +266,17 @@ bool plausibleName(std::string_view name) {
 std::string ElementDtd(std::string_view window) {
   if (window.size() > 1 && (window[1] == '/' || window[1] == '?' || window[1] == '!')) return {};
   const bool empty = window.find("/>") != std::string_view::npos;
-  std::string w(window);
-  const size_t blank = w.find(' ');
-  if (blank != std::string::npos) w[blank] = '>';
-  const size_t close = w.find('>');
-  std::string name = close != std::string::npos ? w.substr(1, close - 1) : w.substr(w.empty() ? 0 : 1);
-  if (!name.empty() && name.back() == '/') name.pop_back();
+  // The first blank reads as ">": the name ends at whichever comes first.
+  const size_t close = std::min(window.find(' '), window.find('>'));
+  std::string_view name = close != std::string_view::npos ? window.substr(1, close - 1) : window.substr(window.empty() ? 0 : 1);
+  if (!name.empty() && name.back() == '/') name.remove_suffix(1);
   if (name.empty()) return {};
-  return name + (empty ? " EMPTY" : " (#PCDATA)");
+  return std::string(name).append(empty ? " EMPTY" : " (#PCDATA)");
 }
 
 Declarations collect(const TextLines& lines) {
   Declarations d;
-  std::unordered_set<std::string> seen;
+  IndexTable seen(1024);  // the entries, by their upper-cased text
   const int64_t count = lines.count();
   for (int64_t i = 0; i < count; ++i) {
     const std::string_view line = lines.line(i);
@@ -236,7 +286,19 @@ Declarations collect(const TextLines& lines) {
       if (body.empty()) continue;
       if (d.root.empty()) d.root = body.substr(0, body.find(' '));
       std::string entry = "<!ELEMENT " + body + ">";
-      if (seen.insert(upper(entry)).second) d.entries.push_back(std::move(entry));
+      uint64_t h = kHashStart;
+      for (const char c : entry) h = grow(h, cp1252::upperByte(c));
+      bool known = false;
+      seen.find(h, [&](size_t e) {
+        const std::string& other = d.entries[e];
+        known = other.size() == entry.size() &&
+                std::equal(entry.begin(), entry.end(), other.begin(),
+                           [](char a, char b) { return cp1252::upperByte(a) == cp1252::upperByte(b); });
+        return !known;
+      });
+      if (known) continue;
+      seen.add(h, d.entries.size());
+      d.entries.push_back(std::move(entry));
     }
   }
   if (d.entries.size() < 2) return d;
@@ -251,11 +313,32 @@ Declarations collect(const TextLines& lines) {
   while (first < count && !holds(lines.line(first), start)) ++first;
   std::string children;
   if (first > 0 && first < count) {
+    // "<Q>" begins at a "<" and ends at the first ">" after it, Q holding no ">": each "<" of a
+    // line names at most one field, looked up, instead of every field searched in every line.
+    const auto fieldName = [&](size_t f) { return std::string_view(fields[f]).substr(1, fields[f].size() - 2); };
+    IndexTable fieldAt(fields.size());
+    for (size_t f = 0; f < fields.size(); ++f) fieldAt.add(hashOf(fieldName(f)), f);
+    std::vector<size_t> met;
     for (int64_t i = first + 1; i < count; ++i) {
       const std::string_view line = lines.line(i);
       if (holds(line, end)) break;
-      for (const std::string& f : fields)
-        if (holds(line, f)) children += "," + f.substr(1, f.size() - 2);
+      met.clear();
+      const auto n = int64_t(line.size());
+      int64_t close = -1;
+      for (int64_t p = analysis::findByte(line, 0, '<'); p < n; p = analysis::findByte(line, p + 1, '<')) {
+        if (close <= p) close = analysis::findByte(line, p + 1, '>');
+        if (close >= n) break;
+        if (close - p - 1 > analysis::kTagWindow) continue;
+        const std::string_view candidate = line.substr(size_t(p + 1), size_t(close - p - 1));
+        fieldAt.find(hashOf(candidate), [&](size_t f) {
+          if (fieldName(f) == candidate) met.push_back(f);
+          return true;
+        });
+      }
+      // Each field once a line, in the list's order.
+      std::sort(met.begin(), met.end());
+      met.erase(std::unique(met.begin(), met.end()), met.end());
+      for (const size_t f : met) children += "," + fields[f].substr(1, fields[f].size() - 2);
     }
   }
   if (!children.empty()) d.entries[1] = "<!ELEMENT " + record + " (" + children.substr(1) + ")>";
@@ -264,38 +347,80 @@ Declarations collect(const TextLines& lines) {
 
 void DtdAttrib(const TextLines& lines, Declarations& declarations) {
   const size_t elements = declarations.entries.size();
+  // The distinct names, and where "<" + name first occurs: found in one pass over the lines,
+  // each "<" trying the texts that follow it as names by a hash grown a character at a time.
+  struct Name {
+    std::string text;
+    int64_t line = -1, column = 0, position = 0;
+  };
+  std::vector<Name> names;
+  std::vector<size_t> nameOfEntry(elements);
+  IndexTable byName(elements);
+  size_t longest = 0;
   for (size_t e = 0; e < elements; ++e) {
-    const std::string q = nameOf(declarations.entries[e]);
-    const std::string tag = "<" + q;
-    int64_t line = 0;
-    int64_t column = 0;
-    int64_t position = 0;
-    for (const int64_t count = lines.count(); line < count; ++line) {
-      const std::string_view l = lines.line(line);
-      column = analysis::findText(l, 0, tag);
-      if (column < int64_t(l.size())) break;
-      position += int64_t(l.size()) + 2;
+    Name n{nameOf(declarations.entries[e])};
+    const uint64_t h = hashOf(n.text);
+    size_t same = names.size();
+    byName.find(h, [&](size_t k) {
+      if (names[k].text == n.text) same = k;
+      return same == names.size();
+    });
+    nameOfEntry[e] = same;
+    if (same < names.size()) continue;
+    longest = std::max(longest, n.text.size());
+    byName.add(h, names.size());
+    names.push_back(std::move(n));
+  }
+  size_t missing = names.size();
+  int64_t position = 0;
+  for (int64_t i = 0, count = lines.count(); i < count && missing > 0; ++i) {
+    const std::string_view l = lines.line(i);
+    const auto n = int64_t(l.size());
+    for (int64_t p = analysis::findByte(l, 0, '<'); p < n && missing > 0; p = analysis::findByte(l, p + 1, '<')) {
+      uint64_t h = kHashStart;
+      for (size_t length = 1; length <= longest && p + int64_t(length) < n; ++length) {
+        const char c = l[size_t(p) + length];
+        if (c == ' ' || c == '>') break;  // never in a name
+        h = grow(h, c);
+        byName.find(h, [&](size_t k) {
+          Name& name = names[k];
+          if (name.line < 0 && name.text == l.substr(size_t(p + 1), length)) {
+            name.line = i;
+            name.column = p;
+            name.position = position + p;
+            --missing;
+          }
+          return true;
+        });
+      }
     }
-    if (line >= lines.count()) continue;
+    position += n + 2;
+  }
+
+  for (size_t e = 0; e < elements; ++e) {
+    const Name& name = names[nameOfEntry[e]];
+    if (name.line < 0) continue;
     // The 1024 characters from there, up to the first ">".
     std::string s;
     {
-      Cursor c(lines, line, column, position + column);
+      Cursor c(lines, name.line, name.column, name.position);
       for (int k = 0; k < 1024 && !c.atEnd(); ++k, c.next()) {
         s.push_back(c.at(0));
         if (s.back() == '>') break;
       }
     }
-    for (size_t eq = s.find('='); eq != std::string::npos; eq = s.find('=')) {
+    // Each "=" names the attribute written between it and the blank before, within the text
+    // after the previous "=".
+    for (size_t from = 0, eq = s.find('='); eq != std::string::npos; from = eq + 1, eq = s.find('=', from)) {
       size_t k = eq;
-      while (k > 0 && s[k - 1] == ' ') --k;
+      while (k > from && s[k - 1] == ' ') --k;
       const size_t nameEnd = k;
-      while (k > 0 && s[k - 1] != ' ') --k;
-      if (k > 0) {
-        const std::string name = s.substr(k, nameEnd - k);
-        if (plausibleName(name)) declarations.entries.push_back("<!ATTLIST " + q + "  " + name + ">");
+      while (k > from && s[k - 1] != ' ') --k;
+      if (k > from) {
+        const std::string attribute = s.substr(k, nameEnd - k);
+        if (plausibleName(attribute))
+          declarations.entries.push_back("<!ATTLIST " + name.text + "  " + attribute + ">");
       }
-      s = s.substr(eq + 1, 1024);
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "Cp1252.h"
+#include "Generateur.h"
 #include "DtdGenerator.h"
 #include "LineViews.h"
 #include "TextStore.h"
@@ -128,6 +129,83 @@ TEST(DtdGenerator, TouchesNothingButItsOwnDoctype) {
 
 TEST(DtdGenerator, NoElementNoChange) {
   EXPECT_EQ(generated({"du texte", "<?xml version=\"1.0\"?>"}), QStringList({"du texte", "<?xml version=\"1.0\"?>"}));
+}
+
+// The declarations read plainly: every field searched in every line of the record, and the
+// text searched from the top for each element's first tag.
+dtdgen::Declarations plainDeclarations(const QStringList& lines) {
+  std::vector<std::string> ls;
+  for (const QString& l : lines) ls.push_back(cp1252::encode(l).toStdString());
+  const auto nameOf = [](const std::string& entry) {
+    const size_t blank = entry.find(' ', 10);
+    return entry.substr(10, blank == std::string::npos ? std::string::npos : blank - 10);
+  };
+  dtdgen::Declarations d;
+  std::vector<std::string> seen;
+  for (const std::string& line : ls) {
+    for (size_t p = line.find('<'); p != std::string::npos; p = line.find('<', p + 1)) {
+      const std::string body = dtdgen::ElementDtd(std::string_view(line).substr(p, 64));
+      if (body.empty()) continue;
+      if (d.root.empty()) d.root = body.substr(0, body.find(' '));
+      const std::string entry = "<!ELEMENT " + body + ">";
+      std::string upper = entry;
+      for (char& c : upper) c = cp1252::upperByte(c);
+      if (std::find(seen.begin(), seen.end(), upper) == seen.end()) {
+        seen.push_back(upper);
+        d.entries.push_back(entry);
+      }
+    }
+  }
+  if (d.entries.size() >= 2) {
+    const std::string record = nameOf(d.entries[1]);
+    d.entries[0] = "<!ELEMENT " + d.root + " (" + record + ")*>";
+    size_t first = 0;
+    while (first < ls.size() && ls[first].find("<" + record + ">") == std::string::npos) ++first;
+    std::string children;
+    for (size_t i = first + 1; first > 0 && i < ls.size(); ++i) {
+      if (ls[i].find("</" + record + ">") != std::string::npos) break;
+      for (const std::string& e : d.entries)
+        if (ls[i].find("<" + nameOf(e) + ">") != std::string::npos) children += "," + nameOf(e);
+    }
+    if (!children.empty()) d.entries[1] = "<!ELEMENT " + record + " (" + children.substr(1) + ")>";
+  }
+  const std::string text = cp1252::encode(lines.join("\r\n")).toStdString();
+  const size_t elements = d.entries.size();
+  for (size_t e = 0; e < elements; ++e) {
+    const std::string q = nameOf(d.entries[e]);
+    size_t at = std::string::npos;
+    for (size_t i = 0, position = 0; i < ls.size() && at == std::string::npos; position += ls[i].size() + 2, ++i)
+      if (const size_t c = ls[i].find("<" + q); c != std::string::npos) at = position + c;
+    if (at == std::string::npos) continue;
+    std::string s = text.substr(at, 1024);
+    if (s.find('>') != std::string::npos) s.resize(s.find('>') + 1);
+    for (size_t eq = s.find('='); eq != std::string::npos; eq = s.find('=')) {
+      size_t k = eq;
+      while (k > 0 && s[k - 1] == ' ') --k;
+      const size_t nameEnd = k;
+      while (k > 0 && s[k - 1] != ' ') --k;
+      const std::string name = s.substr(k, nameEnd - k);
+      if (k > 0 && !name.empty() && name.find_first_of("<>\"'=") == std::string::npos &&
+          std::none_of(name.begin(), name.end(), [](char c) { return uint8_t(c) < 32; }))
+        d.entries.push_back("<!ATTLIST " + q + "  " + name + ">");
+      s = s.substr(eq + 1);
+    }
+  }
+  return d;
+}
+
+TEST(DtdGeneratorDifferential, DeclarationsMatchThePlainReading) {
+  reference::Generateur gen(20261211u);
+  for (int d = 0; d < 300; ++d) {
+    QStringList lines = d % 3 == 0 ? gen.documentFiches(12) : d % 3 == 1 ? gen.documentLong(6) : gen.document();
+    if (d % 4 == 0) lines.insert(lines.size() / 2, "<r2 a=\"1\" b = '2' c=x=y><<Ab v=\"=\"></r2>");
+    const StringListLines view(lines);
+    dtdgen::Declarations fast = dtdgen::collect(view);
+    if (!fast.entries.empty()) dtdgen::DtdAttrib(view, fast);
+    const dtdgen::Declarations plain = plainDeclarations(lines);
+    ASSERT_EQ(fast.entries, plain.entries) << lines.join("\n").toStdString();
+    ASSERT_EQ(fast.root, plain.root);
+  }
 }
 
 }  // namespace
