@@ -74,16 +74,21 @@ class Index {
   }
 
   // 0, 11 or 12 for the tag whose name is n and whose text (after the "/" of "/>" is removed)
-  // is the line from q to bodyEnd followed by ">".
-  int check(std::string_view line, int64_t number, size_t q, size_t bodyEnd, std::string_view n) {
+  // is body followed by ">". body lies in line (the line number-th) unless the tag goes on below.
+  int check(std::string_view line, int64_t number, std::string_view body, std::string_view n) {
     const int id = names_.exactAfter(last_, {n, true, true});
     last_ = id;
     if (size_t(id) >= cards_.size()) cards_.resize(size_t(id) + 1);
     Card& c = cards_[size_t(id)];
     if (!c.done) fill(c, n);
     if (!c.declared) return kUndeclaredTag;
-    for (int a : c.required)
-      if (!present(required_[size_t(a)], line, number, q, bodyEnd)) return kMissingAttribute;
+    const bool inLine = body.data() >= line.data() && body.data() + body.size() <= line.data() + line.size();
+    const size_t q = inLine ? size_t(body.data() - line.data()) : 0;
+    for (int a : c.required) {
+      const bool found = inLine ? present(required_[size_t(a)], line, number, q, q + body.size())
+                                : presentIn(required_[size_t(a)].word, body);
+      if (!found) return kMissingAttribute;
+    }
     return kNoFault;
   }
 
@@ -141,6 +146,15 @@ class Index {
       return l <= bodyEnd - q && line.substr(bodyEnd - l, l) == m.substr(0, l);
     }
     return false;
+  }
+
+  // The same for a tag text held apart.
+  static bool presentIn(std::string_view m, std::string_view body) {
+    if (m.empty()) return false;
+    if (body.find(m) != std::string_view::npos) return true;
+    if (m.back() != '>') return false;
+    const size_t l = m.size() - 1;
+    return l <= body.size() && body.substr(body.size() - l) == m.substr(0, l);
   }
 
   std::vector<std::string_view> elements_;
@@ -212,12 +226,12 @@ class DtdCheck final : public detail::TagHook {
   explicit DtdCheck(const std::vector<std::string>& list) : index_(list) {}
 
   bool onTag(LineTags& t, int64_t line, int64_t q) override {
-    int64_t bodyEnd = 0;
-    const TagKey k = t.tagTextKey(q, &bodyEnd);
+    std::string_view body;
+    const TagKey k = t.tagTextKey(q, &body);
     if (!k.valid) return true;
     name_ = k.name;
     examined_ = true;
-    code_ = index_.check(t.line(), line, size_t(q), size_t(bodyEnd), name_);
+    code_ = index_.check(t.line(), line, body, name_);
     return code_ == kNoFault;
   }
 
@@ -244,7 +258,7 @@ Fault Validdtd(const TextLines& lines, const DtdLoader& load) {
   bool inComment = false;
   bool more = true;
   for (int64_t l = 0, n = lines.count(); l < n && more; ++l) {
-    LineTags t(lines.line(l));
+    LineTags t(lines, l);
     walkLine(t.line(), inComment, [&](int64_t q) { return more = check.onTag(t, l, q); });
   }
   return check.fault();

@@ -33,16 +33,29 @@ bool badDeclaration(const TextLines& lines) {
   return false;
 }
 
-// The entity check of one line: at every "&", the text of the line from there, at most 10
-// characters, must hold a ";".
-bool badEntity(std::string_view l, Fault& f) {
-  for (int64_t p = findByte(l, 0, '&'); p < int64_t(l.size()); p = findByte(l, p + 1, '&')) {
-    const std::string_view t = l.substr(size_t(p), 10);
-    if (t.find(';') == std::string_view::npos) {
+// The entity check of one line, outside comments and CDATA sections (inComment: the state at the
+// line's start): every "&" must begin a reference; the fault's text is the line from the "&", at
+// most 10 characters.
+bool badEntity(std::string_view l, bool inComment, Fault& f) {
+  const auto n = int64_t(l.size());
+  if (findByte(l, 0, '&') >= n) return false;
+  for (int64_t p = 0; p < n;) {
+    if (inComment) {
+      const int64_t q = findCommentEnd(l, p);
+      if (q >= n) return false;
+      inComment = false;
+      p = q + 1;
+      continue;
+    }
+    const int64_t open = findCommentStart(l, p);
+    const int64_t bad = findBadReference(l, p, open);
+    if (bad < open) {
       f.code = kEntityWithoutSemicolon;
-      f.text = decoded(t);
+      f.text = decoded(l.substr(size_t(bad), 10));
       return true;
     }
+    inComment = true;
+    p = open + 1;
   }
   return false;
 }
@@ -51,24 +64,22 @@ bool badEntity(std::string_view l, Fault& f) {
 // and the entity check, whose first fault counts only when every other pass finds none.
 //
 // Overlap: the test of a start tag Q scans from the start of its line l. The tags of l before Q
-// enter its list as outer entries; Q answers true when an end tag after it finds no entry of its
-// key (without regard to case), or when an entry opened at or after Q is left; it stops at an end
-// tag of Q's exact key once no such inner entry is left. Every scan is a window on one shared
-// stream of tags (plus, for a line that starts inside a comment, a few tags of its own before the
-// comment's end: see shadow()). Counting only, an end tag removes the newest open entry of its
-// key in the shared stream, so for the scan of line l, whose first start tag has stamp S_l:
+// enter its list as outer entries; an end tag closes the newest entry of its key (without regard
+// to case); Q answers true when an end tag after it finds no entry of its key, or when an entry
+// opened at or after Q is left; it stops at an end tag of Q's exact key once no such inner entry
+// is left. Every scan is a window on one shared stream of tags (plus, for a line that starts
+// inside a comment, a few tags of its own before the comment's end: see shadow()), where an end
+// tag also closes the newest open entry of its key, so for the scan of line l, whose first
+// start tag has stamp S_l:
 //  - the end tag of key f that closes the entry of stamp P is unmatched for l exactly when
 //    P < S_l: it kills the questions asked on l so far (the line's later questions go on);
-//  - with oldest-first removal, Q (stamp S_Q) has an inner entry of key f exactly when f was
-//    opened since S_Q and some entry of f with stamp >= S_l is still open. So Q stops when no
-//    open entry has a stamp >= S_Q (newestOpen) and no open entry of l before Q has a key opened
-//    again since S_Q: that key's newest open entry is then on l, and carries a "raised" value,
-//    the stamp of the key's latest start tag (raise()).
+//  - Q (stamp S_Q) has an inner entry exactly when some entry with stamp >= S_Q is still open,
+//    so Q stops when newestOpen() < S_Q.
 // Both conditions only get harder for older questions, so the waiting questions of a key are
 // kept newest first and each end tag answers a run of them and stops at the first that must wait.
-// Every tag thus costs amortised constant time (a logarithm for the rare raised entries), and
-// the pass is linear in the text, also for one line holding any number of tags. (A line that
-// starts inside a comment checks the keys left open before the comment's end at each question.)
+// Every tag thus costs amortised constant time, and the pass is linear in the text, also for one line holding any number of tags. (A line that
+// starts inside a comment or CDATA section checks the keys left open before its end at each
+// question.)
 class Verification {
  public:
   Verification(const TextLines& lines, detail::TagHook* hook) : lines_(lines), hook_(hook) {}
@@ -85,7 +96,6 @@ class Verification {
   struct Fold {
     int64_t starts = 0;  // start tags of this key
     int64_t ends = 0;    // end tags that closed one of them
-    int64_t latest = -1;  // stamp of the latest start tag of this key
     int64_t top = -1;     // its newest open entry in nodes_, or -1
   };
   struct Node {
@@ -97,7 +107,6 @@ class Verification {
     int64_t q0, q1;
     int64_t open;   // first of its questions that may still wait
     int shadow;     // index into shadows_, or -1
-    int raises;     // index into raises_, or -1
     bool current;   // the scan of the line being walked
   };
   // A line that starts inside a comment: its scan sees tags before the comment's end that the
@@ -106,29 +115,15 @@ class Verification {
   struct Shadow {
     std::vector<std::pair<int, int>> left;  // (key without case, count), sorted
   };
-  // An open entry that became the newest of its key again, with the stamp of the key's latest
-  // start tag; kept in a heap per line, largest value first.
-  struct Raise {
-    int64_t value;
-    int64_t stamp;
-    int fold;
-    bool operator<(const Raise& o) const { return value < o.value; }
-  };
-
   bool tag(LineTags& t, int64_t q);
-  void newScan(int shadow) { scans_.push_back({stamp_, stamp_, stamp_, shadow, -1, true}); }
+  void newScan(int shadow) { scans_.push_back({stamp_, stamp_, stamp_, shadow, true}); }
   void shadow(LineTags& t, int64_t commentEnd);
   void markOpen(int64_t r, int key);
   void markClosed(int64_t r);
   int64_t newestOpen() const { return openStamps_.empty() ? -1 : openStamps_.back(); }
   void kill(int64_t closed, int fold);
-  void raise(int64_t stamp, int64_t value, int fold);
-  int64_t highestRaise(Scan& s);
-  bool shadowHolds(const Scan& s, int64_t r) const;
   void stop(int key);
   void skipAnswered(Scan& s) const;
-  void drop(Scan& s);
-  Scan& scanOf(int64_t r);
   void endLine();
   Fold& fold(int key);
   int64_t push(int64_t below, int64_t value) {
@@ -170,7 +165,6 @@ class Verification {
   std::vector<Scan> scans_;  // live scans, oldest line first
   std::vector<Scan> kept_;
   std::vector<Shadow> shadows_;
-  std::vector<std::vector<Raise>> raises_;
   // Per question (stamp), two bits each: a document of 50 MB asks a few million questions.
   class Answers {
    public:
@@ -188,7 +182,6 @@ class Verification {
   };
   Answers answers_;
   std::vector<int64_t> waiting_;  // per exact key: its waiting questions in nodes_, newest on top
-  std::vector<int64_t> setAside_;
   std::vector<Node> nodes_;
   int64_t free_ = -1;
   std::vector<uint64_t> openBits_;            // per stamp: entry still open
@@ -207,8 +200,8 @@ Verification::Fold& Verification::fold(int key) {
 Fault Verification::run() {
   Fault f;
   for (int64_t l = 0, n = lines_.count(); l < n; ++l) {
-    LineTags t(lines_.line(l));
-    if (entity_.code == kNoFault) badEntity(t.line(), entity_);
+    LineTags t(lines_, l);
+    if (entity_.code == kNoFault) badEntity(t.line(), inComment_, entity_);
     const bool startsInComment = inComment_;
     if (!startsInComment) newScan(-1);
     bool fault = false;
@@ -218,7 +211,10 @@ Fault Verification::run() {
           if (hook_ && !hook_->onTag(t, l, q)) hook_ = nullptr;
           if (tag(t, q)) return true;
           f.code = root_ == -2 ? kRootNotUnique : kBadAttribute;
-          f.text = t.startKey(q).toQString();
+          TagKey k = t.startKey(q);
+          std::string_view body;
+          if (!k.valid) k = t.tagTextKey(q, &body);  // an empty element's name
+          f.text = k.toQString();
           fault = true;
           return false;
         },
@@ -264,12 +260,15 @@ bool Verification::tag(LineTags& t, int64_t q) {
     fo.top = pop(fo.top);
     markClosed(closed);
     kill(closed, f);
-    if (fo.top >= 0) raise(nodes_[size_t(fo.top)].value, fo.latest, f);
     stop(id);
     return true;
   }
   const TagKey k = t.startKey(q);
-  if (!k.valid) return true;
+  if (!k.valid) {
+    // An empty element opens nothing, but its attributes are checked all the same.
+    std::string_view body;
+    return !t.tagTextKey(q, &body).valid || t.attributes(q) != kBadAttribute;
+  }
   const int id = keys_.exactAfter(lastKey_, k);
   lastKey_ = id;
   if (root_ == id) {
@@ -280,7 +279,6 @@ bool Verification::tag(LineTags& t, int64_t q) {
   Fold& fo = fold(id);
   const int64_t r = stamp_++;
   ++fo.starts;
-  fo.latest = r;
   if (t.attributes(q) == kBadAttribute) return false;
   if (tracking_) {
     fo.top = push(fo.top, r);
@@ -310,13 +308,14 @@ void Verification::markClosed(int64_t r) {
   }
 }
 
-// The scan of a line that starts inside a comment begins with its own comment state off, so
-// until the first "<!--" or "-->" of the line it sees tags that the shared walk skips. They all
+// The scan of a line that starts inside a comment or CDATA section begins with its own comment
+// state off, so until the first start or end of either on the line it sees tags that the shared
+// walk skips. They all
 // stand before the line's questions: their end tags close what they can and are otherwise
 // passed over.
 void Verification::shadow(LineTags& t, int64_t commentEnd) {
   const std::string_view l = t.line();
-  const int64_t end = std::min(commentEnd, findText(l, 0, "<!--"));
+  const int64_t end = std::min(commentEnd, findCommentStart(l, 0));
   std::vector<int> touched;
   for (int64_t q = findByte(l, 0, '<'); q < end; q = findByte(l, q + 1, '<')) {
     const bool isEnd = t.isEndTag(q);
@@ -349,10 +348,6 @@ void Verification::skipAnswered(Scan& s) const {
   while (s.open < s.q1 && answers_[s.open] != kWaiting) ++s.open;
 }
 
-void Verification::drop(Scan& s) {
-  if (s.raises >= 0) std::vector<Raise>().swap(raises_[size_t(s.raises)]);
-}
-
 // An end tag of key fold that closed the entry of stamp closed: unmatched for every scan whose
 // line begins after that entry, unless the scan holds an entry of its own of that key.
 void Verification::kill(int64_t closed, int fold) {
@@ -361,10 +356,7 @@ void Verification::kill(int64_t closed, int fold) {
     Scan s = scans_.back();
     scans_.pop_back();
     skipAnswered(s);
-    if (s.open == s.q1 && !s.current) {
-      drop(s);
-      continue;
-    }
+    if (s.open == s.q1 && !s.current) continue;
     if (s.shadow >= 0) {
       auto& left = shadows_[size_t(s.shadow)].left;
       auto it = std::lower_bound(left.begin(), left.end(), std::pair<int, int>(fold, 0));
@@ -377,77 +369,23 @@ void Verification::kill(int64_t closed, int fold) {
     for (int64_t r = s.open; r < s.q1; ++r)
       if (answers_[r] == kWaiting) answers_.set(r, kTrue);
     s.open = s.q1;
-    if (s.current)
-      kept_.push_back(s);  // the line's later questions begin after this end tag
-    else
-      drop(s);
+    if (s.current) kept_.push_back(s);  // the line's later questions begin after this end tag
   }
   for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) scans_.push_back(*it);
-}
-
-Verification::Scan& Verification::scanOf(int64_t r) {
-  if (scans_.back().q0 <= r) return scans_.back();
-  auto it = std::upper_bound(scans_.begin(), scans_.end(), r, [](int64_t v, const Scan& s) { return v < s.q0; });
-  return *(it - 1);
-}
-
-// The entry of stamp stamp is again the newest open one of its key, whose latest start tag has
-// stamp value: the questions of its line asked before value wait until it is closed.
-void Verification::raise(int64_t stamp, int64_t value, int fold) {
-  auto it = std::upper_bound(scans_.begin(), scans_.end(), stamp, [](int64_t v, const Scan& s) { return v < s.q0; });
-  if (it == scans_.begin()) return;
-  Scan& s = *(it - 1);
-  if (stamp >= s.q1 || s.open == s.q1) return;  // no live scan of that line
-  if (s.raises < 0) {
-    s.raises = int(raises_.size());
-    raises_.emplace_back();
-  }
-  auto& heap = raises_[size_t(s.raises)];
-  heap.push_back({value, stamp, fold});
-  std::push_heap(heap.begin(), heap.end());
-}
-
-int64_t Verification::highestRaise(Scan& s) {
-  if (s.raises < 0) return -1;
-  auto& heap = raises_[size_t(s.raises)];
-  while (!heap.empty()) {
-    const Raise& top = heap.front();
-    const Fold& fo = folds_[size_t(top.fold)];
-    if (fo.top >= 0 && nodes_[size_t(fo.top)].value == top.stamp) return top.value;
-    std::pop_heap(heap.begin(), heap.end());
-    heap.pop_back();
-  }
-  return -1;
-}
-
-// Whether one of the line's own entries from inside the comment is of a key opened since r.
-bool Verification::shadowHolds(const Scan& s, int64_t r) const {
-  if (s.shadow < 0) return false;
-  for (const auto& [f, n] : shadows_[size_t(s.shadow)].left)
-    if (n > 0 && folds_[size_t(f)].latest >= r) return true;
-  return false;
 }
 
 // An end tag of exact key key: the waiting questions of that key that now have no inner entry
 // stop, answered false.
 void Verification::stop(int key) {
   int64_t& waiting = waiting_[size_t(key)];
-  setAside_.clear();
   while (waiting >= 0) {
     const int64_t r = nodes_[size_t(waiting)].value;
-    if (answers_[r] != kWaiting) {
-      waiting = pop(waiting);
-      continue;
-    }
-    Scan& s = scanOf(r);
-    if (newestOpen() >= r || highestRaise(s) >= r) break;  // and so for every older question
-    waiting = pop(waiting);
-    if (shadowHolds(s, r))
-      setAside_.push_back(r);  // the line's own entries hold this one only
-    else
+    if (answers_[r] == kWaiting) {
+      if (newestOpen() >= r) break;  // and so for every older question
       answers_.set(r, kFalse);
+    }
+    waiting = pop(waiting);
   }
-  for (auto it = setAside_.rbegin(); it != setAside_.rend(); ++it) waiting = push(waiting, *it);
 }
 
 void Verification::endLine() {
@@ -457,7 +395,6 @@ void Verification::endLine() {
     Scan& s = scans_.back();
     skipAnswered(s);
     if (s.open < s.q1) break;
-    drop(s);
     scans_.pop_back();
   }
 }
@@ -469,7 +406,7 @@ QString Verification::firstOpenKey() {
   bool inComment = false;
   QString key;
   for (int64_t l = 0, n = lines_.count(); l < n && key.isNull(); ++l) {
-    LineTags t(lines_.line(l));
+    LineTags t(lines_, l);
     walkLine(t.line(), inComment, [&](int64_t q) {
       if (t.isEndTag(q)) return true;
       const TagKey k = t.startKey(q);
@@ -484,11 +421,11 @@ QString Verification::firstOpenKey() {
 }
 
 // Number of questions asked before the position (line, pos): the start tags with a key, which
-// the walk meets with its comment state off as long as no "<!--" has come.
+// the walk meets with its comment state off as long as no comment or CDATA section has opened.
 int64_t Verification::questionsBefore(int64_t line, int64_t pos) {
   int64_t n = 0;
   for (int64_t l = 0; l <= line && l < lines_.count(); ++l) {
-    LineTags t(lines_.line(l));
+    LineTags t(lines_, l);
     const int64_t end = l == line ? pos : int64_t(t.line().size());
     for (int64_t q = findByte(t.line(), 0, '<'); q < end; q = findByte(t.line(), q + 1, '<'))
       if (!t.isEndTag(q) && t.startKey(q).valid) ++n;
@@ -502,7 +439,7 @@ QString Verification::questionKey(int64_t r) {
   bool inComment = false;
   QString key;
   for (int64_t l = 0; l < lines_.count() && key.isNull(); ++l) {
-    LineTags t(lines_.line(l));
+    LineTags t(lines_, l);
     walkLine(t.line(), inComment, [&](int64_t q) {
       if (t.isEndTag(q)) return true;
       const TagKey k = t.startKey(q);
@@ -515,19 +452,19 @@ QString Verification::questionKey(int64_t r) {
 }
 
 void Verification::firstOverlap(Fault& f) {
-  // The text is balanced here, so every entry of the shared stream is closed: only a line's own
-  // entries from inside a comment can be left as inner entries.
+  // The text is balanced here, so every entry of the shared stream is closed and no question
+  // has an inner entry left.
   for (Scan& s : scans_)
     for (int64_t r = s.open; r < s.q1; ++r)
-      if (answers_[r] == kWaiting) answers_.set(r, shadowHolds(s, r) ? kTrue : kFalse);
+      if (answers_[r] == kWaiting) answers_.set(r, kFalse);
 
   // The overlap pass starts with the comment state that the open/close pass ended with; when
-  // that is on, it sees no tag before the first "-->" or "<!--" of the text.
+  // that is on, it sees no tag before the first end or start of a comment or CDATA section.
   int64_t from = 0;
   if (inComment_) {
     for (int64_t l = 0, n = lines_.count(); l < n; ++l) {
       const std::string_view t = lines_.line(l);
-      const int64_t first = std::min(findText(t, 0, "-->"), findText(t, 0, "<!--"));
+      const int64_t first = std::min(findCommentEnd(t, 0), findCommentStart(t, 0));
       if (first < int64_t(t.size())) {
         from = questionsBefore(l, first);
         break;
@@ -571,7 +508,7 @@ bool Chevauche(const TextLines& lines, std::string_view key, int64_t line, int64
   int64_t innerCount = 0;
   bool inComment = false;
   for (int64_t l = line; l < lines.count(); ++l) {
-    LineTags t(lines.line(l));
+    LineTags t(lines, l);
     int answer = -1;
     walkLine(t.line(), inComment, [&](int64_t q) {
       const bool before = l == line && q < position;
@@ -592,12 +529,12 @@ bool Chevauche(const TextLines& lines, std::string_view key, int64_t line, int64
         }
         return true;
       }
-      // The first equal entry of the list: an outer one while there is one.
-      if (outer[f] > 0) {
-        --outer[f];
-      } else if (inner[f] > 0) {
+      // The newest equal entry of the list: an inner one while there is one.
+      if (inner[f] > 0) {
         --inner[f];
         --innerCount;
+      } else if (outer[f] > 0) {
+        --outer[f];
       } else {
         if (before) return true;
         answer = 1;  // unmatched: nothing later can change the answer

@@ -33,123 +33,210 @@ bool TagKey::is(std::string_view key) const {
 
 int64_t findCommentEnd(std::string_view l, int64_t from) {
   const auto n = int64_t(l.size());
-  for (int64_t i = findByte(l, from, '-'); i + 2 < n; i = findByte(l, i + 1, '-'))
-    if (l[size_t(i) + 1] == '-' && l[size_t(i) + 2] == '>') return i;
+  int64_t dash = findByte(l, from, '-');
+  int64_t bracket = findByte(l, from, ']');
+  for (;;) {
+    const int64_t i = std::min(dash, bracket);
+    if (i + 2 >= n) return n;
+    if (l[size_t(i) + 1] == l[size_t(i)] && l[size_t(i) + 2] == '>') return i;
+    if (i == dash)
+      dash = findByte(l, i + 1, '-');
+    else
+      bracket = findByte(l, i + 1, ']');
+  }
+}
+
+int64_t findCommentStart(std::string_view l, int64_t from) {
+  const auto n = int64_t(l.size());
+  for (int64_t i = findByte(l, from, '<'); i < n; i = findByte(l, i + 1, '<'))
+    if (opensComment(l, i)) return i;
   return n;
 }
 
 bool CommentState::skips(std::string_view l, int64_t p) {
-  if (p + 3 <= int64_t(l.size()) && l.compare(size_t(p), 3, "-->") == 0) on = false;
+  if (p + 3 <= int64_t(l.size()) && (l.compare(size_t(p), 3, "-->") == 0 || l.compare(size_t(p), 3, "]]>") == 0))
+    on = false;
   if (opensComment(l, p)) on = true;
   return on;
-}
-
-LineTags::LineTags(std::string_view line)
-    : line_(line), blank_(line, ' '), chevron_(line, '>'), equal_(line, '='), slash_(line, '/') {}
-
-int64_t LineTags::slashChevron(int64_t p) {
-  if (slashFound_ >= 0 && p >= slashStart_ && p <= slashFound_) return slashFound_;
-  slashStart_ = p;
-  const auto n = int64_t(line_.size());
-  int64_t x = p;
-  for (;;) {
-    x = slash_.from(x);
-    if (x + 1 >= n) {
-      x = n;
-      break;
-    }
-    if (line_[size_t(x) + 1] == '>') break;
-    ++x;
-  }
-  slashFound_ = x;
-  return x;
 }
 
 namespace {
 
 bool excluded(char c) { return c == '/' || c == '?' || c == '!'; }
 
+bool endsName(char c) { return c == ' ' || c == '>' || c == '<' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool quote(char c) { return c == '"' || c == '\''; }
+
+bool startsEntityName(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || uint8_t(c) >= 0x80;
+}
+
+bool inEntityName(char c) { return startsEntityName(c) || (c >= '0' && c <= '9') || c == '.' || c == '-'; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
 }  // namespace
 
-// The key of the window "<" + line[from, end): the window's first character stands at from - 1
-// for a start tag, and is the "<" before a removed "/" for an end tag.
-TagKey LineTags::keyIn(int64_t from, int64_t end) {
-  TagKey r;
-  if (from < end && excluded(line_[size_t(from)])) return r;
-  if (from < end && slashChevron(from) + 1 < end) return r;
-  // Names are short: reading to the first blank or ">" beats asking the remembered searches.
-  int64_t k = from;
-  while (k < end && line_[size_t(k)] != ' ' && line_[size_t(k)] != '>') ++k;
-  if (k >= end) {
-    r.name = line_.substr(size_t(from), size_t(end - from));
-  } else {
-    if (k > from && line_[size_t(k) - 1] == '/') return r;
-    r.name = line_.substr(size_t(from), size_t(k - from));
-    r.closed = true;
+TagExtent tagExtent(std::string_view s, int64_t p) {
+  const auto n = int64_t(s.size());
+  TagExtent e;
+  int64_t i = p + 1;
+  if (i < n && s[size_t(i)] == '/') ++i;
+  e.nameFrom = i;
+  while (i < n && !endsName(s[size_t(i)])) ++i;
+  e.nameEnd = i;
+  e.end = i;
+  continueTag(s, e);
+  return e;
+}
+
+void continueTag(std::string_view s, TagExtent& e) {
+  const auto n = int64_t(s.size());
+  char q = e.quote;
+  for (int64_t i = e.goesOn ? 0 : e.end; i < n; ++i) {
+    const char c = s[size_t(i)];
+    if (c == '<') {
+      e.end = i;
+      e.goesOn = false;
+      return;
+    }
+    if (q) {
+      if (c == q) q = 0;
+    } else if (c == '>') {
+      e.end = i;
+      e.closed = true;
+      e.goesOn = false;
+      e.quote = 0;
+      return;
+    } else if (quote(c)) {
+      q = c;
+    }
   }
-  r.valid = true;
-  return r;
+  e.end = n;
+  e.goesOn = true;
+  e.quote = q;
 }
 
-TagKey LineTags::startKey(int64_t p) {
-  const int64_t end = std::min(int64_t(line_.size()), p + kTagWindow);
-  if (p < 0 || p >= end) return {};
-  return keyIn(p + 1, end);
+int attributesOf(std::string_view s) {
+  const auto n = int64_t(s.size());
+  for (int64_t i = 0;;) {
+    const int64_t eq = findByte(s, i, '=');
+    if (eq >= n) return 0;
+    int64_t j = eq + 1;
+    while (j < n && uint8_t(s[size_t(j)]) <= 32) ++j;
+    if (j >= n || !quote(s[size_t(j)])) return 4;
+    const int64_t k = findByte(s, j + 1, s[size_t(j)]);
+    if (k >= n) return 4;
+    i = k + 1;  // past the whole value, whatever it holds
+  }
 }
 
-TagKey LineTags::endKey(int64_t p) {
-  const int64_t end = std::min(int64_t(line_.size()), p + kTagWindow);
-  if (p < 0 || p >= end) return {};
-  return keyIn(std::min(p + 2, end), end);
+bool isReference(std::string_view l, int64_t p) {
+  const auto n = int64_t(l.size());
+  int64_t i = p + 1;
+  if (i < n && l[size_t(i)] == '#') {
+    ++i;
+    const bool hex = i < n && l[size_t(i)] == 'x';
+    if (hex) ++i;
+    const int64_t digits = i;
+    while (i < n && (hex ? isHexDigit(l[size_t(i)]) : isDigit(l[size_t(i)]))) ++i;
+    return i > digits && i < n && l[size_t(i)] == ';';
+  }
+  if (i >= n || !startsEntityName(l[size_t(i)])) return false;
+  for (++i; i < n && inEntityName(l[size_t(i)]);) ++i;
+  return i < n && l[size_t(i)] == ';';
 }
+
+int64_t findBadReference(std::string_view l, int64_t from, int64_t to) {
+  const std::string_view part = l.substr(0, size_t(std::min<int64_t>(to, int64_t(l.size()))));
+  for (int64_t p = findByte(part, from, '&'); p < int64_t(part.size()); p = findByte(part, p + 1, '&'))
+    if (!isReference(l, p)) return p;
+  return to;
+}
+
+const TagExtent& LineTags::extent(int64_t p) {
+  if (p == extentOf_) return extent_;
+  extentOf_ = p;
+  extent_ = tagExtent(line_, p);
+  lastLine_ = 0;
+  spanned_.clear();
+  if (extent_.goesOn && lines_) {
+    spanned_.assign(line_.substr(size_t(p)));
+    for (int64_t j = index_ + 1; extent_.goesOn && j < lines_->count(); ++j) {
+      const std::string_view next = lines_->line(j);
+      continueTag(next, extent_);
+      lastLine_ = j - index_;
+      spanned_ += "\r\n";
+      spanned_.append(next.substr(0, size_t(extent_.closed ? extent_.end + 1 : extent_.end)));
+    }
+    if (lastLine_ == 0) spanned_.clear();
+  }
+  const std::string_view endLine = lastLine_ ? lines_->line(index_ + lastLine_) : line_;
+  const int64_t from = lastLine_ ? 0 : extent_.nameFrom;
+  slash_ = extent_.closed && extent_.end - 1 >= from && endLine[size_t(extent_.end) - 1] == '/';
+  return extent_;
+}
+
+std::string_view LineTags::text(int64_t p) {
+  const TagExtent& e = extent(p);
+  if (lastLine_) return spanned_;
+  return line_.substr(size_t(p), size_t((e.closed ? e.end + 1 : e.end) - p));
+}
+
+TagKey LineTags::keyAt(int64_t p) {
+  const auto n = int64_t(line_.size());
+  if (p < 0 || p >= n) return {};
+  if (p + 1 < n && (line_[size_t(p) + 1] == '?' || line_[size_t(p) + 1] == '!')) return {};
+  const TagExtent& e = extent(p);
+  if (e.nameFrom > p + 1 && e.nameFrom < n && excluded(line_[size_t(e.nameFrom)])) return {};
+  if (slash_) return {};  // an empty element
+  if (e.nameEnd > e.nameFrom && line_[size_t(e.nameEnd) - 1] == '/') return {};
+  return {line_.substr(size_t(e.nameFrom), size_t(e.nameEnd - e.nameFrom)), true, true};
+}
+
+TagKey LineTags::startKey(int64_t p) { return isEndTag(p) ? TagKey{} : keyAt(p); }
+
+TagKey LineTags::endKey(int64_t p) { return isEndTag(p) ? keyAt(p) : TagKey{}; }
+
+TagKey LineTags::key(int64_t p) { return keyAt(p); }
 
 int LineTags::attributes(int64_t p) {
-  const std::string_view l = line_;
-  int64_t end = std::min(int64_t(l.size()), p + 1024);
-  const int64_t gt = chevron_.from(p);
-  if (gt < end) end = gt + 1;
-  if (equal_.from(p) >= end) return 0;  // the usual tag without attributes
-  const auto quote = [](char c) { return c == '"' || c == '\''; };
-  int64_t i = p;
-  for (;;) {
-    const int64_t eq = equal_.from(i);
-    if (eq >= end) return 0;
-    int64_t j = eq + 1;
-    while (j < end && static_cast<unsigned char>(l[size_t(j)]) <= 32) ++j;
-    if (j >= end || !quote(l[size_t(j)])) return 4;
-    ++j;
-    int64_t k = j;
-    while (k < end && !quote(l[size_t(k)])) ++k;
-    if (k >= end) return 4;
-    i = j;  // on from the value's start: an "=" inside the value is looked at next
-  }
+  const std::string_view t = text(p);
+  // The usual tag without attributes.
+  if (findByte(t, 0, '=') >= int64_t(t.size())) return 0;
+  return attributesOf(t);
 }
 
-TagKey LineTags::tagTextKey(int64_t p, int64_t* bodyEnd) {
+TagKey LineTags::tagTextKey(int64_t p, std::string_view* body) {
   const std::string_view s = line_;
-  if (p + 1 >= int64_t(s.size()) || excluded(s[size_t(p) + 1])) return {};
-  // Only the end of the text can then hold a ">", which keeps the key a view of the line.
-  const int64_t gt = chevron_.from(p + 1);
-  if (gt >= int64_t(s.size())) return {};
-  const bool slash = s[size_t(gt) - 1] == '/';
-  const int64_t end = slash ? gt - 1 : gt;
-  if (slash && s[size_t(gt) - 2] == '/') return {};  // "//>" still holds "/>"
-  const int64_t k = std::min(blank_.from(p + 1), end);
-  if (k > p + 1 && s[size_t(k) - 1] == '/') return {};
-  *bodyEnd = end;
-  return {s.substr(size_t(p) + 1, size_t(k - p - 1)), true, true};
+  if (p < 0 || p >= int64_t(s.size()) || (p + 1 < int64_t(s.size()) && excluded(s[size_t(p) + 1]))) return {};
+  const TagExtent& e = extent(p);
+  if (!e.closed) return {};
+  const std::string_view t = text(p);
+  size_t end = t.size() - 1;  // its ">"
+  if (slash_) {
+    --end;
+    if (end >= 1 && t[end - 1] == '/' && (lastLine_ || int64_t(end) - 1 >= e.nameFrom - p)) return {};  // "//>"
+  }
+  const int64_t k = std::min(e.nameEnd, p + int64_t(end));
+  if (k > e.nameFrom && s[size_t(k) - 1] == '/') return {};
+  *body = t.substr(0, end);
+  return {s.substr(size_t(e.nameFrom), size_t(k - e.nameFrom)), true, true};
 }
 
-TagKey NomBalise(std::string_view window) {
-  if (window.empty()) return {};
-  LineTags t(window);
-  return t.keyIn(1, int64_t(window.size()));
+TagKey NomBalise(std::string_view text) {
+  if (text.size() > 1 && text[1] == '/') return {};
+  LineTags t(text);
+  return t.key(0);
 }
 
-TagKey endTagKey(std::string_view window) {
-  if (window.empty()) return {};
-  LineTags t(window);
-  return t.keyIn(std::min<int64_t>(2, int64_t(window.size())), int64_t(window.size()));
+TagKey endTagKey(std::string_view text) {
+  if (text.size() < 2 || text[1] != '/') return {};
+  LineTags t(text);
+  return t.key(0);
 }
 
 std::string_view ValeurGuillemets(std::string_view text) {
@@ -166,8 +253,9 @@ std::string_view ValeurGuillemets(std::string_view text) {
 }
 
 int ControleAttributs(std::string_view text) {
-  LineTags t(text.substr(0, 1024));
-  return t.attributes(0);
+  if (text.empty()) return 0;
+  LineTags t(text);
+  return attributesOf(t.text(0));
 }
 
 bool sameKeyIgnoringCase(std::string_view a, std::string_view b) {

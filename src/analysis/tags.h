@@ -1,14 +1,17 @@
 #pragma once
 // The tag-scanning rules that every scan of the document text shares, written once: the comment
-// state, the tag window, the tag key, the quoted value, the attribute quoting check, and keys
-// compared without regard to case. They read a line's Windows-1252 bytes, one byte a character;
-// positions in a line are 0-based; a tag window is at most 64 characters of its line from the
-// "<" and never reaches into the next line.
+// state (comments and CDATA sections, whose content is text), the tag's own text, the tag key,
+// the quoted value, the attribute quoting check, entity references, and keys compared without
+// regard to case. They read a line's Windows-1252 bytes, one byte a character; positions in a
+// line are 0-based.
 //
-// A scan walks each line once with walkLine(), which hands it every "<" outside comments, and
-// asks a LineTags of that line for the keys and the checks of the tags found there. LineTags
-// remembers its searches along the line, so a line of any number of tags is read a bounded
-// number of times, however close together the tags' windows lie.
+// A tag is its own text: from its "<" to its own ">" (quoted values may hold ">"), or, when it
+// goes on below, to the end of its line. It also stops at the next "<", which no well-formed tag
+// holds, so that a line of any number of unfinished tags is still read about once.
+//
+// A scan walks each line once with walkLine(), which hands it every "<" outside comments and
+// CDATA sections, and asks a LineTags of that line for the keys and the checks of the tags
+// found there.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,17 +22,20 @@
 
 #include <QString>
 
+#include "TextLines.h"
+
 namespace analysis {
 
+// The tag picker and the DTD generator still read a tag from a window of this many characters.
 constexpr int64_t kTagWindow = 64;
 
-// A tag key, held as a view into its line: "<" + name, then ">" when closed (the window had a
-// blank or a ">" after the name). The name never holds a ">", so two keys are equal exactly
-// when both members are.
+// A tag key, held as a view into its line: "<" + name, then ">" when closed. Every key that the
+// tag rules make is closed; the member stays for keys read from other texts. The name never
+// holds a ">", so two keys are equal exactly when both members are.
 struct TagKey {
   std::string_view name;
   bool closed = false;
-  bool valid = false;  // false when the window has no key: "<?", "<!", "/>" in the window...
+  bool valid = false;  // false when the tag has no key: "<?", "<!", an empty element...
 
   std::string text() const;  // "<body>"; empty when not valid
   QString toQString() const;  // text() decoded from Windows-1252, for fault texts
@@ -69,26 +75,35 @@ inline int64_t findText(std::string_view s, int64_t from, std::string_view patte
   return n;
 }
 
-// Position of the first "-->" in line at or after from, or the line's size.
+// Position of the first "-->" or "]]>" in line at or after from, or the line's size: either ends
+// a comment or a CDATA section.
 int64_t findCommentEnd(std::string_view line, int64_t from);
 
+// Whether a comment ("<!--") or a CDATA section ("<![CDATA[") opens at p.
 inline bool opensComment(std::string_view line, int64_t p) {
-  return p >= 0 && p + 4 <= int64_t(line.size()) && line[size_t(p)] == '<' && line[size_t(p) + 1] == '!' &&
-         line[size_t(p) + 2] == '-' && line[size_t(p) + 3] == '-';
+  const auto n = int64_t(line.size());
+  if (p < 0 || p + 4 > n || line[size_t(p)] != '<' || line[size_t(p) + 1] != '!') return false;
+  if (line[size_t(p) + 2] == '-') return line[size_t(p) + 3] == '-';
+  return line[size_t(p) + 2] == '[' && line.substr(size_t(p), 9) == "<![CDATA[";
 }
+
+// Position of the first "<!--" or "<![CDATA[" in line at or after from, or the line's size.
+int64_t findCommentStart(std::string_view line, int64_t from);
 
 // The comment state, one position at a time: call skips() for every position p of a line in
 // order, before looking at the character there; true when the character lies inside a comment
-// ("-->" from p turns the state off, then "<!--" from p turns it on). The state carries over from
-// one line to the next; a scan starts with it off unless it says otherwise.
+// or a CDATA section ("-->" or "]]>" from p turns the state off, then "<!--" or "<![CDATA[" from
+// p turns it on). One state serves both, so that a scan that starts anywhere falls in step with
+// another at the first end it meets. The state carries over from one line to the next; a scan
+// starts with it off unless it says otherwise.
 struct CommentState {
   bool on = false;
   bool skips(std::string_view line, int64_t p);
 };
 
 // The comment state over a whole line, for scans that look at tags only: calls onTag(p) for every
-// "<" at p that the state lets through and that does not open a comment, and onCommentEnd(p)
-// when a "-->" at p turns the state off. onTag returns false to leave the rest of the line.
+// "<" at p that the state lets through and that does not open a comment or a CDATA section, and
+// onCommentEnd(p) when a "-->" or "]]>" at p turns the state off. onTag returns false to leave the rest of the line.
 // inComment carries the state from one line to the next.
 template <class OnTag, class OnCommentEnd>
 void walkLine(std::string_view line, bool& inComment, OnTag&& onTag, OnCommentEnd&& onCommentEnd) {
@@ -118,78 +133,90 @@ void walkLine(std::string_view line, bool& inComment, OnTag&& onTag) {
   walkLine(line, inComment, onTag, [](int64_t) {});
 }
 
-// The tags of one line: keys and checks of the tags whose "<" is at a given position. Searches
-// along the line are remembered, so asking for increasing positions reads the line about once.
+// Where the tag whose "<" is at p ends, read from text. The name runs from the "<" (after its
+// "/" for an end tag) to a blank, a tab, a line break, ">", "<" or the end of the text; after
+// it, quoted values are skipped whole. The tag ends at its own ">" (closed), or at the next "<"
+// (stopped), or goes on past the end of the text (a tag that goes on below).
+struct TagExtent {
+  int64_t nameFrom = 0;
+  int64_t nameEnd = 0;
+  int64_t end = 0;         // its own ">", the "<" that stops it, or the text's size
+  bool closed = false;     // it has its own ">"
+  bool goesOn = false;     // it reached the end of the text
+  char quote = 0;          // the quote still open where it goes on
+};
+TagExtent tagExtent(std::string_view text, int64_t p);
+
+// The tag text after a line break, for a tag that goes on: e.end, e.closed, e.goesOn and
+// e.quote are updated from the start of text.
+void continueTag(std::string_view text, TagExtent& e);
+
+// The attribute quoting check (ControleAttributs) of a whole tag text, from its "<" to its end:
+// 0 when every "=" is followed (after blanks and control characters) by a value in double quotes
+// or apostrophes closed by a quote of its own kind, each value skipped whole; 4 otherwise.
+int attributesOf(std::string_view tagText);
+
+// Whether the "&" at p of line begins an entity reference: "&" + name + ";", "&#" + digits + ";"
+// or "&#x" + hexadecimal digits + ";", of any length.
+bool isReference(std::string_view line, int64_t p);
+
+// The first "&" in line[from, to) that begins no entity reference, or to.
+int64_t findBadReference(std::string_view line, int64_t from, int64_t to);
+
+// The tags of one line: keys and checks of the tags whose "<" is at a given position. A tag that
+// goes on below is read on the next lines (joined by CR LF) up to its own ">" when the lines
+// are given. The tag last asked about is remembered, as a scan asks for its key and then for
+// its checks.
 class LineTags {
  public:
-  explicit LineTags(std::string_view line);
+  explicit LineTags(std::string_view line) : line_(line) {}
+  LineTags(const TextLines& lines, int64_t index) : line_(lines.line(index)), lines_(&lines), index_(index) {}
 
   std::string_view line() const { return line_; }
-  // The window's second character is "/".
+  // The tag's second character is "/".
   bool isEndTag(int64_t p) const { return p + 1 < int64_t(line_.size()) && line_[size_t(p) + 1] == '/'; }
-  // NomBalise of the window at p: "<body>" for "<body class="x">"; no key for "</", "<?", "<!", a
-  // window holding "/>" anywhere, or a name ending in "/". Without blank or ">" in the window, the
-  // key is the whole window.
+  // The key of the start tag at p ("<body>" for "<body class="x">"), or no key: "<?", "<!", an
+  // empty element (its own ">" follows a "/"), a name ending in "/".
   TagKey startKey(int64_t p);
-  // The key of the end tag at p: NomBalise of its window without the "/" ("</body>" gives
-  // "<body>").
+  // The key of the end tag at p: "</body>" gives "<body>"; none when "</" is followed by "/",
+  // "?" or "!", or when the tag's own ">" follows a "/".
   TagKey endKey(int64_t p);
-  // endKey or startKey, by the window's second character.
-  TagKey key(int64_t p) { return isEndTag(p) ? endKey(p) : startKey(p); }
-  // ControleAttributs of the line from p (at most 1024 characters): 0 correct, 4 badly quoted.
+  // endKey or startKey, by the tag's second character.
+  TagKey key(int64_t p);
+  // ControleAttributs of the start tag at p: 0 correct, 4 badly quoted.
   int attributes(int64_t p);
-  // The key of a start tag read as its tag text: from the "<" at p to the first ">" after it,
-  // a "/" just before that ">" dropped, so that "<br/>" reads as "<br>". No key for a "<" without
-  // ">" after it, for end tags, "<?", "<!", and what NomBalise gives none. *bodyEnd receives the
-  // end of the text before its ">" (and before the dropped "/").
-  TagKey tagTextKey(int64_t p, int64_t* bodyEnd);
-  // The first ">", and the first blank (space; a tab is no blank), at or after p, or the line's
-  // size.
-  int64_t nextChevron(int64_t p) { return chevron_.from(p); }
-  int64_t nextBlank(int64_t p) { return blank_.from(p); }
+  // The text of the tag at p: from its "<" to its own ">" included, or to where it stops. A view
+  // into the line, or into a copy of its lines for a tag that goes on below.
+  std::string_view text(int64_t p);
+  // The key of a start tag that has its own ">", an empty element read as a start tag ("<br/>"
+  // gives "<br>"). No key for a tag without its own ">", end tags, "<?", "<!", and names ending
+  // in "/". *body receives the tag's text up to its ">" (and the "/" of an empty element),
+  // excluded.
+  TagKey tagTextKey(int64_t p, std::string_view* body);
 
  private:
-  friend TagKey NomBalise(std::string_view window);
-  friend TagKey endTagKey(std::string_view window);
-
-  // The first occurrence of one byte at or after a position, remembered for the next question.
-  class Next {
-   public:
-    Next(std::string_view line, char c) : line_(line), c_(c) {}
-    int64_t from(int64_t p) {
-      if (p >= start_ && p <= found_) return found_;
-      start_ = p;
-      found_ = findByte(line_, p, c_);
-      return found_;
-    }
-
-   private:
-    std::string_view line_;
-    char c_;
-    int64_t start_ = 0;
-    int64_t found_ = -1;  // valid for positions in [start_, found_]
-  };
-
-  TagKey keyIn(int64_t from, int64_t end);  // NomBalise of "<" + line[from, end)
-  int64_t slashChevron(int64_t p);          // the first "/>" at or after p (its "/"), or the size
+  const TagExtent& extent(int64_t p);
+  TagKey keyAt(int64_t p);
 
   std::string_view line_;
-  Next blank_, chevron_, equal_, slash_;
-  int64_t slashStart_ = 0;
-  int64_t slashFound_ = -1;
+  const TextLines* lines_ = nullptr;
+  int64_t index_ = 0;
+  int64_t extentOf_ = -1;
+  TagExtent extent_;
+  int64_t lastLine_ = 0;  // where the tag last asked about ends, as an index past index_
+  bool slash_ = false;    // its own ">" follows a "/"
+  std::string spanned_;   // its text, when it goes on below
 };
 
-// The same rules on one text held apart, for callers that have a window or a value in hand.
-// NomBalise: the key of a start-tag window, a text that begins with its "<" (the whole text is
-// the window).
-TagKey NomBalise(std::string_view window);
-// The key of an end-tag window: NomBalise of the window without its "/" in second position.
-TagKey endTagKey(std::string_view window);
+// The same rules on one text held apart, for callers that have a tag in hand.
+// NomBalise: the key of the start tag that begins text (at its "<").
+TagKey NomBalise(std::string_view text);
+// The key of the end tag that begins text: "</body>" gives "<body>".
+TagKey endTagKey(std::string_view text);
 // ValeurGuillemets: the first quoted value of a text, apostrophes counting as double quotes, at
 // most 1024 characters; the whole text when it holds no quote. A view into text.
 std::string_view ValeurGuillemets(std::string_view text);
-// ControleAttributs of one start tag; text is its line from the "<" (the first 1024 characters
-// are read). 0 when correct, 4 when badly quoted.
+// ControleAttributs of the start tag that begins text. 0 when correct, 4 when badly quoted.
 int ControleAttributs(std::string_view text);
 
 // Equality of two keys without regard to case (Windows-1252 upper-casing: "é" equals "É").

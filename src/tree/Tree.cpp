@@ -76,7 +76,7 @@ Tree buildTree(const TextLines& lines) {
   for (int64_t i = 0, count = lines.count(); i < count; ++i) {
     const std::string_view line = lines.line(i);
     const auto n = int64_t(line.size());
-    analysis::LineTags tags(line);
+    analysis::LineTags tags(lines, i);
     int64_t p = 0;
     while (p < n) {
       if (section) {

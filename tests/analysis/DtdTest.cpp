@@ -204,7 +204,8 @@ TEST(Validdtd, StartTagsAgainstTheDeclarations) {
       {"\"//>\" has no key", {u"<r><zz//></r>"_qs}, 0, u"<r>"_qs},
       {"a \"<\" without \">\" is passed over", {u"<r> a < b"_qs, u"</r>"_qs}, 0, u"<r>"_qs},
       {"a \"<\" inside a tag starts a tag of its own", {u"<r id <a id=1>"_qs}, 0, u"<a>"_qs},
-      {"comment skipped, CDATA checked", {u"<r><!-- <zz> --><![CDATA[<yy>]]></r>"_qs}, 11, u"<yy>"_qs},
+      {"comments and CDATA skipped", {u"<r><!-- <zz> --><![CDATA[<yy>]]></r>"_qs}, 0, u"<r>"_qs},
+      {"a value holding \">\"", {u"<r><a t='>' id='1'></a><zz t=\"a>b\">"_qs}, 11, u"<zz>"_qs},
       {"a name longer than any declaration", {u"<"_qs + QString(300, u'a') + u">"_qs}, 11,
        u"<"_qs + QString(300, u'a') + u">"_qs},
   };

@@ -18,26 +18,30 @@ struct CasCle {
   QString cle;
 };
 
-TEST(Balises, NomBaliseFollowsTheWindowRules) {
+TEST(Balises, NomBaliseReadsTheTagsOwnText) {
   const std::vector<CasCle> cas = {
       {u"<body class=\"x\">"_qs, u"<body>"_qs},
       {u"<body>text</body>"_qs, u"<body>"_qs},
-      {u"<a><b/>"_qs, {}},            // "/>" anywhere in the window
+      {u"<a><b/>"_qs, u"<a>"_qs},           // a later empty element is another tag
       {u"<br/>"_qs, {}},
       {u"<br />"_qs, {}},
-      {u"<a/ x>"_qs, {}},             // the blank becomes ">", with "/" before it
+      {u"<a/ x>"_qs, {}},                   // a name ending in "/"
+      {u"<annotation name=\"org.qtproject.QtDBus.QtTypeName.Out0\" value=\"QVariantMap\"/>"_qs, {}},
+      {u"<a title=\"x>y\"/>"_qs, {}},       // the value's ">" is not the tag's own
+      {u"<a title='x/>y'>"_qs, u"<a>"_qs},
       {u"<?xml version=\"1.0\"?>"_qs, {}},
       {u"<!-- c -->"_qs, {}},
-      {u"<abc"_qs, u"<abc"_qs},       // neither blank nor ">": the whole window
-      {u"<"_qs, u"<"_qs},
+      {u"<svg"_qs, u"<svg>"_qs},            // attributes on the next lines
+      {u"<svg width=\"1\""_qs, u"<svg>"_qs},
+      {u"<"_qs, u"<>"_qs},
       {u"< x"_qs, u"<>"_qs},
-      {u"<a\tb>"_qs, u"<a\tb>"_qs},   // a tab is no blank
+      {u"<a\tb>"_qs, u"<a>"_qs},             // a tab ends the name as a blank does
+      {u"<a<b>"_qs, u"<a>"_qs},             // no tag holds a "<"
       {u""_qs, {}},
   };
   for (const CasCle& c : cas) {
     const std::string w = octets(c.fenetre);
     EXPECT_EQ(analysis::NomBalise(w).toQString(), c.cle) << c.fenetre.toStdString();
-    // The same key from the line the window begins, unless the window was cut at 64.
     analysis::LineTags t(w);
     EXPECT_EQ(w.empty() ? QString() : t.startKey(0).toQString(), c.cle) << c.fenetre.toStdString();
   }
@@ -45,9 +49,10 @@ TEST(Balises, NomBaliseFollowsTheWindowRules) {
   const std::vector<CasCle> fins = {
       {u"</body>"_qs, u"<body>"_qs},
       {u"</body >x"_qs, u"<body>"_qs},
-      {u"</>"_qs, u"<>"_qs},          // its "/>" goes with the removed "/"
-      {u"</"_qs, u"<"_qs},
-      {u"</a><b/>"_qs, {}},
+      {u"</>"_qs, u"<>"_qs},
+      {u"</"_qs, u"<>"_qs},
+      {u"</a><b/>"_qs, u"<a>"_qs},
+      {u"</a/>"_qs, {}},
       {u"<//a>"_qs, {}},
   };
   for (const CasCle& c : fins) {
@@ -58,19 +63,17 @@ TEST(Balises, NomBaliseFollowsTheWindowRules) {
   }
 }
 
-TEST(Balises, TagWindowStopsAt64CharactersAndTheLineEnd) {
-  // A name without blank or ">" is the whole window: 64 characters, never past the line.
+TEST(Balises, ATagOfAnyLengthKeepsItsKey) {
   const std::string ligne = "x<" + std::string(100, 'n');
-  analysis::LineTags t(ligne);
-  EXPECT_EQ(t.startKey(1).text(), "<" + std::string(63, 'n'));
-  analysis::LineTags courte("ab<c");
-  EXPECT_EQ(courte.startKey(2).text(), "<c");
-  EXPECT_FALSE(courte.startKey(5).valid);
-  // "/>" counts only inside the window.
-  const std::string loin = "<a>" + std::string(60, 'x') + "<b/>";
-  const std::string pres = "<a>" + std::string(57, 'x') + "<b/>";
-  EXPECT_EQ(analysis::LineTags(loin).startKey(0).text(), "<a>");
-  EXPECT_FALSE(analysis::LineTags(pres).startKey(0).valid);
+  EXPECT_EQ(analysis::LineTags(ligne).startKey(1).text(), "<" + std::string(100, 'n') + ">");
+  // "/>" counts only at the tag's own end, however close the next tag.
+  for (int n : {0, 57, 60, 2000}) {
+    const std::string l = "<a>" + std::string(size_t(n), 'x') + "<b/>";
+    EXPECT_EQ(analysis::LineTags(l).startKey(0).text(), "<a>") << n;
+    EXPECT_FALSE(analysis::LineTags(l).startKey(int64_t(l.size()) - 4).valid) << n;
+  }
+  const std::string vide = "<e a=\"" + std::string(3000, 'v') + "\"/>";
+  EXPECT_FALSE(analysis::LineTags(vide).startKey(0).valid);
 }
 
 TEST(Balises, ValeurGuillemetsTakesTheFirstQuotedValue) {
@@ -87,21 +90,37 @@ TEST(Balises, ValeurGuillemetsTakesTheFirstQuotedValue) {
   EXPECT_EQ(analysis::ValeurGuillemets("\"" + std::string(2000, 'v')).size(), 1024u);
 }
 
-TEST(Balises, ControleAttributsChecksQuotesUpToTheFirstChevron) {
+TEST(Balises, ControleAttributsSkipsEachValueWhole) {
   const std::vector<std::pair<QString, int>> cas = {
       {u"<p lang=fr>"_qs, 4},
       {u"<p lang='fr'>"_qs, 0},
       {u"<p lang = \"fr\">"_qs, 0},
       {u"<p lang=\t\"fr\">"_qs, 0},              // control characters are dropped too
-      {u"<a href=\"x.php?id=3\">"_qs, 4},         // "=" inside a value
-      {u"<p lang=\"fr>"_qs, 4},                  // cut at ">": no closing quote left
+      {u"<a href=\"x.php?id=3\">"_qs, 0},         // "=" inside a value
+      {u"<x xmlns:sys=\"clr-namespace:System;assembly=mscorlib\">"_qs, 0},
+      {u"<p t='say \"hi\"' u=\"it's\">"_qs, 0},   // the other quote inside a value
+      {u"<p title=\"a>b\" c='1'>"_qs, 0},
+      {u"<p lang=\"fr>"_qs, 4},                  // no closing quote on the line
+      {u"<p lang='fr\">"_qs, 4},                 // closed by the other quote only
+      {u"<p a=\"x<y\">"_qs, 4},                  // a tag holds no "<"
       {u"<p> x=y"_qs, 0},                        // after the tag's ">"
       {u"<p a=\"1\" b='2' c=\"3\">"_qs, 0},
       {u"<p a=\"1\"b=\"2\">"_qs, 0},
       {u"<p a="_qs, 4},
-      {u"<p"_qs + QString(1030, u' ') + u"a=b>"_qs, 0},  // past the 1024 characters read
+      {u"<p d=\""_qs + QString(2000, u'v') + u"\">"_qs, 0},  // values of any length
+      {u"<p"_qs + QString(1030, u' ') + u"a=b>"_qs, 4},
   };
   for (const auto& [t, code] : cas) EXPECT_EQ(analysis::ControleAttributs(octets(t)), code) << t.toStdString();
+}
+
+TEST(Balises, EntityReferencesOfAnyLength) {
+  const std::vector<std::pair<const char*, bool>> cas = {
+      {"&amp;", true},          {"&Lauri.Watts;", true}, {"&a-b_c:d.e9;", true}, {"&#233;", true},
+      {"&#x1F600;", true},      {"&#xe9;", true},        {"&;", false},          {"& b", false},
+      {"&#;", false},           {"&#x;", false},         {"&#X41;", false},      {"&#12a;", false},
+      {"&9a;", false},          {"&amp", false},         {"&a b;", false},
+  };
+  for (const auto& [t, reference] : cas) EXPECT_EQ(analysis::isReference(t, 0), reference) << t;
 }
 
 TEST(Balises, KeysCompareWithoutRegardToCaseInWindows1252) {
@@ -128,8 +147,11 @@ TEST(Balises, CommentStateTurnsOffThenOn) {
   EXPECT_EQ(examines({"<!-->x"}), "-->x");  // "-->" inside "<!-->" ends it at once
   EXPECT_EQ(examines({"a<!--", "b", "c-->d"}), "a-->d");
   EXPECT_EQ(examines({"--><!---->x"}), "-->-->x");
+  EXPECT_EQ(examines({"a<![CDATA[<b>]]>c"}), "a]]>c");
+  EXPECT_EQ(examines({"<![CDATA[", "<Super>", "]]>x"}), "]]>x");
   // The walk over whole lines hands over the same "<" as the state one position at a time.
-  const std::vector<std::string> lignes = {"<a><!-- <b> -->", "<c> <!-- <d>", "--> <e", "<!--->< <f>"};
+  const std::vector<std::string> lignes = {"<a><!-- <b> -->", "<c> <!-- <d>", "--> <e", "<!--->< <f>",
+                                          "<![CDATA[<g>", "]]><h>"};
   std::vector<std::string> vus, attendus;
   bool dedans = false;
   analysis::CommentState etat;
@@ -143,7 +165,7 @@ TEST(Balises, CommentStateTurnsOffThenOn) {
         attendus.push_back(l.substr(p, 3));
   }
   EXPECT_EQ(vus, attendus);
-  EXPECT_EQ(vus, (std::vector<std::string>{"<a>", "<c>", "<e", "< <", "<f>"}));
+  EXPECT_EQ(vus, (std::vector<std::string>{"<a>", "<c>", "<e", "< <", "<f>", "<h>"}));
 }
 
 struct CasValid {
@@ -179,8 +201,11 @@ TEST(Valid, OpenCloseAndDeclarationFaults) {
        {u"<?xml version=\"1.0\"?>"_qs + QString(1100, u' '), u"<?xml standalone=\"x\"?>"_qs}, 0, {}},
       {"entity at the end of a line", {u"<a>x &amp</a>"_qs}, 5, u"&amp</a>"_qs},
       {"entity shorter than ten characters", {u"a &b"_qs}, 5, u"&b"_qs},
-      {"semicolon as the tenth character", {u"&12345678;"_qs}, 0, {}},
-      {"semicolon as the eleventh character", {u"&123456789;"_qs}, 5, u"&123456789"_qs},
+      {"long entity names", {u"<a>&Lauri.Watts; &kde-frameworks.version; &#x1F600;</a>"_qs}, 0, {}},
+      {"a name must follow", {u"<a>&123456789;</a>"_qs}, 5, u"&123456789"_qs},
+      {"entities in comments and CDATA are text",
+       {u"<a><!-- x & y -->"_qs, u"<![CDATA[if (a && b)"_qs, u"]]><!--"_qs, u"&"_qs, u"--></a>"_qs}, 0, {}},
+      {"checked again after the section", {u"<a><![CDATA[&]]> & </a>"_qs}, 5, u"& </a>"_qs},
   });
 }
 
@@ -217,13 +242,15 @@ TEST(Valid, OverlapScanOfALineThatStartsInsideAComment) {
       // <r> before "-->" is matched by the shared walk's </r>, which the scan absorbs.
       {"an entry from before the comment's end absorbs an end tag",
        {u"<r><!--"_qs, u"<r> --></r><k></k>"_qs}, 0, {}},
-      // <q> before "-->" is the first equal entry for </q>: <k>'s own <q> stays open.
-      {"an entry of the comment outlives the scan's own one",
-       {u"<r><!--"_qs, u"<q> --><k><q></q></k>"_qs, u"</r>"_qs}, 7, u"<k>"_qs},
-      {"the same at the end of the text", {u"<!--"_qs, u"<q> --><k><q></q></k>"_qs}, 7, u"<k>"_qs},
+      // </q> closes <k>'s own <q>, the newest: the <q> before "-->" stays an outer entry.
+      {"the scan's own entry closes first",
+       {u"<r><!--"_qs, u"<q> --><k><q></q></k>"_qs, u"</r>"_qs}, 0, {}},
+      {"the same at the end of the text", {u"<!--"_qs, u"<q> --><k><q></q></k>"_qs}, 0, {}},
+      {"an entry of the comment absorbs an end tag of its key",
+       {u"<r><q><!--"_qs, u"<q> --><k></q></k>"_qs, u"</r>"_qs}, 0, {}},
       {"an entry of another key absorbs nothing", {u"<r><!--"_qs, u"<q> --></r><k></k>"_qs}, 0, {}},
       {"a new comment on the line ends the scan's own tags",
-       {u"<r><!--"_qs, u"<q><!-- x --><k><q></q></k>"_qs, u"</r>"_qs}, 7, u"<k>"_qs},
+       {u"<r><q><!--"_qs, u"<!-- <q> --><k></q></k>"_qs, u"</r>"_qs}, 7, u"<k>"_qs},
       {"no stop before the comment's end", {u"<r><!--"_qs, u"<k></k> --><k>"_qs, u"</k></r>"_qs}, 0, {}},
   });
 }
@@ -236,6 +263,47 @@ TEST(Valid, OverlapPassStartsWithTheCommentStateLeftOpen) {
        {u"-->"_qs, u"<a>"_qs, u"<b>"_qs, u"</a>"_qs, u"</b>"_qs, u"<!-- open"_qs}, 7, u"<b>"_qs},
       {"tags after the first marker are asked",
        {u"<!-- -->"_qs, u"<a>"_qs, u"<b>"_qs, u"</a>"_qs, u"</b>"_qs, u"<!-- open"_qs}, 7, u"<b>"_qs},
+  });
+}
+
+// Well-formed files that real programs write, and the real faults beside them.
+TEST(Valid, RealWorldShapesAndTheirFaults) {
+  verifie({
+      {"long empty element",
+       {u"<method name=\"Get\">"_qs,
+        u"  <annotation name=\"org.qtproject.QtDBus.QtTypeName.Out0\" value=\"QVariantMap\"/>"_qs, u"</method>"_qs},
+       0, {}},
+      {"empty element after a start tag", {u"<r><a/></r>"_qs}, 0, {}},
+      {"empty element inside text", {u"<p>texte<br/>suite</p>"_qs}, 0, {}},
+      {"link with a query", {u"<a href=\"page.php?id=3&amp;b=4\">x</a>"_qs}, 0, {}},
+      {"CDATA holding markup", {u"<default><![CDATA[['<Super>Home']]]></default>"_qs}, 0, {}},
+      {"CDATA across lines", {u"<s><![CDATA["_qs, u"if (a < b) x = '</s>';"_qs, u"]]></s>"_qs}, 0, {}},
+      {"end tag in CDATA", {u"<![CDATA[</x>]]>"_qs}, 0, {}},
+      {"start tag over several lines", {u"<svg"_qs, u"   width=\"10\">"_qs, u"<g/></svg>"_qs}, 0, {}},
+      {"value holding \">\"", {u"<xsl:if test=\"count(x) > 1\"><y/></xsl:if>"_qs}, 0, {}},
+      {"element nested in one of its own name on a line",
+       {u"<itemizedlist>"_qs, u"<listitem><para>Un<footnote><para>Voir</para></footnote></para></listitem>"_qs,
+        u"</itemizedlist>"_qs},
+       0, {}},
+      {"long tag name", {u"<"_qs + QString(70, u'n') + u">x</"_qs + QString(70, u'n') + u">"_qs}, 0, {}},
+      {"unclosed stays", {u"<r>"_qs, u"<a href=\"x?y=1\">"_qs, u"</r>"_qs}, 1, u"<a>"_qs},
+      {"unopened stays", {u"<r/>"_qs, u"</a>"_qs}, 2, u"<a>"_qs},
+      {"unquoted stays", {u"<r><p lang=fr/></r>"_qs}, 4, u"<p>"_qs},
+      {"unterminated value stays", {u"<r><p lang=\"fr></p></r>"_qs}, 4, u"<p>"_qs},
+      {"lone ampersand stays", {u"<r>AT&T company</r>"_qs}, 5, u"&T company"_qs},
+      {"overlap stays", {u"<a>"_qs, u"<b/><b>"_qs, u"</a>"_qs, u"</b>"_qs}, 7, u"<b>"_qs},
+  });
+}
+
+// A line that starts inside a CDATA section is scanned for overlaps from its first character,
+// as one that starts inside a comment.
+TEST(Valid, OverlapScanOfALineThatStartsInsideACdataSection) {
+  verifie({
+      {"balanced tags before the section's end", {u"<r><![CDATA["_qs, u"<x></x> ]]><k></k>"_qs, u"</r>"_qs}, 0, {}},
+      {"an entry of the section absorbs an end tag of its key",
+       {u"<r><q><![CDATA["_qs, u"<q> ]]><k></q></k>"_qs, u"</r>"_qs}, 0, {}},
+      {"a comment on the line ends the scan's own tags",
+       {u"<r><q><![CDATA["_qs, u"<!-- <q> ]]><k></q></k>"_qs, u"</r>"_qs}, 7, u"<k>"_qs},
   });
 }
 
@@ -267,7 +335,7 @@ TEST(Valid, OverlapTestOfATagLaterOnItsLine) {
       {"record: the record itself", {u"<liste>"_qs, fiche, u"</liste>"_qs}, u"<rec>"_qs, 1, 0, false},
       {"end tag before the tag", {u"<x>"_qs, u"</x><y>"_qs, u"</y>"_qs, u"</r>"_qs}, u"<y>"_qs, 1, 4, false},
       {"a later unmatched end tag still counts", {u"<r><a>"_qs, u"<b></a>"_qs, u"</b></r>"_qs}, u"<b>"_qs, 1, 0, true},
-      {"outer entries are removed first", {u"<a><b><a></a></b>"_qs, u"</a>"_qs, u"</r>"_qs}, u"<b>"_qs, 0, 3, true},
+      {"inner entries close first", {u"<a><b><a></a></b>"_qs, u"</a>"_qs, u"</r>"_qs}, u"<b>"_qs, 0, 3, false},
       {"outer entry closed after the tag", {u"<a><b>"_qs, u"</a>"_qs, u"</b>"_qs, u"</r>"_qs}, u"<b>"_qs, 0, 3, false},
       {"inner entry left at the end", {u"<a><b></a>"_qs}, u"<b>"_qs, 0, 3, true},
       {"inner entry left open", {u"<a><b><c></a></b>"_qs}, u"<b>"_qs, 0, 3, true},
@@ -334,12 +402,12 @@ TEST(Valid, AdversarialShapesKeepTheirAnswers) {
   for (int i = 0; i < n; ++i) commentaires << u"<x></x> --><k></k><!--"_qs;
   commentaires << u"--></r>"_qs;
   EXPECT_EQ(produitValid(commentaires).code, 0);
-  commentaires[n / 2] = u"<q> --><k><q></q></k><!--"_qs;
+  commentaires[n / 2] = u"<!-- --><m><q></m></q><!--"_qs;
   const Fault h = produitValid(commentaires);
   EXPECT_EQ(h.code, 7);
-  EXPECT_EQ(h.text, u"<k>"_qs);
+  EXPECT_EQ(h.text, u"<m>"_qs);
 
-  // "<" with neither blank nor ">": every window is a key of 64 characters.
+  // "<" with neither blank nor ">": every tag stops at the next "<".
   EXPECT_EQ(produitValid({QString(n * 4, u'<')}).code, 3);
   QString distincts;
   for (int i = 0; i < n; ++i) distincts += QStringLiteral("<%1").arg(i, 5, 10, QChar(u'0'));

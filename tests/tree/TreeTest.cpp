@@ -32,7 +32,7 @@ QStringList shape(const tree::Tree& t) {
 
 QStringList built(const QStringList& lines) { return shape(tree::buildTree(StringListLines(lines))); }
 
-// The plain builder: every character in turn, the section state, NomBalise of each window.
+// The plain builder: every character in turn, the section state, the key of each tag.
 struct PlainNode {
   std::string label;
   int parent;
@@ -47,9 +47,9 @@ std::vector<PlainNode> plainTree(const QStringList& lines) {
       if (line.compare(p, 2, "]]") == 0) section = false;
       if (line.compare(p, 3, "<![") == 0) section = true;
       if (section || line[p] != '<') continue;
-      const std::string window = line.substr(p, 64);
-      if (window.size() > 1 && window[1] == '/') current = current >= 0 ? nodes[size_t(current)].parent : -1;
-      const analysis::TagKey key = analysis::NomBalise(window);
+      const std::string tag = line.substr(p);
+      if (tag.size() > 1 && tag[1] == '/') current = current >= 0 ? nodes[size_t(current)].parent : -1;
+      const analysis::TagKey key = analysis::NomBalise(tag);
       if (!key.valid) continue;
       nodes.push_back({key.text(), current});
       current = int(nodes.size()) - 1;
@@ -121,6 +121,7 @@ TEST(TreeBuilder, NodesFollowTheTreeRules) {
   };
   const std::vector<Case> cases = {
       {"empty element makes no node", {"<r>", "<a>x</a>", "<b/>", "</r>"}, {"<r>", "  <a>"}},
+      {"a tag is its own text", {"<r><a/><b t=\"x>y\"><c k='v'", "/></b></r>"}, {"<r>", "  <b>"}},
       {"CDATA skipped, comment not", {"<r>", "<![CDATA[<x>]]>", "<!-- <y> -->", "</r>"}, {"<r>", "  <y>"}},
       {"section across lines", {"<r><![CDATA[", "<x>", "]]><z/><k>", "</k></r>"}, {"<r>", "  <k>"}},
       {"siblings and nesting", {"<r><a><b></b></a><c>", "</c></r>"}, {"<r>", "  <a>", "    <b>", "  <c>"}},

@@ -1,8 +1,9 @@
 #pragma once
 // Random documents for the differential test: mostly well-formed trees, then damaged, so that
 // every pass of the checks is reached. The shapes favour the places where a fast scan could
-// drift from the plain one: comments across lines, tag windows cut at 64 characters, "/>" later
-// in a window, "=" inside values, mixed-case keys, entities near line ends, DOCTYPE windows.
+// drift from the plain one: comments and CDATA sections across lines, long names and values,
+// ">", "/>", "=" and the other quote inside values, tags cut by a line break, mixed-case keys,
+// entity references of every form, DOCTYPE windows.
 #include <random>
 #include <vector>
 
@@ -57,8 +58,7 @@ class Generateur {
       std::vector<QString> jetons;
       arbre(jetons, chance(0.7) ? 2 : 1);
       std::erase(jetons, QStringLiteral("\n"));
-      // An empty-element tag within 64 characters of a start tag takes its key away; most of
-      // them become an element with its end tag, so that most lines stay balanced.
+      // Most empty-element tags become an element with its end tag: more keys a line.
       for (QString& j : jetons) {
         if (!j.endsWith(QStringLiteral("/>")) || chance(0.1)) continue;
         qsizetype fin = 1;
@@ -213,11 +213,14 @@ class Generateur {
     const QString nomAttr = choix({QStringLiteral("id"), QStringLiteral("lang"), QStringLiteral("class"),
                                    QStringLiteral("version"), QStringLiteral("idx")});
     if (propre_ || chance(0.93)) {
-      QString valeur = choix({QStringLiteral("1"), QStringLiteral("fr"), QStringLiteral("été"), QString(),
-                              QString(nombre(20, 80), u'v')});
-      // A ">" in a value cuts the attribute text; "<!--" in a value opens a comment.
-      if (!propre_ && chance(0.05)) valeur = choix({QStringLiteral("-->"), QStringLiteral("<!--")});
       const QString q = chance(0.3) ? QStringLiteral("'") : QStringLiteral("\"");
+      QString valeur = choix({QStringLiteral("1"), QStringLiteral("fr"), QStringLiteral("été"), QString(),
+                              QString(nombre(20, 80), u'v'), QStringLiteral("a>b"), QStringLiteral("x.php?id=3"),
+                              QStringLiteral("a/>b"), q == u'"' ? QStringLiteral("l'a") : QStringLiteral("\"hi\"")});
+      if (chance(0.02)) valeur = QString(nombre(1000, 1100), u'v');
+      // "<!--" in a value opens a comment; a "<" ends the tag.
+      if (!propre_ && chance(0.05)) valeur = choix({QStringLiteral("-->"), QStringLiteral("<!--"), QStringLiteral("a<b"),
+                                                    QStringLiteral("]]>")});
       const QString egal = choix({QStringLiteral("="), QStringLiteral("="), QStringLiteral(" = "), QStringLiteral("=\t")});
       return (propre_ || chance(0.9) ? QStringLiteral(" ") : QStringLiteral("\t")) + nomAttr + egal + q + valeur + q;
     }
@@ -261,8 +264,10 @@ class Generateur {
   }
 
   QString texte() {
-    if (propre_) return choix({QStringLiteral("&amp;"), QStringLiteral("café É ç"), QStringLiteral("texte"), QStringLiteral("-->")});
-    switch (nombre(0, 16)) {
+    if (propre_)
+      return choix({QStringLiteral("&amp;"), QStringLiteral("café É ç"), QStringLiteral("texte"), QStringLiteral("-->"),
+                    QStringLiteral("&Lauri.Watts;"), QStringLiteral("&#x1F600;")});
+    switch (nombre(0, 19)) {
       case 0: return QStringLiteral("AT&T company");
       case 1: return QStringLiteral("&amp;");
       case 2: return QStringLiteral("&#233;");
@@ -276,12 +281,16 @@ class Generateur {
       case 10: return QString(nombre(50, 200), u'z');
       case 11: return bruit(12);
       case 12: return QStringLiteral("café É ç");
+      case 13: return choix({QStringLiteral("&Lauri.Watts;"), QStringLiteral("&#x1f;"), QStringLiteral("&kde-5.x;")});
+      case 14: return choix({QStringLiteral("&;"), QStringLiteral("& b"), QStringLiteral("&#x;"), QStringLiteral("&#12a;"),
+                             QStringLiteral("&#;"), QStringLiteral("&a b;")});
+      case 15: return QStringLiteral("]]>");
       default: return QStringLiteral("texte");
     }
   }
 
   QString divers() {
-    switch (propre_ ? choix({0, 2, 5, 6, 9}) : nombre(0, 9)) {
+    switch (propre_ ? choix({0, 2, 5, 6, 7, 8, 11}) : nombre(0, 11)) {
       case 0: return QStringLiteral("<!-- ") + (propre_ ? QStringLiteral("note") : bruit(6)) + QStringLiteral(" -->");
       case 1: return QStringLiteral("<!-- <b>\n</a> -->");
       case 2: return QStringLiteral("<!--\n") + nom().prepend(u'<') + QStringLiteral(">\n-->");
@@ -289,6 +298,9 @@ class Generateur {
       case 4: return QStringLiteral("<![CDATA[<") + nom() + QStringLiteral(">]]>");
       case 5: return QStringLiteral("<?pi data?>");
       case 6: return QStringLiteral("<!-- x -- y --><!---->");
+      case 7: return QStringLiteral("<![CDATA[['<Super>Home']]]>");
+      case 8: return QStringLiteral("<![CDATA[\nif (a < b && c) <") + nom() + QStringLiteral(">\n]]>");
+      case 9: return QStringLiteral("<![CDATA[<!-- ") + bruit(6) + QStringLiteral("]]>");
       default: return baliseOuvrante(nom(), true);
     }
   }

@@ -41,8 +41,8 @@ QString Copy(const QString& s, qsizetype index, qsizetype compte) {
 }
 
 bool commentaire(bool& actif, const QString& ligne, qsizetype p) {
-  if (Copy(ligne, p, 3) == u"-->") actif = false;
-  if (Copy(ligne, p, 4) == u"<!--") actif = true;
+  if (Copy(ligne, p, 3) == u"-->" || Copy(ligne, p, 3) == u"]]>") actif = false;
+  if (Copy(ligne, p, 4) == u"<!--" || Copy(ligne, p, 9) == u"<![CDATA[") actif = true;
   return actif;
 }
 
@@ -53,23 +53,93 @@ bool memeCle(const QString& a, const QString& b) {
   return true;
 }
 
-QString NomBalise(const QString& fenetre) {
-  const QChar second = at(fenetre, 2);
-  if (second == u'/' || second == u'?' || second == u'!') return {};
-  if (Pos(QStringLiteral("/>"), fenetre) > 0) return {};
-  QString w = fenetre;
-  const qsizetype blanc = Pos(QStringLiteral(" "), w);
-  if (blanc > 0) w[blanc - 1] = u'>';
-  const qsizetype chevron = Pos(QStringLiteral(">"), w);
-  if (chevron > 0) {
-    w = Copy(w, 1, chevron);
-    if (at(w, chevron - 1) == u'/') return {};
+QString texteBalise(const QString& s, qsizetype p, bool* ferme) {
+  const auto finDeNom = [](QChar c) {
+    return c == u' ' || c == u'>' || c == u'<' || c == u'\t' || c == u'\r' || c == u'\n';
+  };
+  if (ferme) *ferme = false;
+  qsizetype i = p + 1;
+  if (at(s, i) == u'/') ++i;
+  while (i <= s.size() && !finDeNom(at(s, i))) ++i;
+  QChar guillemet;
+  for (; i <= s.size(); ++i) {
+    const QChar c = at(s, i);
+    if (c == u'<') break;
+    if (!guillemet.isNull()) {
+      if (c == guillemet) guillemet = QChar();
+    } else if (c == u'>') {
+      if (ferme) *ferme = true;
+      return Copy(s, p, i - p + 1);
+    } else if (c == u'"' || c == u'\'') {
+      guillemet = c;
+    }
   }
-  return w;
+  return Copy(s, p, i - p);
 }
 
-QString cleFin(const QString& fenetre) {
-  return NomBalise(Copy(fenetre, 1, 1) + Copy(fenetre, 3, kTout));
+QString texteBalise(const QStringList& lignes, qsizetype i, qsizetype p, bool* ferme) {
+  QString s = Copy(lignes[i], p, kTout);
+  for (qsizetype j = i + 1;; ++j) {
+    bool f = false;
+    const QString g = texteBalise(s, 1, &f);
+    // Its own ">", a "<" that stops it, or the last line.
+    if (f || g.size() < s.size() || j >= lignes.size()) {
+      if (ferme) *ferme = f;
+      return g;
+    }
+    s += QStringLiteral("\r\n") + lignes[j];
+  }
+}
+
+namespace {
+
+// The key of the tag that begins texte, whose name begins at 1-based debutNom.
+QString cleDe(const QString& texte, qsizetype debutNom) {
+  bool ferme = false;
+  const QString g = texteBalise(texte, 1, &ferme);
+  if (ferme && g.size() - 1 >= debutNom && at(g, g.size() - 1) == u'/') return {};  // empty element
+  qsizetype fin = debutNom;
+  while (fin <= g.size() && !QStringLiteral(" ><\t\r\n").contains(at(g, fin))) ++fin;
+  const QString nom = Copy(g, debutNom, fin - debutNom);
+  if (nom.endsWith(u'/')) return {};
+  return u'<' + nom + u'>';
+}
+
+}  // namespace
+
+QString NomBalise(const QString& texte) {
+  const QChar second = at(texte, 2);
+  if (second == u'/' || second == u'?' || second == u'!') return {};
+  return cleDe(texte, 2);
+}
+
+QString cleFin(const QString& texte) {
+  if (at(texte, 2) != u'/') return {};
+  const QChar troisieme = at(texte, 3);
+  if (troisieme == u'/' || troisieme == u'?' || troisieme == u'!') return {};
+  return cleDe(texte, 3);
+}
+
+bool estReference(const QString& ligne, qsizetype p) {
+  const auto lettre = [](QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c.unicode() >= 0x80;
+  };
+  const auto chiffre = [](QChar c) { return c >= u'0' && c <= u'9'; };
+  const auto hexa = [&](QChar c) { return chiffre(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); };
+  qsizetype i = p + 1;
+  if (at(ligne, i) == u'#') {
+    ++i;
+    const bool x = at(ligne, i) == u'x';
+    if (x) ++i;
+    const qsizetype debut = i;
+    while (i <= ligne.size() && (x ? hexa(at(ligne, i)) : chiffre(at(ligne, i)))) ++i;
+    return i > debut && at(ligne, i) == u';';
+  }
+  if (!lettre(at(ligne, i))) return false;
+  ++i;
+  while (i <= ligne.size() && (lettre(at(ligne, i)) || chiffre(at(ligne, i)) || at(ligne, i) == u'.' || at(ligne, i) == u'-'))
+    ++i;
+  return at(ligne, i) == u';';
 }
 
 QString ValeurGuillemets(const QString& texte) {
@@ -84,10 +154,7 @@ QString ValeurGuillemets(const QString& texte) {
 }
 
 int ControleAttributs(const QString& texte) {
-  QString s = Copy(texte, 1, 1024);
-  const qsizetype chevron = Pos(QStringLiteral(">"), s);
-  if (chevron > 0) s = Copy(s, 1, chevron);
-  s = apostrophesEnGuillemets(s);
+  QString s = texteBalise(texte, 1);
   for (;;) {
     const qsizetype egal = Pos(QStringLiteral("="), s);
     if (egal == 0) return 0;
@@ -95,22 +162,26 @@ int ControleAttributs(const QString& texte) {
     qsizetype debut = 1;
     while (debut <= s.size() && at(s, debut).unicode() <= 32) ++debut;
     s = Copy(s, debut, kTout);
-    if (at(s, 1) != u'"') return 4;
+    const QChar guillemet = at(s, 1);
+    if (guillemet != u'"' && guillemet != u'\'') return 4;
     s = Copy(s, 2, kTout);
-    if (Pos(QStringLiteral("\""), s) == 0) return 4;
+    const qsizetype fin = Pos(QString(guillemet), s);
+    if (fin == 0) return 4;
+    s = Copy(s, fin + 1, kTout);  // the whole value skipped
   }
 }
 
 bool Chevauche(const QStringList& lignes, const QString& cle, int ligne, qsizetype position) {
   // Entries opened before the tag on its line are outer ones: they never make the answer true,
-  // and the scan may stop while they are still in the list.
+  // and the scan may stop while they are still in the list. An end tag closes the newest equal
+  // entry, so an element nested in one of its own name closes before it.
   struct Entree {
     QString cle;
     bool exterieure;
   };
   QList<Entree> liste;
   const auto indexDe = [&liste](const QString& k) -> qsizetype {
-    for (qsizetype i = 0; i < liste.size(); ++i)
+    for (qsizetype i = liste.size() - 1; i >= 0; --i)
       if (memeCle(liste[i].cle, k)) return i;
     return -1;
   };
@@ -127,7 +198,7 @@ bool Chevauche(const QStringList& lignes, const QString& cle, int ligne, qsizety
       if (commentaire(actif, l, p)) continue;
       if (at(l, p) != u'<') continue;
       const bool avant = i == ligne && p - 1 < position;
-      const QString w = Copy(l, p, 64);
+      const QString w = texteBalise(lignes, i, p);
       if (at(w, 2) == u'/') {
         const QString k = cleFin(w);
         if (k.isEmpty()) continue;
@@ -169,11 +240,12 @@ Resultat Valid(const QStringList& lignes) {
   QString racine;
   QString nonOuverte;
   bool actif = false;
-  for (const QString& l : lignes) {
+  for (qsizetype i = 0; i < lignes.size(); ++i) {
+    const QString& l = lignes[i];
     for (qsizetype p = 1; p <= l.size(); ++p) {
       if (commentaire(actif, l, p)) continue;
       if (at(l, p) != u'<') continue;
-      const QString w = Copy(l, p, 64);
+      const QString w = texteBalise(lignes, i, p);
       if (at(w, 2) == u'/') {
         const QString k = cleFin(w);
         if (k.isEmpty()) continue;
@@ -184,7 +256,19 @@ Resultat Valid(const QStringList& lignes) {
           ouverts.removeAt(idx);
       } else {
         const QString k = NomBalise(w);
-        if (k.isEmpty()) continue;
+        if (k.isEmpty()) {
+          // An empty element: its attributes are checked under its name.
+          bool ferme = false;
+          const QString g = texteBalise(lignes, i, p, &ferme);
+          if (!ferme || !g.endsWith(QStringLiteral("/>"))) continue;
+          const QString nom = NomBalise(Copy(g, 1, g.size() - 2) + u'>');
+          if (!nom.isEmpty() && ControleAttributs(g) == 4) {
+            r.code = 4;
+            r.texte = nom;
+            return r;
+          }
+          continue;
+        }
         if (!racine.isEmpty() && racine == k) {
           r.code = 3;
           r.texte = racine;
@@ -192,7 +276,7 @@ Resultat Valid(const QStringList& lignes) {
         }
         if (racine.isEmpty()) racine = k;
         ouverts.append(k);
-        if (ControleAttributs(Copy(l, p, 1024)) == 4) {
+        if (ControleAttributs(w) == 4) {
           r.code = 4;
           r.texte = k;
           return r;
@@ -216,7 +300,7 @@ Resultat Valid(const QStringList& lignes) {
     for (qsizetype p = 1; p <= l.size(); ++p) {
       if (commentaire(actif, l, p)) continue;
       if (at(l, p) != u'<') continue;
-      const QString w = Copy(l, p, 64);
+      const QString w = texteBalise(lignes, i, p);
       if (at(w, 2) == u'/') continue;
       const QString k = NomBalise(w);
       if (!k.isEmpty() && Chevauche(lignes, k, int(i), p - 1)) {
@@ -227,15 +311,14 @@ Resultat Valid(const QStringList& lignes) {
     }
   }
 
+  actif = false;
   for (const QString& l : lignes) {
     for (qsizetype p = 1; p <= l.size(); ++p) {
-      if (at(l, p) != u'&') continue;
-      const QString e = Copy(l, p, 10);
-      if (Pos(QStringLiteral(";"), e) == 0) {
-        r.code = 5;
-        r.texte = e;
-        return r;
-      }
+      if (commentaire(actif, l, p)) continue;
+      if (at(l, p) != u'&' || estReference(l, p)) continue;
+      r.code = 5;
+      r.texte = Copy(l, p, 10);
+      return r;
     }
   }
   return r;
@@ -300,14 +383,14 @@ Resultat Validdtd(const QStringList& lignes, const Chargeur& charge) {
   if (liste.isEmpty()) return r;
 
   bool actif = false;
-  for (const QString& l : lignes) {
+  for (qsizetype i = 0; i < lignes.size(); ++i) {
+    const QString& l = lignes[i];
     for (qsizetype p = 1; p <= l.size(); ++p) {
       if (commentaire(actif, l, p)) continue;
       if (at(l, p) != u'<') continue;
-      const QString reste = Copy(l, p, kTout);
-      const qsizetype chevron = Pos(QStringLiteral(">"), reste);
-      if (chevron == 0) continue;
-      QString g = Copy(reste, 1, chevron);
+      bool ferme = false;
+      QString g = texteBalise(lignes, i, p, &ferme);
+      if (!ferme) continue;  // a tag without its own ">"
       if (at(g, 2) == u'/') continue;
       if (Copy(g, g.size() - 1, 2) == u"/>") g = Copy(g, 1, g.size() - 2) + u'>';
       const QString k = NomBalise(g);

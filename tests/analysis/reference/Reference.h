@@ -26,8 +26,17 @@ QString Copy(const QString& s, qsizetype index, qsizetype compte);
 // is to be skipped.
 bool commentaire(bool& actif, const QString& ligne, qsizetype p);
 
-QString NomBalise(const QString& fenetre);
-QString cleFin(const QString& fenetre);
+// The text of the tag whose "<" is at 1-based p of s: to its own ">" (included; quoted values
+// may hold ">"; *ferme set), or to the next "<" or the end of s.
+QString texteBalise(const QString& s, qsizetype p, bool* ferme = nullptr);
+// The same in the lines from line i (0-based): a tag that reaches the end of its line goes on
+// in the next lines, joined by CR LF.
+QString texteBalise(const QStringList& lignes, qsizetype i, qsizetype p, bool* ferme = nullptr);
+// The key of the start tag, and of the end tag, that begins the text.
+QString NomBalise(const QString& texte);
+QString cleFin(const QString& texte);
+// Whether the "&" at 1-based p begins an entity reference.
+bool estReference(const QString& ligne, qsizetype p);
 QString ValeurGuillemets(const QString& texte);
 int ControleAttributs(const QString& texte);
 bool memeCle(const QString& a, const QString& b);  // without regard to case
