@@ -298,8 +298,9 @@ void TEditeur::Memo1KeyPress(QKeyEvent* event, bool* handled) {
   const QString key = event->text();
   const bool enter = key == QLatin1String("\r");
   if (enter && FermetureAuto) {
-    // The end tag goes in first; the break is then typed after it.
-    FermerBalise();
+    // The end tag goes in first; the break is then typed after it. Inside a tag still being
+    // typed there is nothing to close yet.
+    if (!typing::insideUnfinishedTag(Memo1->Store(), Memo1->SelStart())) FermerBalise();
     return;
   }
   if (enter && ArbreAuto) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tags.h"
 
 namespace typing {
 namespace {
@@ -47,7 +46,34 @@ bool EstFerme(std::string_view key, const TextStore& text, int64_t from) {
   return false;
 }
 
+analysis::TagKey keyAt(const TextStore& text, int64_t p, std::string* buffer) {
+  for (int64_t n = kCloseWindow;; n *= 4) {
+    *buffer = text.text(p, n);
+    if (!analysis::tagExtent(*buffer, 0).goesOn || int64_t(buffer->size()) < n) return analysis::NomBalise(*buffer);
+  }
+}
+
+bool insideUnfinishedTag(const TextStore& text, int64_t caret) {
+  caret = std::clamp<int64_t>(caret, 0, text.size());
+  int64_t lt = -1;
+  for (int64_t pos = caret - 1; pos >= 0 && lt < 0;) {
+    int64_t start = 0;
+    const std::string_view piece = text.piece(pos, &start);
+    if (const void* found = memrchr(piece.data(), '<', size_t(pos - start + 1)))
+      lt = start + (static_cast<const char*>(found) - piece.data());
+    pos = start - 1;
+  }
+  if (lt < 0) return false;
+  // No other "<" stands before the caret, so the tag either has its own ">" there or goes on.
+  for (int64_t n = 256;; n *= 4) {
+    const int64_t m = std::min(n, caret - lt);
+    if (analysis::tagExtent(text.text(lt, m), 0).closed) return false;
+    if (m == caret - lt) return true;
+  }
+}
+
 std::string endTagToClose(const TextStore& text, int64_t caret) {
+  std::string buffer;
   int64_t pos = std::min(caret, text.size()) - 1;
   while (pos >= 0) {
     int64_t start = 0;
@@ -56,8 +82,7 @@ std::string endTagToClose(const TextStore& text, int64_t caret) {
     size_t len = size_t(pos - start + 1);
     while (const void* found = len ? memrchr(base, '<', len) : nullptr) {
       const int64_t p = start + (static_cast<const char*>(found) - base);
-      const std::string window = text.text(p, kCloseWindow);
-      const analysis::TagKey key = analysis::NomBalise(window);
+      const analysis::TagKey key = keyAt(text, p, &buffer);
       if (key.valid) {
         const std::string k = key.text();
         if (!EstFerme(k, text, p)) return endTagOf(k);
@@ -74,24 +99,23 @@ std::string endTagToClose(const TextStore& text, int64_t caret) {
 namespace typing {
 namespace {
 
-// A summary reads this far past its chunk: a key's window, and the longest end tag.
-constexpr int64_t kOverhang = kCloseWindow + 1;
+bool endsName(char c) { return c == ' ' || c == '>' || c == '<' || c == '\t' || c == '\r' || c == '\n'; }
 
 enum : int { kNoEvent = -1, kStartEvent = 0, kEndEvent = 1 };
 
 }  // namespace
 
 // What one chunk says about its tags. An event is a place where a key's text or its end tag's
-// text stands (a "<" whose text up to its first ">" is that); a candidate is a start tag whose
-// window has a key. A candidate is closed when the first event of its key after it is an end
-// tag, so a chunk answers for its candidates that an event of theirs follows in the chunk, and
-// leaves the others to the events after it, the same for every candidate of one key.
+// text stands ("<" or "</", a name, ">"); a candidate is a start tag that has a key. A candidate
+// is closed when the first event of its key after it is an end tag, so a chunk answers for its
+// candidates that an event of theirs follows in the chunk, and leaves the others to the events
+// after it, the same for every candidate of one key.
 struct TagCloser::Summary {
   std::string overhang;                        // the bytes after the chunk that were read
+  int64_t requested = 0;                       // how many were asked for (the text may end first)
   std::unordered_map<int, bool> firstEvent;    // key → its first event here is an end tag
   int64_t open = -1;                           // the last candidate known open, as an offset
   std::unordered_map<int, int64_t> unresolved; // key → its last candidate left to later events
-  std::vector<int64_t> irregular;              // candidates whose key has no ">", descending
 };
 
 TagCloser::TagCloser() = default;
@@ -105,28 +129,44 @@ TagCloser::Summary TagCloser::summarise(const TextStore& text, std::string_view 
                                         int64_t start, int64_t limit) {
   Summary s;
   const auto size = int64_t(chunk.size());
-  s.overhang = text.text(start + size, kOverhang);
-  // The chunk and what follows it, for windows and texts that run over its end.
-  const auto read = [&](int64_t off, int64_t n, std::string& spill) -> std::string_view {
+  // The chunk and what follows it, for tags that run over its end.
+  std::string spill;
+  const auto read = [&](int64_t off, int64_t n) -> std::string_view {
     if (off + n <= size) return chunk.substr(size_t(off), size_t(n));
+    const int64_t need = off + n - size;
+    if (need > s.requested) {
+      s.requested = std::max(need, 2 * s.requested);
+      s.overhang = text.text(start + size, s.requested);
+    }
     spill.assign(chunk.substr(size_t(off)));
-    spill.append(s.overhang, 0, size_t(std::min<int64_t>(n - (size - off), kOverhang)));
+    spill.append(s.overhang, 0, size_t(std::min<int64_t>(need, int64_t(s.overhang.size()))));
     return spill;
   };
-  std::string spill, keyText;
+  // The text from off to the first character after its "<" that ends a name, included.
+  const auto upToNameEnd = [&](int64_t off) -> std::string_view {
+    for (int64_t n = kCloseWindow;; n *= 4) {
+      const std::string_view w = read(off, n);
+      for (size_t i = 1; i < w.size(); ++i)
+        if (endsName(w[i])) return w.substr(0, i + 1);
+      if (int64_t(w.size()) < n) return w;
+    }
+  };
+  std::string keyText;
   size_t len = size_t(size);
   while (const void* found = len ? memrchr(chunk.data(), '<', len) : nullptr) {
     const int64_t off = static_cast<const char*>(found) - chunk.data();
     len = size_t(off);
     if (off < limit) {
-      const analysis::TagKey key = analysis::NomBalise(read(off, kCloseWindow, spill));
-      if (key.valid && !key.closed) {
-        s.irregular.push_back(off);
-      } else if (key.valid) {
-        keyText.assign(1, '<');
-        keyText.append(key.name);
-        keyText += '>';
-        const int id = keyId(keyText);
+      analysis::TagKey key;
+      for (int64_t n = kCloseWindow;; n *= 4) {
+        const std::string_view w = read(off, n);
+        if (!analysis::tagExtent(w, 0).goesOn || int64_t(w.size()) < n) {
+          key = analysis::NomBalise(w);
+          break;
+        }
+      }
+      if (key.valid) {
+        const int id = keyId(key.text());
         const auto event = s.firstEvent.find(id);
         if (event == s.firstEvent.end())
           s.unresolved.try_emplace(id, off);
@@ -134,15 +174,14 @@ TagCloser::Summary TagCloser::summarise(const TextStore& text, std::string_view 
           s.open = off;
       }
     }
-    const std::string_view literal = read(off, kOverhang, spill);
-    const size_t chevron = literal.find('>');
-    if (chevron == std::string_view::npos) continue;
-    if (chevron >= 2 && literal[1] == '/') {
+    const std::string_view literal = upToNameEnd(off);
+    if (literal.size() < 2 || literal.back() != '>') continue;
+    if (literal[1] == '/') {
       keyText.assign(1, '<');
-      keyText.append(literal.substr(2, chevron - 1));
+      keyText.append(literal.substr(2));
       s.firstEvent[keyId(keyText)] = true;
     } else {
-      s.firstEvent[keyId(literal.substr(0, chevron + 1))] = false;
+      s.firstEvent[keyId(literal)] = false;
     }
   }
   return s;
@@ -151,7 +190,7 @@ TagCloser::Summary TagCloser::summarise(const TextStore& text, std::string_view 
 const TagCloser::Summary& TagCloser::summaryOf(const TextStore& text, std::string_view chunk,
                                                int64_t start) {
   std::unique_ptr<Summary>& kept = summaries_[chunk.data()];
-  if (!kept || kept->overhang != text.text(start + int64_t(chunk.size()), kOverhang))
+  if (!kept || kept->overhang != text.text(start + int64_t(chunk.size()), kept->requested))
     kept = std::make_unique<Summary>(summarise(text, chunk, start, int64_t(chunk.size())));
   return *kept;
 }
@@ -211,16 +250,9 @@ std::string TagCloser::endTag(const TextStore& text, int64_t caret) {
     int64_t best = s.open;
     for (const auto& [id, off] : s.unresolved)
       if (off > best && !closedAfter(id)) best = off;
-    for (const int64_t off : s.irregular) {
-      if (off <= best) break;
-      const std::string key = analysis::NomBalise(text.text(start + off, kCloseWindow)).text();
-      if (!EstFerme(key, text, start + off)) {
-        best = off;
-        break;
-      }
-    }
     if (best < 0) return false;
-    answer = endTagOf(analysis::NomBalise(text.text(start + best, kCloseWindow)).text());
+    std::string buffer;
+    answer = endTagOf(keyAt(text, start + best, &buffer).text());
     return true;
   };
 

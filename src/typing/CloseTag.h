@@ -1,7 +1,7 @@
 #pragma once
-// The end tag that "Fermer la balise" inserts: the nearest start tag before the caret, read from
-// a window of 40 characters that may run over line breaks, that no end tag closes later in the
-// text. No widgets, so the benchmarks and tests call it on a text store directly.
+// The end tag that "Fermer la balise" inserts: the nearest start tag before the caret, read as
+// its own text however long (over line breaks too), that no end tag closes later in the text.
+// No widgets, so the benchmarks and tests call it on a text store directly.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,10 +10,20 @@
 #include <vector>
 
 #include "TextStore.h"
+#include "tags.h"
 
 namespace typing {
 
+// A tag's text is read this many characters at a time, more while it goes on.
 constexpr int64_t kCloseWindow = 40;
+
+// The key of the tag whose "<" is at p ("<body>"), with the tag rules of the checker; its name
+// is a view into *buffer.
+analysis::TagKey keyAt(const TextStore& text, int64_t p, std::string* buffer);
+
+// Whether the caret stands inside a tag not yet finished: the last "<" before it has no ">" of
+// its own before the caret. Enter with automatic closing then types the line break only.
+bool insideUnfinishedTag(const TextStore& text, int64_t caret);
 
 // EstFerme: whether the start-tag key at from (its "<") is closed after it: an end tag follows,
 // and no second identical key text comes before that end tag.
@@ -37,7 +47,6 @@ class TagCloser {
 
  private:
   struct Summary;
-  struct Query;
   const Summary& summaryOf(const TextStore& text, std::string_view chunk, int64_t start);
   Summary summarise(const TextStore& text, std::string_view chunk, int64_t start, int64_t limit);
   int keyId(std::string_view key);

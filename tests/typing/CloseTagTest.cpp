@@ -1,5 +1,5 @@
-// "Fermer la balise" on texts: the rule's own cases, and the fast scan against a reference that
-// follows the rule word for word on random documents.
+// "Fermer la balise" on texts: its own cases, and the fast scan against a plain reference that
+// reads the whole text for every "<", on random documents.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,12 +10,12 @@
 
 namespace {
 
-// The rule as it reads: every "<" from the caret back, its key from a 40-character window, and
-// the whole rest of the text searched for the key and its end tag.
+// Every "<" from the caret back, its key from the rest of the text (its own text, however long),
+// and the whole rest of the text searched for the key and its end tag.
 std::string referenceEndTag(const std::string& t, size_t caret) {
   for (size_t p = caret; p-- > 0;) {
     if (t[p] != '<') continue;
-    const analysis::TagKey key = analysis::NomBalise(std::string_view(t).substr(p, 40));
+    const analysis::TagKey key = analysis::NomBalise(std::string_view(t).substr(p));
     if (!key.valid) continue;
     const std::string k = key.text();
     std::string e = k;
@@ -52,14 +52,20 @@ TEST(FermerBalise, ClosesTheNearestTagThatNothingClosesLater) {
       {"<a><b>", "</b>"},
       {"<a><b></b>", "</a>"},
       {"<a><b></b></a>", ""},
-      // The first 40 characters decide: "<a>"'s window holds "/>", and "<b/>" has no key.
-      {"<a><b/>", ""},
+      // A tag is its own text: "<b/>" is empty, "<a>" is left open.
+      {"<a><b/>", "</a>"},
+      {"<method>\r\n<annotation name=\"org.qtproject.QtDBus.QtTypeName.Out0\" value=\"QVariantMap\"/>",
+       "</method>"},
+      {"<p>\r\n<path\r\n d=\"M 0 0\"\r\n/>", "</p>"},
+      {"<a t=\"x>y\"", "</a>"},
       // The second <x> is closed by the </x>; the first has a second <x> before it.
       {"<x>\r\n<x>\r\n</x>", "</x>"},
       {"<p class=\"n\">", "</p>"},
       {"<?xml version=\"1.0\"?>\r\n<!-- c -->\r\n<!DOCTYPE a>", ""},
-      // The window runs over line breaks.
-      {"<a\r\nb>", "</a\r\nb>"},
+      // A name ends at a line break.
+      {"<a\r\nb>", "</a>"},
+      {"<" "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn>",
+       "</" "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn>"},
       {"", ""},
   };
   for (const Case& c : cases) {
@@ -73,14 +79,16 @@ TEST(FermerBalise, TheTextAfterTheCaretCounts) {
   // Closed later in the document: not closed again.
   EXPECT_EQ(endTag("<a><b></b>", 6), "</a>");
   EXPECT_EQ(endTag("<a><b></a>", 6), "</b>");
-  // A window reads past the caret too.
+  // A tag is read past the caret too.
   EXPECT_EQ(endTag("<a/>", 2), "");
+  EXPECT_EQ(endTag("<" + std::string(300, 'n') + "/>", 2), "");
 }
 
 TEST(FermerBalise, SameAsTheRuleOnRandomDocuments) {
   std::mt19937 random(11);
   const char* pieces[] = {"<a>", "</a>", "<b x=\"1\">", "</b>", "<a/>", "<a", ">", "\r\n", "text ",
-                          "<!-- <a> -->", "<c>", "</c>", "<", "/>", "<b", "</", " "};
+                          "<!-- <a> -->", "<c>", "</c>", "<", "/>", "<b", "</", " ", "\"", "'",
+                          "<c t=\"a>b\"", "<cccccccccccccccccccccccccccccccccccccccccccccc>"};
   constexpr int kPieces = sizeof(pieces) / sizeof(pieces[0]);
   for (int round = 0; round < 3000; ++round) {
     std::string doc;
@@ -98,7 +106,8 @@ TEST(FermerBalise, SameAsTheRuleAcrossChunks) {
   // Documents larger than a chunk: windows, keys and end tags that straddle chunk borders.
   std::mt19937 random(5);
   const char* pieces[] = {"<fiche id=\"1\">", "</fiche>", "<nom>", "</nom>", "\r\n", "Dupont ",
-                          "<liste>", "</liste>", "<a", "b>", "</a", "<vide/>"};
+                          "<liste>", "</liste>", "<a", "b>", "</a", "<vide/>", "<long a=\"\"", "\"/>",
+                          "<vide b=\"vvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvv\"/>"};
   constexpr int kPieces = sizeof(pieces) / sizeof(pieces[0]);
   for (int round = 0; round < 6; ++round) {
     std::string doc;
@@ -139,6 +148,30 @@ TEST(FermerBalise, KeptSummariesFollowEditsBetweenQuestions) {
     if (!store.splitsBreak(elsewhere)) {
       ASSERT_EQ(closer.endTag(store, elsewhere), referenceEndTag(doc, size_t(elsewhere)));
     }
+  }
+}
+
+TEST(FermerBalise, EnterInsideATagStillBeingTypedClosesNothing) {
+  struct Case {
+    const char* text;
+    size_t caret;
+    bool inside;
+  } cases[] = {
+      {"<item", 5, true},
+      {"<r>\r\n<b\r\n</r>", 7, true},
+      {"<a href=\"x>y", 12, true},   // the ">" of a value is not the tag's own
+      {"<!-- note", 9, true},
+      {"<item>", 6, false},
+      {"<a href=\"x>y\">", 15, false},
+      {"<item>text", 10, false},
+      {"<item>", 3, true},
+      {"text", 4, false},
+      {"", 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const TextStore store(TextStore::normalise(c.text));
+    EXPECT_EQ(typing::insideUnfinishedTag(store, int64_t(c.caret)), c.inside);
   }
 }
 
