@@ -15,75 +15,75 @@
 
 namespace {
 
-QStringList lignes(const QByteArray& octets) {
-  return textfile::splitLines(textfile::normaliseLineBreaks(cp1252::decode(octets)));
+QStringList lines(const QByteArray& bytes) {
+  return textfile::splitLines(textfile::normaliseLineBreaks(cp1252::decode(bytes)));
 }
 
-std::string octetsDe(const QString& s) {
+std::string bytesOf(const QString& s) {
   const QByteArray b = cp1252::encode(s);
   return std::string(b.constData(), size_t(b.size()));
 }
 
-[[noreturn]] void ecart(const char* quoi, const QString& attendu, const QString& obtenu) {
-  std::fprintf(stderr, "%s differs: reference [%s], product [%s]\n", quoi, attendu.toUtf8().constData(),
-               obtenu.toUtf8().constData());
+[[noreturn]] void mismatch(const char* what, const QString& expected, const QString& actual) {
+  std::fprintf(stderr, "%s differs: reference [%s], product [%s]\n", what, expected.toUtf8().constData(),
+               actual.toUtf8().constData());
   __builtin_trap();
 }
 
-QString texte(int code, const QString& t) { return QString::number(code) + u' ' + t; }
+QString text(int code, const QString& t) { return QString::number(code) + u' ' + t; }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 1500) return 0;
-  const QByteArray octets(reinterpret_cast<const char*>(data), qsizetype(size));
-  const qsizetype nul = octets.indexOf('\0');
-  const QStringList document = lignes(nul < 0 ? octets : octets.left(nul));
-  const QStringList externe = nul < 0 ? QStringList() : lignes(octets.mid(nul + 1));
-  const BufferLines vue(BufferLines::borrow, std::string_view(octets.constData(), size_t(nul < 0 ? octets.size() : nul)));
-  const auto charge = [&](const QString&, QStringList& l) {
-    if (nul < 0) return false;
-    l = externe;
+  const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+  const qsizetype nulAt = bytes.indexOf('\0');
+  const QStringList document = lines(nulAt < 0 ? bytes : bytes.left(nulAt));
+  const QStringList external = nulAt < 0 ? QStringList() : lines(bytes.mid(nulAt + 1));
+  const BufferLines view(BufferLines::borrow, std::string_view(bytes.constData(), size_t(nulAt < 0 ? bytes.size() : nulAt)));
+  const auto load = [&](const QString&, QStringList& l) {
+    if (nulAt < 0) return false;
+    l = external;
     return true;
   };
-  std::vector<std::string> externeOctets;
-  for (const QString& l : externe) externeOctets.push_back(octetsDe(l));
-  const analysis::DtdLoader chargeProduit = [&](std::string_view, std::vector<std::string>& l) {
-    if (nul < 0) return false;
-    l = externeOctets;
+  std::vector<std::string> externalBytes;
+  for (const QString& l : external) externalBytes.push_back(bytesOf(l));
+  const analysis::DtdLoader productLoader = [&](std::string_view, std::vector<std::string>& l) {
+    if (nulAt < 0) return false;
+    l = externalBytes;
     return true;
   };
 
-  const reference::Resultat rv = reference::Valid(document);
-  const analysis::Fault pv = analysis::Valid(vue);
-  if (rv.code != pv.code || rv.texte != pv.text) ecart("Valid", texte(rv.code, rv.texte), texte(pv.code, pv.text));
+  const reference::Result rv = reference::Valid(document);
+  const analysis::Fault pv = analysis::Valid(view);
+  if (rv.code != pv.code || rv.text != pv.text) mismatch("Valid", text(rv.code, rv.text), text(pv.code, pv.text));
 
   // The overlap test of every start tag, comments or not, at its place in its line.
   int questions = 0;
   for (int l = 0; l < document.size() && questions < 200; ++l) {
     for (qsizetype p = document[l].indexOf(u'<'); p >= 0 && questions < 200; p = document[l].indexOf(u'<', p + 1)) {
-      const QString cle = reference::NomBalise(document[l].mid(p, 64));
-      if (cle.isEmpty()) continue;
+      const QString key = reference::NomBalise(document[l].mid(p, 64));
+      if (key.isEmpty()) continue;
       ++questions;
-      const bool rc = reference::Chevauche(document, cle, l, p);
-      if (rc != analysis::Chevauche(vue, octetsDe(cle), l, p))
-        ecart("Chevauche", cle + QStringLiteral(" line %1 at %2: %3").arg(l).arg(p).arg(rc), QString());
+      const bool rc = reference::Chevauche(document, key, l, p);
+      if (rc != analysis::Chevauche(view, bytesOf(key), l, p))
+        mismatch("Chevauche", key + QStringLiteral(" line %1 at %2: %3").arg(l).arg(p).arg(rc), QString());
     }
   }
 
-  const QStringList rl = reference::LitDtd(document, charge);
+  const QStringList rl = reference::LitDtd(document, load);
   QStringList pl;
-  for (const std::string& e : analysis::LitDtd(vue, chargeProduit))
+  for (const std::string& e : analysis::LitDtd(view, productLoader))
     pl << cp1252::decode(QByteArray(e.data(), qsizetype(e.size())));
-  if (rl != pl) ecart("LitDtd", rl.join(u'|'), pl.join(u'|'));
+  if (rl != pl) mismatch("LitDtd", rl.join(u'|'), pl.join(u'|'));
 
-  const reference::Resultat rd = reference::Validdtd(document, charge);
-  const analysis::Fault pd = analysis::Validdtd(vue, chargeProduit);
-  if (rd.code != pd.code || rd.texte != pd.text) ecart("Validdtd", texte(rd.code, rd.texte), texte(pd.code, pd.text));
+  const reference::Result rd = reference::Validdtd(document, load);
+  const analysis::Fault pd = analysis::Validdtd(view, productLoader);
+  if (rd.code != pd.code || rd.text != pd.text) mismatch("Validdtd", text(rd.code, rd.text), text(pd.code, pd.text));
 
   // "Valider le document" checks the start tags in the same walk as the well-formedness.
-  const QString rr = reference::rapport(document, true, charge);
-  const QString pr = analysis::checkReport(vue, true, chargeProduit);
-  if (rr != pr) ecart("message", rr, pr);
+  const QString rr = reference::report(document, true, load);
+  const QString pr = analysis::checkReport(view, true, productLoader);
+  if (rr != pr) mismatch("message", rr, pr);
   return 0;
 }

@@ -7,7 +7,7 @@
 #include <ostream>
 
 #include "Dtd.h"
-#include "Generateur.h"
+#include "Generator.h"
 #include "Octets.h"
 #include "Reference.h"
 #include "Wellformed.h"
@@ -21,14 +21,14 @@ namespace {
 using Diff = std::function<QString(const QStringList&)>;  // empty when both sides agree
 
 // Fixed, so that a failure repeats; TOVELO_GRAINE=<n> explores other documents.
-const quint32 kGraine = qEnvironmentVariableIsSet("TOVELO_GRAINE")
+const quint32 kSeed = qEnvironmentVariableIsSet("TOVELO_GRAINE")
                             ? quint32(qEnvironmentVariableIntValue("TOVELO_GRAINE"))
                             : 20240611u;
 
 // One line per document line, as a C++ literal, so that a failing case can be pasted into a test.
-QString enLitteraux(const QStringList& lignes) {
+QString asLiterals(const QStringList& lines) {
   QString out;
-  for (const QString& l : lignes) {
+  for (const QString& l : lines) {
     QString e = l;
     e.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\"")).replace(u'\t', QStringLiteral("\\t"));
     out += QStringLiteral("  u\"") + e + QStringLiteral("\",\n");
@@ -38,31 +38,31 @@ QString enLitteraux(const QStringList& lignes) {
 
 // Drops lines, then runs of characters, while the mismatch stays; a bounded number of tries,
 // so that a failing run still ends soon.
-QStringList reduit(QStringList doc, const Diff& differe) {
-  int essais = 20000;
-  const auto garde = [&](const QStringList& essai) { return --essais > 0 && !differe(essai).isEmpty(); };
-  for (bool progres = true; progres && essais > 0;) {
-    progres = false;
+QStringList reduce(QStringList doc, const Diff& differs) {
+  int attempts = 20000;
+  const auto keeps = [&](const QStringList& attempt) { return --attempts > 0 && !differs(attempt).isEmpty(); };
+  for (bool progress = true; progress && attempts > 0;) {
+    progress = false;
     for (qsizetype i = 0; i < doc.size() && doc.size() > 1;) {
-      QStringList essai = doc;
-      essai.removeAt(i);
-      if (garde(essai)) {
-        doc = essai;
-        progres = true;
+      QStringList attempt = doc;
+      attempt.removeAt(i);
+      if (keeps(attempt)) {
+        doc = attempt;
+        progress = true;
       } else {
         ++i;
       }
     }
-    for (qsizetype pas : {256, 16, 1}) {
+    for (qsizetype step : {256, 16, 1}) {
       for (qsizetype i = 0; i < doc.size(); ++i) {
         for (qsizetype p = 0; p < doc[i].size();) {
-          QStringList essai = doc;
-          essai[i].remove(p, pas);
-          if (garde(essai)) {
-            doc = essai;
-            progres = true;
+          QStringList attempt = doc;
+          attempt[i].remove(p, step);
+          if (keeps(attempt)) {
+            doc = attempt;
+            progress = true;
           } else {
-            p += pas;
+            p += step;
           }
         }
       }
@@ -72,185 +72,185 @@ QStringList reduit(QStringList doc, const Diff& differe) {
 }
 
 // Runs differe on every case; reports the first few mismatches, the first one reduced.
-class Comparateur {
+class Comparer {
  public:
-  Comparateur(const char* quoi, quint32 graine) : quoi_(quoi), graine_(graine) {}
-  ~Comparateur() { EXPECT_EQ(ecarts_, 0) << ecarts_ << " mismatches in " << quoi_; }
+  Comparer(const char* what, quint32 seed) : what_(what), seed_(seed) {}
+  ~Comparer() { EXPECT_EQ(mismatches_, 0) << mismatches_ << " mismatches in " << what_; }
 
-  void compare(int cas, const QStringList& doc, const Diff& differe, const QStringList& externe = {}) {
-    const QString ecart = differe(doc);
-    if (ecart.isEmpty()) return;
-    if (++ecarts_ > 3) return;
-    QString rapport = QStringLiteral("%1, seed %2, case %3: %4\nDocument:\n%5")
-                          .arg(QString::fromUtf8(quoi_)).arg(graine_).arg(cas).arg(ecart, enLitteraux(doc));
-    if (!externe.isEmpty()) rapport += QStringLiteral("External DTD:\n") + enLitteraux(externe);
-    if (ecarts_ == 1) {
-      const QStringList petit = reduit(doc, differe);
-      rapport += QStringLiteral("Reduced:\n") + enLitteraux(petit) + differe(petit);
+  void compare(int trial, const QStringList& doc, const Diff& differs, const QStringList& external = {}) {
+    const QString mismatch = differs(doc);
+    if (mismatch.isEmpty()) return;
+    if (++mismatches_ > 3) return;
+    QString report = QStringLiteral("%1, seed %2, case %3: %4\nDocument:\n%5")
+                          .arg(QString::fromUtf8(what_)).arg(seed_).arg(trial).arg(mismatch, asLiterals(doc));
+    if (!external.isEmpty()) report += QStringLiteral("External DTD:\n") + asLiterals(external);
+    if (mismatches_ == 1) {
+      const QStringList reduced = reduce(doc, differs);
+      report += QStringLiteral("Reduced:\n") + asLiterals(reduced) + differs(reduced);
     }
-    ADD_FAILURE() << rapport.toStdString();
+    ADD_FAILURE() << report.toStdString();
   }
 
  private:
-  const char* quoi_;
-  quint32 graine_;
-  int ecarts_ = 0;
+  const char* what_;
+  quint32 seed_;
+  int mismatches_ = 0;
 };
 
-QString ecartFaute(const char* quoi, const reference::Resultat& attendu, const analysis::Fault& obtenu) {
-  if (attendu.code == obtenu.code && attendu.texte == obtenu.text) return {};
+QString faultMismatch(const char* what, const reference::Result& expected, const analysis::Fault& actual) {
+  if (expected.code == actual.code && expected.text == actual.text) return {};
   return QStringLiteral("%1: reference %2 \"%3\", product %4 \"%5\"")
-      .arg(QString::fromUtf8(quoi)).arg(attendu.code).arg(attendu.texte).arg(obtenu.code).arg(obtenu.text);
+      .arg(QString::fromUtf8(what)).arg(expected.code).arg(expected.text).arg(actual.code).arg(actual.text);
 }
 
-reference::Chargeur chargeurDe(const QString& nom, const QStringList& externe) {
-  return [nom, externe](const QString& demande, QStringList& lignes) {
-    if (nom.isEmpty() || demande != nom) return false;
-    lignes = externe;
+reference::Loader loaderOf(const QString& name, const QStringList& external) {
+  return [name, external](const QString& asked, QStringList& lines) {
+    if (name.isEmpty() || asked != name) return false;
+    lines = external;
     return true;
   };
 }
 
 // The same file for the product, which asks for it by its bytes.
-analysis::DtdLoader chargeurProduit(const QString& nom, const QStringList& externe) {
-  if (nom.isEmpty()) return [](std::string_view, std::vector<std::string>&) { return false; };
-  return fichierUnique(nom, externe);
+analysis::DtdLoader productLoaderOf(const QString& name, const QStringList& external) {
+  if (name.isEmpty()) return [](std::string_view, std::vector<std::string>&) { return false; };
+  return fichierUnique(name, external);
 }
 
 struct Question {
-  int ligne;
+  int line;
   qsizetype position;
-  QString cle;
+  QString key;
 };
 
 // The start tags of each line with their keys, found without the comment state, so that the
 // overlap test is also asked about tags that the main pass would skip.
-std::vector<Question> balisesOuvrantes(const QStringList& lignes) {
+std::vector<Question> startTags(const QStringList& lines) {
   std::vector<Question> out;
-  for (int i = 0; i < lignes.size(); ++i)
-    for (qsizetype p = 0; p < lignes[i].size(); ++p)
-      if (lignes[i][p] == u'<') {
-        const QString k = reference::NomBalise(lignes[i].mid(p));
+  for (int i = 0; i < lines.size(); ++i)
+    for (qsizetype p = 0; p < lines[i].size(); ++p)
+      if (lines[i][p] == u'<') {
+        const QString k = reference::NomBalise(lines[i].mid(p));
         if (!k.isEmpty()) out.push_back({i, p, k});
       }
   return out;
 }
 
-TEST(Differentiel, TagFunctionsAgreeOnRandomText) {
-  reference::Generateur g(kGraine);
-  Comparateur c("tag functions", kGraine);
-  for (int cas = 0; cas < 20000; ++cas) {
-    QString texte = g.bruit(70);
-    if (g.chance(0.5)) texte.prepend(g.chance(0.3) ? QStringLiteral("</") : QStringLiteral("<"));
-    const QStringList ligne{texte};
-    c.compare(cas, ligne, [](const QStringList& d) {
+TEST(Differential, TagFunctionsAgreeOnRandomText) {
+  reference::Generator g(kSeed);
+  Comparer c("tag functions", kSeed);
+  for (int trial = 0; trial < 20000; ++trial) {
+    QString text = g.noise(70);
+    if (g.chance(0.5)) text.prepend(g.chance(0.3) ? QStringLiteral("</") : QStringLiteral("<"));
+    const QStringList line{text};
+    c.compare(trial, line, [](const QStringList& d) {
       const QString& t = d.value(0);
-      QStringList ecarts;
+      QStringList mismatches;
       const std::string o = octets(t);
       // A window begins with its "<".
       if (t.startsWith(u'<') && reference::NomBalise(t) != analysis::NomBalise(o).toQString())
-        ecarts << QStringLiteral("NomBalise ") + reference::NomBalise(t) + QStringLiteral(" / ") + analysis::NomBalise(o).toQString();
-      if (t.startsWith(QStringLiteral("</")) && reference::cleFin(t) != analysis::endTagKey(o).toQString())
-        ecarts << QStringLiteral("endTagKey ") + reference::cleFin(t) + QStringLiteral(" / ") + analysis::endTagKey(o).toQString();
+        mismatches << QStringLiteral("NomBalise ") + reference::NomBalise(t) + QStringLiteral(" / ") + analysis::NomBalise(o).toQString();
+      if (t.startsWith(QStringLiteral("</")) && reference::endKey(t) != analysis::endTagKey(o).toQString())
+        mismatches << QStringLiteral("endTagKey ") + reference::endKey(t) + QStringLiteral(" / ") + analysis::endTagKey(o).toQString();
       if (reference::ValeurGuillemets(t) != enTexte(analysis::ValeurGuillemets(o)))
-        ecarts << QStringLiteral("ValeurGuillemets ") + reference::ValeurGuillemets(t) + QStringLiteral(" / ") +
+        mismatches << QStringLiteral("ValeurGuillemets ") + reference::ValeurGuillemets(t) + QStringLiteral(" / ") +
                       enTexte(analysis::ValeurGuillemets(o));
       if (reference::ControleAttributs(t) != analysis::ControleAttributs(o))
-        ecarts << QStringLiteral("ControleAttributs %1 / %2").arg(reference::ControleAttributs(t)).arg(analysis::ControleAttributs(o));
+        mismatches << QStringLiteral("ControleAttributs %1 / %2").arg(reference::ControleAttributs(t)).arg(analysis::ControleAttributs(o));
       for (qsizetype p = 0; p < t.size(); ++p)
-        if (t[p] == u'&' && reference::estReference(t, p + 1) != analysis::isReference(o, p))
-          ecarts << QStringLiteral("reference at %1").arg(p);
-      bool actif = false;
-      analysis::CommentState etat;
-      analysis::LineTags balises(o);
+        if (t[p] == u'&' && reference::isReference(t, p + 1) != analysis::isReference(o, p))
+          mismatches << QStringLiteral("reference at %1").arg(p);
+      bool active = false;
+      analysis::CommentState state;
+      analysis::LineTags tags(o);
       for (qsizetype p = 0; p < t.size(); ++p) {
-        if (reference::commentaire(actif, t, p + 1) != etat.skips(o, p)) {
-          ecarts << QStringLiteral("comment state at %1").arg(p);
+        if (reference::commentState(active, t, p + 1) != state.skips(o, p)) {
+          mismatches << QStringLiteral("comment state at %1").arg(p);
           break;
         }
         // The keys of a line's scanner, asked in order along the line, against each window.
         if (t[p] != u'<') continue;
         const QString w = t.mid(p);
-        const bool fin = w.size() > 1 && w[1] == u'/';
-        const QString attendu = fin ? reference::cleFin(w) : reference::NomBalise(w);
-        if (attendu != balises.key(p).toQString()) {
-          ecarts << QStringLiteral("key at %1: %2 / %3").arg(p).arg(attendu, balises.key(p).toQString());
+        const bool stop = w.size() > 1 && w[1] == u'/';
+        const QString expected = stop ? reference::endKey(w) : reference::NomBalise(w);
+        if (expected != tags.key(p).toQString()) {
+          mismatches << QStringLiteral("key at %1: %2 / %3").arg(p).arg(expected, tags.key(p).toQString());
           break;
         }
-        if (!fin && reference::ControleAttributs(w) != balises.attributes(p)) {
-          ecarts << QStringLiteral("attributes at %1").arg(p);
+        if (!stop && reference::ControleAttributs(w) != tags.attributes(p)) {
+          mismatches << QStringLiteral("attributes at %1").arg(p);
           break;
         }
       }
-      return ecarts.join(u'\n');
+      return mismatches.join(u'\n');
     });
   }
 }
 
-TEST(Differentiel, KeysCompareWithoutRegardToCaseLikeTheReference) {
-  const QString lettres = QStringLiteral("aAzZéÉçÇÿŸšŠœŒßµ<>");  // pairs: i and i ^ 1
-  reference::Generateur g(kGraine + 1);
-  int egales = 0;
-  for (int cas = 0; cas < 5000; ++cas) {
+TEST(Differential, KeysCompareWithoutRegardToCaseLikeTheReference) {
+  const QString letters = QStringLiteral("aAzZéÉçÇÿŸšŠœŒßµ<>");  // pairs: i and i ^ 1
+  reference::Generator g(kSeed + 1);
+  int equalCount = 0;
+  for (int trial = 0; trial < 5000; ++trial) {
     QString a, b;
-    for (int n = g.nombre(0, 4); n > 0; --n) {
-      const int i = g.nombre(0, int(lettres.size()) - 1);
-      a += lettres[i];
+    for (int n = g.between(0, 4); n > 0; --n) {
+      const int i = g.between(0, int(letters.size()) - 1);
+      a += letters[i];
       // Mostly the same letter in the other case, so that equal keys are common.
-      b += g.chance(0.85) ? (g.chance(0.5) ? lettres[i ^ 1] : lettres[i]) : lettres[g.nombre(0, int(lettres.size()) - 1)];
+      b += g.chance(0.85) ? (g.chance(0.5) ? letters[i ^ 1] : letters[i]) : letters[g.between(0, int(letters.size()) - 1)];
     }
-    const bool attendu = reference::memeCle(a, b);
-    egales += attendu;
-    EXPECT_EQ(attendu, analysis::sameKeyIgnoringCase(octets(a), octets(b))) << a.toStdString() << " / " << b.toStdString();
+    const bool expected = reference::sameKey(a, b);
+    equalCount += expected;
+    EXPECT_EQ(expected, analysis::sameKeyIgnoringCase(octets(a), octets(b))) << a.toStdString() << " / " << b.toStdString();
   }
-  EXPECT_GT(egales, 500);
+  EXPECT_GT(equalCount, 500);
 }
 
 // The comparison of one overlap question, on the document and on its reductions.
-auto memeChevauchement(const Question& q) {
+auto sameOverlap(const Question& q) {
   return [q](const QStringList& d) {
-    if (q.ligne >= d.size()) return QString();
-    const bool attendu = reference::Chevauche(d, q.cle, q.ligne, q.position);
-    return attendu == produitChevauche(d, q.cle, q.ligne, q.position)
+    if (q.line >= d.size()) return QString();
+    const bool expected = reference::Chevauche(d, q.key, q.line, q.position);
+    return expected == produitChevauche(d, q.key, q.line, q.position)
                ? QString()
                : QStringLiteral("Chevauche(%1, %2, %3): reference %4")
-                     .arg(q.cle).arg(q.ligne).arg(q.position).arg(attendu);
+                     .arg(q.key).arg(q.line).arg(q.position).arg(expected);
   };
 }
 
-TEST(Differentiel, ValidAndChevaucheAgreeOnRandomDocuments) {
-  reference::Generateur g(kGraine + 2);
-  Comparateur valid("Valid", kGraine + 2);
-  Comparateur chevauche("Chevauche", kGraine + 2);
+TEST(Differential, ValidAndChevaucheAgreeOnRandomDocuments) {
+  reference::Generator g(kSeed + 2);
+  Comparer valid("Valid", kSeed + 2);
+  Comparer overlaps("Chevauche", kSeed + 2);
   std::map<int, int> codes;
-  for (int cas = 0; cas < 15000; ++cas) {
+  for (int trial = 0; trial < 15000; ++trial) {
     const QStringList doc = g.document();
     codes[reference::Valid(doc).code]++;
-    valid.compare(cas, doc, [](const QStringList& d) {
-      const QString e = ecartFaute("Valid", reference::Valid(d), produitValid(d));
+    valid.compare(trial, doc, [](const QStringList& d) {
+      const QString e = faultMismatch("Valid", reference::Valid(d), produitValid(d));
       if (!e.isEmpty()) return e;
-      const QString attendu = reference::rapport(d, false, {});
-      const QString obtenu = produitRapport(d, false, {});
-      return attendu == obtenu ? QString() : QStringLiteral("message: ") + attendu + QStringLiteral(" / ") + obtenu;
+      const QString expected = reference::report(d, false, {});
+      const QString actual = produitRapport(d, false, {});
+      return expected == actual ? QString() : QStringLiteral("message: ") + expected + QStringLiteral(" / ") + actual;
     });
-    if (cas % 3 != 0) continue;  // the overlap test on every tag is the slow part
-    for (const Question& q : balisesOuvrantes(doc)) {
-      chevauche.compare(cas, doc, memeChevauchement(q));
+    if (trial % 3 != 0) continue;  // the overlap test on every tag is the slow part
+    for (const Question& q : startTags(doc)) {
+      overlaps.compare(trial, doc, sameOverlap(q));
     }
   }
   // The generator must reach every outcome, or the comparison proves little.
   for (int code : {0, 1, 2, 3, 4, 5, 6, 7}) EXPECT_GT(codes[code], 100) << "code " << code;
 }
 
-TEST(Differentiel, ValidAgreesOnLongerDocuments) {
-  reference::Generateur g(kGraine + 4);
-  Comparateur valid("Valid (longer documents)", kGraine + 4);
+TEST(Differential, ValidAgreesOnLongerDocuments) {
+  reference::Generator g(kSeed + 4);
+  Comparer valid("Valid (longer documents)", kSeed + 4);
   std::map<int, int> codes;
-  for (int cas = 0; cas < 800; ++cas) {
-    const QStringList doc = g.documentLong(g.nombre(5, 80));
+  for (int trial = 0; trial < 800; ++trial) {
+    const QStringList doc = g.longDocument(g.between(5, 80));
     codes[reference::Valid(doc).code]++;
-    valid.compare(cas, doc, [](const QStringList& d) {
-      return ecartFaute("Valid", reference::Valid(d), produitValid(d));
+    valid.compare(trial, doc, [](const QStringList& d) {
+      return faultMismatch("Valid", reference::Valid(d), produitValid(d));
     });
   }
   EXPECT_GT(codes[0], 200);
@@ -259,83 +259,83 @@ TEST(Differentiel, ValidAgreesOnLongerDocuments) {
 
 // Many tags a line: each start tag's scan takes what stands before it on its line as outer
 // entries, which is where a shared walk could drift from the per-tag scans.
-TEST(Differentiel, ValidAndChevaucheAgreeOnRecordsALine) {
-  reference::Generateur g(kGraine + 5);
-  Comparateur valid("Valid (records a line)", kGraine + 5);
-  Comparateur chevauche("Chevauche (records a line)", kGraine + 5);
+TEST(Differential, ValidAndChevaucheAgreeOnRecordsALine) {
+  reference::Generator g(kSeed + 5);
+  Comparer valid("Valid (records a line)", kSeed + 5);
+  Comparer overlaps("Chevauche (records a line)", kSeed + 5);
   std::map<int, int> codes;
-  int vrais = 0, questions = 0;
-  for (int cas = 0; cas < 1500; ++cas) {
-    const QStringList doc = g.documentFiches(g.nombre(1, 15));
+  int trueCount = 0, questions = 0;
+  for (int trial = 0; trial < 1500; ++trial) {
+    const QStringList doc = g.recordsDocument(g.between(1, 15));
     codes[reference::Valid(doc).code]++;
-    valid.compare(cas, doc, [](const QStringList& d) {
-      return ecartFaute("Valid", reference::Valid(d), produitValid(d));
+    valid.compare(trial, doc, [](const QStringList& d) {
+      return faultMismatch("Valid", reference::Valid(d), produitValid(d));
     });
-    for (const Question& q : balisesOuvrantes(doc)) {
-      const bool attendu = reference::Chevauche(doc, q.cle, q.ligne, q.position);
-      vrais += attendu;
+    for (const Question& q : startTags(doc)) {
+      const bool expected = reference::Chevauche(doc, q.key, q.line, q.position);
+      trueCount += expected;
       ++questions;
-      chevauche.compare(cas, doc, memeChevauchement(q));
+      overlaps.compare(trial, doc, sameOverlap(q));
     }
   }
   EXPECT_GT(codes[0], 250);
   EXPECT_GT(codes[7], 250);
-  EXPECT_GT(vrais, questions / 20);
-  EXPECT_LT(vrais, questions / 2);
+  EXPECT_GT(trueCount, questions / 20);
+  EXPECT_LT(trueCount, questions / 2);
 }
 
-TEST(Differentiel, LitDtdAndValiddtdAgreeOnRandomDocuments) {
-  reference::Generateur g(kGraine + 3);
-  Comparateur lit("LitDtd", kGraine + 3);
-  Comparateur validdtd("Validdtd", kGraine + 3);
-  Comparateur externe("Validdtd (external file reduced)", kGraine + 3);
+TEST(Differential, LitDtdAndValiddtdAgreeOnRandomDocuments) {
+  reference::Generator g(kSeed + 3);
+  Comparer read("LitDtd", kSeed + 3);
+  Comparer dtdCheck("Validdtd", kSeed + 3);
+  Comparer external("Validdtd (external file reduced)", kSeed + 3);
   std::map<int, int> codes;
-  int avecExterne = 0;
-  for (int cas = 0; cas < 10000; ++cas) {
-    const reference::DocumentDtd d = g.documentDtd();
-    const reference::Chargeur charge = chargeurDe(d.nomExterne, d.externe);
-    const analysis::DtdLoader chargeP = chargeurProduit(d.nomExterne, d.externe);
-    avecExterne += !d.nomExterne.isEmpty();
-    codes[reference::Validdtd(d.lignes, charge).code]++;
-    const auto liste = [&charge, &chargeP](const QStringList& doc) {
-      const QStringList attendu = reference::LitDtd(doc, charge);
-      const QStringList obtenu = produitLitDtd(doc, chargeP);
-      if (attendu == obtenu) return QString();
-      return QStringLiteral("reference list:\n") + enLitteraux(attendu) + QStringLiteral("product list:\n") +
-             enLitteraux(obtenu);
+  int withExternal = 0;
+  for (int trial = 0; trial < 10000; ++trial) {
+    const reference::DtdDocument d = g.dtdDocument();
+    const reference::Loader load = loaderOf(d.externalName, d.external);
+    const analysis::DtdLoader productLoad = productLoaderOf(d.externalName, d.external);
+    withExternal += !d.externalName.isEmpty();
+    codes[reference::Validdtd(d.lines, load).code]++;
+    const auto list = [&load, &productLoad](const QStringList& doc) {
+      const QStringList expected = reference::LitDtd(doc, load);
+      const QStringList actual = produitLitDtd(doc, productLoad);
+      if (expected == actual) return QString();
+      return QStringLiteral("reference list:\n") + asLiterals(expected) + QStringLiteral("product list:\n") +
+             asLiterals(actual);
     };
-    const auto dtd = [&charge, &chargeP](const QStringList& doc) {
-      const QString e = ecartFaute("Validdtd", reference::Validdtd(doc, charge), produitValiddtd(doc, chargeP));
+    const auto dtd = [&load, &productLoad](const QStringList& doc) {
+      const QString e = faultMismatch("Validdtd", reference::Validdtd(doc, load), produitValiddtd(doc, productLoad));
       if (!e.isEmpty()) return e;
-      const QString attendu = reference::rapport(doc, true, charge);
-      const QString obtenu = produitRapport(doc, true, chargeP);
-      return attendu == obtenu ? QString() : QStringLiteral("message: ") + attendu + QStringLiteral(" / ") + obtenu;
+      const QString expected = reference::report(doc, true, load);
+      const QString actual = produitRapport(doc, true, productLoad);
+      return expected == actual ? QString() : QStringLiteral("message: ") + expected + QStringLiteral(" / ") + actual;
     };
-    lit.compare(cas, d.lignes, liste, d.externe);
-    validdtd.compare(cas, d.lignes, dtd, d.externe);
+    read.compare(trial, d.lines, list, d.external);
+    dtdCheck.compare(trial, d.lines, dtd, d.external);
     // The same mismatch reduced on the external file's side, when it is the external file's doing.
-    if (!d.nomExterne.isEmpty() && !dtd(d.lignes).isEmpty()) {
-      externe.compare(cas, d.externe, [&](const QStringList& ext) {
-        const reference::Chargeur c2 = chargeurDe(d.nomExterne, ext);
-        return ecartFaute("Validdtd", reference::Validdtd(d.lignes, c2), produitValiddtd(d.lignes, chargeurProduit(d.nomExterne, ext)));
+    if (!d.externalName.isEmpty() && !dtd(d.lines).isEmpty()) {
+      external.compare(trial, d.external, [&](const QStringList& ext) {
+        const reference::Loader c2 = loaderOf(d.externalName, ext);
+        return faultMismatch("Validdtd", reference::Validdtd(d.lines, c2), produitValiddtd(d.lines, productLoaderOf(d.externalName, ext)));
       });
     }
   }
-  EXPECT_GT(avecExterne, 3000);
+  EXPECT_GT(withExternal, 3000);
   for (int code : {0, 11, 12}) EXPECT_GT(codes[code], 200) << "code " << code;
 }
 
 // Edge cases with known answers, on both sides: the reference is checked as much as
 // the product here.
-struct Cas {
-  const char* nom;
-  QStringList lignes;
+struct Case {
+  const char* name;
+  QStringList lines;
   int code;
-  QString texte;
+  QString text;
 };
 
 TEST(KnownAnswers, WellFormednessCasesGiveTheirFaultOnBothSides) {
-  const std::vector<Cas> cas = {
+  const std::vector<Case> cases = {
       {"new document", {u"<?xml version=\"1.0\"?>"_qs, u"<body>"_qs, u""_qs, u"</body>"_qs}, 0, {}},
       {"unclosed", {u"<a>"_qs}, 1, u"<a>"_qs},
       {"earliest unclosed", {u"<r><a><b></r>"_qs}, 1, u"<a>"_qs},
@@ -376,83 +376,83 @@ TEST(KnownAnswers, WellFormednessCasesGiveTheirFaultOnBothSides) {
        u"<"_qs + QString(70, u'n') + u">"_qs},
       {"no tags", {u"plain text"_qs}, 0, {}},
   };
-  for (const Cas& c : cas) {
-    const reference::Resultat r = reference::Valid(c.lignes);
-    EXPECT_EQ(r.code, c.code) << "reference, " << c.nom;
-    EXPECT_EQ(r.texte, c.texte) << "reference, " << c.nom;
-    const analysis::Fault f = produitValid(c.lignes);
-    EXPECT_EQ(f.code, c.code) << "product, " << c.nom;
-    EXPECT_EQ(f.text, c.texte) << "product, " << c.nom;
+  for (const Case& c : cases) {
+    const reference::Result r = reference::Valid(c.lines);
+    EXPECT_EQ(r.code, c.code) << "reference, " << c.name;
+    EXPECT_EQ(r.text, c.text) << "reference, " << c.name;
+    const analysis::Fault f = produitValid(c.lines);
+    EXPECT_EQ(f.code, c.code) << "product, " << c.name;
+    EXPECT_EQ(f.text, c.text) << "product, " << c.name;
   }
 }
 
 TEST(KnownAnswers, ValidationCasesGiveTheirFaultOnBothSides) {
-  const QStringList interne = {u"<!DOCTYPE r ["_qs, u"<!ELEMENT r (a)*>"_qs, u"<!ELEMENT a (#PCDATA)>"_qs, u"]>"_qs};
+  const QStringList internal = {u"<!DOCTYPE r ["_qs, u"<!ELEMENT r (a)*>"_qs, u"<!ELEMENT a (#PCDATA)>"_qs, u"]>"_qs};
   const QStringList body = {u"<!DOCTYPE body ["_qs, u"<!ELEMENT body (#PCDATA)>"_qs, u"]>"_qs};
-  const QStringList requis = {u"<!DOCTYPE a ["_qs, u"<!ELEMENT a (#PCDATA)>"_qs,
+  const QStringList required = {u"<!DOCTYPE a ["_qs, u"<!ELEMENT a (#PCDATA)>"_qs,
                               u"<!ATTLIST a id CDATA #REQUIRED>"_qs, u"]>"_qs};
   // One-line sections: a raw line of the file that begins with a declaration declares too.
-  const QStringList externe = {u"<!ELEMENT r ANY>"_qs, u"<![IGNORE[<!ELEMENT a ANY>]]>"_qs,
+  const QStringList external = {u"<!ELEMENT r ANY>"_qs, u"<![IGNORE[<!ELEMENT a ANY>]]>"_qs,
                                u"<![IGNORE[<!ELEMENT b ANY>]]>"_qs};
   const auto plus = [](QStringList a, const QStringList& b) { return a + b; };
-  const std::vector<Cas> cas = {
+  const std::vector<Case> cases = {
       {"no DOCTYPE", {u"<r><a/></r>"_qs}, 0, {}},
-      {"undeclared", plus(interne, {u"<r><a>x</a><b>y</b></r>"_qs}), 11, u"<b>"_qs},
+      {"undeclared", plus(internal, {u"<r><a>x</a><b>y</b></r>"_qs}), 11, u"<b>"_qs},
       {"declared name begins with the tag's", plus(body, {u"<bo></bo>"_qs}), 0, u"<bo>"_qs},
-      {"required attribute missing", plus(requis, {u"<a>"_qs, u"</a>"_qs}), 12, u"<a>"_qs},
-      {"required attribute present", plus(requis, {u"<a id=\"1\">"_qs, u"</a>"_qs}), 0, u"<a>"_qs},
+      {"required attribute missing", plus(required, {u"<a>"_qs, u"</a>"_qs}), 12, u"<a>"_qs},
+      {"required attribute present", plus(required, {u"<a id=\"1\">"_qs, u"</a>"_qs}), 0, u"<a>"_qs},
       {"undeclared wins over missing",
        {u"<!DOCTYPE a ["_qs, u"<!ELEMENT a ANY>"_qs, u"<!ATTLIST x id CDATA #REQUIRED>"_qs, u"]>"_qs, u"<x>"_qs},
        11, u"<x>"_qs},
-      {"empty tag checked by its name", plus(interne, {u"<r><br/></r>"_qs}), 11, u"<br>"_qs},
-      {"start tag in a comment", plus(interne, {u"<r><!-- <z> --></r>"_qs}), 0, u"<r>"_qs},
-      {"start tag in CDATA", plus(interne, {u"<r><![CDATA[<z>]]></r>"_qs}), 0, u"<r>"_qs},
+      {"empty tag checked by its name", plus(internal, {u"<r><br/></r>"_qs}), 11, u"<br>"_qs},
+      {"start tag in a comment", plus(internal, {u"<r><!-- <z> --></r>"_qs}), 0, u"<r>"_qs},
+      {"start tag in CDATA", plus(internal, {u"<r><![CDATA[<z>]]></r>"_qs}), 0, u"<r>"_qs},
       {"external file", {u"<!DOCTYPE r SYSTEM \"r.dtd\">"_qs, u"<r><b/></r>"_qs}, 0, u"<b>"_qs},
       {"first IGNORE section cut", {u"<!DOCTYPE r SYSTEM \"r.dtd\">"_qs, u"<r><a/></r>"_qs}, 11, u"<a>"_qs},
       {"absent external file", {u"<!DOCTYPE r SYSTEM \"absent.dtd\">"_qs, u"<r><a/></r>"_qs}, 0, {}},
   };
-  const auto charge = chargeurDe(u"r.dtd"_qs, externe);
-  const auto chargeP = chargeurProduit(u"r.dtd"_qs, externe);
-  for (const Cas& c : cas) {
-    const reference::Resultat r = reference::Validdtd(c.lignes, charge);
-    EXPECT_EQ(r.code, c.code) << "reference, " << c.nom;
-    EXPECT_EQ(r.texte, c.texte) << "reference, " << c.nom;
-    const analysis::Fault f = produitValiddtd(c.lignes, chargeP);
-    EXPECT_EQ(f.code, c.code) << "product, " << c.nom;
-    EXPECT_EQ(f.text, c.texte) << "product, " << c.nom;
+  const auto load = loaderOf(u"r.dtd"_qs, external);
+  const auto productLoad = productLoaderOf(u"r.dtd"_qs, external);
+  for (const Case& c : cases) {
+    const reference::Result r = reference::Validdtd(c.lines, load);
+    EXPECT_EQ(r.code, c.code) << "reference, " << c.name;
+    EXPECT_EQ(r.text, c.text) << "reference, " << c.name;
+    const analysis::Fault f = produitValiddtd(c.lines, productLoad);
+    EXPECT_EQ(f.code, c.code) << "product, " << c.name;
+    EXPECT_EQ(f.text, c.text) << "product, " << c.name;
   }
 }
 
 TEST(KnownAnswers, DeclarationListHoldsTheExternalLinesThenElementsThenAttributeLists) {
-  const QStringList externe = {u"  <!ELEMENT e ANY>"_qs, u"<![IGNORE[<!ELEMENT i ANY>]]>"_qs,
+  const QStringList external = {u"  <!ELEMENT e ANY>"_qs, u"<![IGNORE[<!ELEMENT i ANY>]]>"_qs,
                                u"<!ATTLIST e id CDATA #REQUIRED>"_qs};
   const QStringList doc = {u"<!DOCTYPE r SYSTEM 'e.dtd' [<!ELEMENT r ANY>]>"_qs, u"<r/>"_qs};
-  const QStringList attendu = externe + QStringList{u"<!ELEMENT e ANY>"_qs, u"<!ATTLIST e id CDATA #REQUIRED>"_qs};
+  const QStringList expected = external + QStringList{u"<!ELEMENT e ANY>"_qs, u"<!ATTLIST e id CDATA #REQUIRED>"_qs};
   // The internal subset gives nothing here: once the IGNORE cut has run, the subset test reads
   // the external text before the section, which holds no "]>".
-  EXPECT_EQ(reference::LitDtd(doc, chargeurDe(u"e.dtd"_qs, externe)), attendu);
-  EXPECT_EQ(produitLitDtd(doc, chargeurProduit(u"e.dtd"_qs, externe)), attendu);
+  EXPECT_EQ(reference::LitDtd(doc, loaderOf(u"e.dtd"_qs, external)), expected);
+  EXPECT_EQ(produitLitDtd(doc, productLoaderOf(u"e.dtd"_qs, external)), expected);
 }
 
 // A declaration is found when it begins within 4096 characters of the previous one of its kind,
 // however far from the first. The external file here is one line, so that its raw line declares
 // "a" only.
 TEST(KnownAnswers, DeclarationsAreFoundWithin4096CharactersOfThePreviousOne) {
-  const QString pres(3000, u' ');
-  const QString loin(4100, u' ');
-  const QStringList externe = {u"<!ELEMENT a ANY>"_qs + pres + u"<!ELEMENT b ANY>"_qs + pres + u"<!ELEMENT c ANY>"_qs +
-                               loin + u"<!ELEMENT d ANY>"_qs};
+  const QString near(3000, u' ');
+  const QString far(4100, u' ');
+  const QStringList external = {u"<!ELEMENT a ANY>"_qs + near + u"<!ELEMENT b ANY>"_qs + near + u"<!ELEMENT c ANY>"_qs +
+                               far + u"<!ELEMENT d ANY>"_qs};
   const QStringList doc = {u"<!DOCTYPE a SYSTEM \"x.dtd\">"_qs, u"<a>"_qs, u"<b/>"_qs, u"<c/>"_qs, u"<d/>"_qs, u"</a>"_qs};
-  const auto charge = chargeurDe(u"x.dtd"_qs, externe);
-  const auto chargeP = chargeurProduit(u"x.dtd"_qs, externe);
-  const QStringList attendu =
-      externe + QStringList{u"<!ELEMENT a ANY>"_qs, u"<!ELEMENT b ANY>"_qs, u"<!ELEMENT c ANY>"_qs};
-  EXPECT_EQ(reference::LitDtd(doc, charge), attendu);
-  EXPECT_EQ(produitLitDtd(doc, chargeP), attendu);
-  const reference::Resultat r = reference::Validdtd(doc, charge);
+  const auto load = loaderOf(u"x.dtd"_qs, external);
+  const auto productLoad = productLoaderOf(u"x.dtd"_qs, external);
+  const QStringList expected =
+      external + QStringList{u"<!ELEMENT a ANY>"_qs, u"<!ELEMENT b ANY>"_qs, u"<!ELEMENT c ANY>"_qs};
+  EXPECT_EQ(reference::LitDtd(doc, load), expected);
+  EXPECT_EQ(produitLitDtd(doc, productLoad), expected);
+  const reference::Result r = reference::Validdtd(doc, load);
   EXPECT_EQ(r.code, 11);
-  EXPECT_EQ(r.texte, u"<d>"_qs);
-  const analysis::Fault f = produitValiddtd(doc, chargeP);
+  EXPECT_EQ(r.text, u"<d>"_qs);
+  const analysis::Fault f = produitValiddtd(doc, productLoad);
   EXPECT_EQ(f.code, 11);
   EXPECT_EQ(f.text, u"<d>"_qs);
 }
@@ -462,20 +462,20 @@ TEST(KnownAnswers, DeclarationsAreFoundWithin4096CharactersOfThePreviousOne) {
 // from the 11th character is empty).
 TEST(KnownAnswers, EmptyNameIsDeclaredByAnyElementDeclaration) {
   const QStringList doc = {u"<!DOCTYPE r SYSTEM \"r.dtd\">"_qs, u"<>"_qs};
-  for (const QString& ligne : {u"<!ELEMENT"_qs, u"<!ELEMENT r ANY>"_qs}) {
-    const auto charge = chargeurDe(u"r.dtd"_qs, {ligne});
-    const auto chargeP = chargeurProduit(u"r.dtd"_qs, {ligne});
-    const reference::Resultat r = reference::Validdtd(doc, charge);
-    EXPECT_EQ(r.code, 0) << ligne.toStdString();
-    EXPECT_EQ(r.texte, u"<>"_qs);
-    const analysis::Fault f = produitValiddtd(doc, chargeP);
-    EXPECT_EQ(f.code, 0) << ligne.toStdString();
+  for (const QString& line : {u"<!ELEMENT"_qs, u"<!ELEMENT r ANY>"_qs}) {
+    const auto load = loaderOf(u"r.dtd"_qs, {line});
+    const auto productLoad = productLoaderOf(u"r.dtd"_qs, {line});
+    const reference::Result r = reference::Validdtd(doc, load);
+    EXPECT_EQ(r.code, 0) << line.toStdString();
+    EXPECT_EQ(r.text, u"<>"_qs);
+    const analysis::Fault f = produitValiddtd(doc, productLoad);
+    EXPECT_EQ(f.code, 0) << line.toStdString();
     EXPECT_EQ(f.text, u"<>"_qs);
   }
 }
 
 TEST(KnownAnswers, MessagesAreTheEditorsTexts) {
-  const std::vector<std::pair<QStringList, QString>> cas = {
+  const std::vector<std::pair<QStringList, QString>> cases = {
       {{u"<a>"_qs}, u"Balise <a> non fermée"_qs},
       {{u"</a>"_qs}, u"Balise <a> non ouverte"_qs},
       {{u"<r></r><r></r>"_qs}, u"Racine <r> non unique"_qs},
@@ -485,9 +485,9 @@ TEST(KnownAnswers, MessagesAreTheEditorsTexts) {
       {{u"<a>"_qs, u"<b>"_qs, u"</a>"_qs, u"</b>"_qs}, u"Balise <b> chevauchée"_qs},
       {{u"<r/>"_qs}, u"Le document est bien formé"_qs},
   };
-  for (const auto& [lignes, texte] : cas) {
-    EXPECT_EQ(reference::rapport(lignes, false, {}), texte);
-    EXPECT_EQ(produitRapport(lignes, false, {}), texte);
+  for (const auto& [lines, text] : cases) {
+    EXPECT_EQ(reference::report(lines, false, {}), text);
+    EXPECT_EQ(produitRapport(lines, false, {}), text);
   }
   const QStringList dtd = {u"<!DOCTYPE r [<!ELEMENT r ANY><!ATTLIST r id CDATA #REQUIRED>]>"_qs};
   const std::vector<std::pair<QStringList, QString>> validation = {
@@ -496,9 +496,9 @@ TEST(KnownAnswers, MessagesAreTheEditorsTexts) {
       {dtd + QStringList{u"<r id='1'></r>"_qs}, u"Le document est valide"_qs},
       {dtd + QStringList{u"<r id='1'>"_qs}, u"Balise <r> non fermée"_qs},
   };
-  for (const auto& [lignes, texte] : validation) {
-    EXPECT_EQ(reference::rapport(lignes, true, {}), texte);
-    EXPECT_EQ(produitRapport(lignes, true, {}), texte);
+  for (const auto& [lines, text] : validation) {
+    EXPECT_EQ(reference::report(lines, true, {}), text);
+    EXPECT_EQ(produitRapport(lines, true, {}), text);
   }
 }
 

@@ -8,7 +8,7 @@
 
 #include "Cp1252.h"
 #include "DataRows.h"
-#include "Generateur.h"
+#include "Generator.h"
 #include "tags.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -181,9 +181,9 @@ QStringList noise(std::mt19937& rng, int pieces) {
 }
 
 TEST(DataRowsDifferential, RowsMatchThePlainRules) {
-  reference::Generateur gen(20261209u);
+  reference::Generator gen(20261209u);
   for (int d = 0; d < 400; ++d) {
-    QStringList lines = d % 3 == 2 ? gen.documentFiches(15) : gen.document();
+    QStringList lines = d % 3 == 2 ? gen.recordsDocument(15) : gen.document();
     if (d % 4 == 0) lines.insert(lines.size() / 2, "<!-- <c>x</c> ]] <e a='1'>y</e> --> <f b=\"2\">z</f>");
     ASSERT_EQ(rowsOf(lines), plainRows(lines)) << lines.join("\n").toStdString();
   }

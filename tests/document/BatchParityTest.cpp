@@ -13,7 +13,7 @@
 #include "Cp1252.h"
 #include "DataModel.h"
 #include "Editeur.h"
-#include "Generateur.h"
+#include "Generator.h"
 #include "ScriptedPrompts.h"
 #include "StringGrid.h"
 #include "TreeModel.h"
@@ -50,7 +50,7 @@ TEST(BatchParity, TreeDtdAndDataAsTheEditorGivesThem) {
   ScriptedPrompts prompts;
   QTemporaryDir dir;
   const QString path = dir.filePath("doc.xml");
-  reference::Generateur gen(20261210u);
+  reference::Generator gen(20261210u);
   std::vector<QStringList> docs = {
       {"<?xml version=\"1.0\"?>", "<liste version=\"2\">", "<fiche id='1'>", "<ville>Besançon</ville>",
        "<tel>01\t02</tel>", "</fiche>", "</liste>"},
@@ -59,7 +59,7 @@ TEST(BatchParity, TreeDtdAndDataAsTheEditorGivesThem) {
       {"<!DOCTYPE r [", "<!ELEMENT r (a)*>", "<!ELEMENT a (#PCDATA)>", "]>", "<r>", "<a>1</a>", "</r>"},
       {"<<<<a b='1' <c\td=2>x</c>", "<e"},
   };
-  for (int i = 0; i < 30; ++i) docs.push_back(i % 2 ? gen.documentFiches(6) : gen.document());
+  for (int i = 0; i < 30; ++i) docs.push_back(i % 2 ? gen.recordsDocument(6) : gen.document());
   int checked = 0;
   for (const QStringList& lines : docs) {
     QFile f(path);

@@ -9,7 +9,7 @@
 #include <QStringList>
 
 #include "Cp1252.h"
-#include "Generateur.h"
+#include "Generator.h"
 #include "LineViews.h"
 #include "Tree.h"
 #include "TreeModel.h"
@@ -212,9 +212,9 @@ TEST(TreeDuplicate, CopiesTagsAndOneCharacterOfIndentation) {
 }
 
 TEST(TreeDifferential, BuilderSearchAndDuplicationMatchThePlainRules) {
-  reference::Generateur gen(20261208u);
+  reference::Generator gen(20261208u);
   for (int d = 0; d < 400; ++d) {
-    QStringList lines = d % 4 == 3 ? gen.documentFiches(20) : gen.document();
+    QStringList lines = d % 4 == 3 ? gen.recordsDocument(20) : gen.document();
     if (d % 5 == 0) lines.insert(lines.size() / 2, "<![CDATA[ <cd> ]] <e> ]]> <f>");
     const StringListLines view(lines);
     const tree::Tree t = tree::buildTree(view);

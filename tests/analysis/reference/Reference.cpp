@@ -5,145 +5,145 @@
 namespace reference {
 namespace {
 
-constexpr qsizetype kTout = 1 << 30;  // "the rest of the text" as a copy length
+constexpr qsizetype kAll = 1 << 30;  // "the rest of the text" as a copy length
 
 // The character at 1-based position i; past either end, NUL, as a terminated string reads.
 QChar at(const QString& s, qsizetype i) {
   return (i >= 1 && i <= s.size()) ? s[i - 1] : QChar(u'\0');
 }
 
-QString apostrophesEnGuillemets(QString s) {
+QString apostrophesAsQuotes(QString s) {
   s.replace(u'\'', u'"');
   return s;
 }
 
 // Every text begins with the empty name (the key "<>" of "< x>" has one); "occurs", by contrast,
 // is Pos and never holds for an empty text.
-bool commencePar(const QString& r, const QString& n) { return Copy(r, 1, n.size()) == n; }
+bool beginsWith(const QString& r, const QString& n) { return Copy(r, 1, n.size()) == n; }
 
-qsizetype indexSansCasse(const QStringList& liste, const QString& cle) {
-  for (qsizetype i = 0; i < liste.size(); ++i)
-    if (memeCle(liste[i], cle)) return i;
+qsizetype indexIgnoringCase(const QStringList& list, const QString& key) {
+  for (qsizetype i = 0; i < list.size(); ++i)
+    if (sameKey(list[i], key)) return i;
   return -1;
 }
 
 }  // namespace
 
-qsizetype Pos(const QString& sous, const QString& s) {
-  if (sous.isEmpty()) return 0;
-  return s.indexOf(sous) + 1;
+qsizetype Pos(const QString& sub, const QString& s) {
+  if (sub.isEmpty()) return 0;
+  return s.indexOf(sub) + 1;
 }
 
-QString Copy(const QString& s, qsizetype index, qsizetype compte) {
+QString Copy(const QString& s, qsizetype index, qsizetype count) {
   if (index < 1) index = 1;
-  if (compte <= 0 || index > s.size()) return {};
-  return s.mid(index - 1, compte);
+  if (count <= 0 || index > s.size()) return {};
+  return s.mid(index - 1, count);
 }
 
-bool commentaire(bool& actif, const QString& ligne, qsizetype p) {
-  if (Copy(ligne, p, 3) == u"-->" || Copy(ligne, p, 3) == u"]]>") actif = false;
-  if (Copy(ligne, p, 4) == u"<!--" || Copy(ligne, p, 9) == u"<![CDATA[") actif = true;
-  return actif;
+bool commentState(bool& active, const QString& line, qsizetype p) {
+  if (Copy(line, p, 3) == u"-->" || Copy(line, p, 3) == u"]]>") active = false;
+  if (Copy(line, p, 4) == u"<!--" || Copy(line, p, 9) == u"<![CDATA[") active = true;
+  return active;
 }
 
-bool memeCle(const QString& a, const QString& b) {
+bool sameKey(const QString& a, const QString& b) {
   if (a.size() != b.size()) return false;
   for (qsizetype i = 0; i < a.size(); ++i)
     if (cp1252::upper(a[i]) != cp1252::upper(b[i])) return false;
   return true;
 }
 
-QString texteBalise(const QString& s, qsizetype p, bool* ferme) {
-  const auto finDeNom = [](QChar c) {
+QString tagText(const QString& s, qsizetype p, bool* closed) {
+  const auto endsName = [](QChar c) {
     return c == u' ' || c == u'>' || c == u'<' || c == u'\t' || c == u'\r' || c == u'\n';
   };
-  if (ferme) *ferme = false;
+  if (closed) *closed = false;
   qsizetype i = p + 1;
   if (at(s, i) == u'/') ++i;
-  while (i <= s.size() && !finDeNom(at(s, i))) ++i;
-  QChar guillemet;
+  while (i <= s.size() && !endsName(at(s, i))) ++i;
+  QChar quote;
   for (; i <= s.size(); ++i) {
     const QChar c = at(s, i);
     if (c == u'<') break;
-    if (!guillemet.isNull()) {
-      if (c == guillemet) guillemet = QChar();
+    if (!quote.isNull()) {
+      if (c == quote) quote = QChar();
     } else if (c == u'>') {
-      if (ferme) *ferme = true;
+      if (closed) *closed = true;
       return Copy(s, p, i - p + 1);
     } else if (c == u'"' || c == u'\'') {
-      guillemet = c;
+      quote = c;
     }
   }
   return Copy(s, p, i - p);
 }
 
-QString texteBalise(const QStringList& lignes, qsizetype i, qsizetype p, bool* ferme) {
-  QString s = Copy(lignes[i], p, kTout);
+QString tagText(const QStringList& lines, qsizetype i, qsizetype p, bool* closed) {
+  QString s = Copy(lines[i], p, kAll);
   for (qsizetype j = i + 1;; ++j) {
     bool f = false;
-    const QString g = texteBalise(s, 1, &f);
+    const QString g = tagText(s, 1, &f);
     // Its own ">", a "<" that stops it, or the last line.
-    if (f || g.size() < s.size() || j >= lignes.size()) {
-      if (ferme) *ferme = f;
+    if (f || g.size() < s.size() || j >= lines.size()) {
+      if (closed) *closed = f;
       return g;
     }
-    s += QStringLiteral("\r\n") + lignes[j];
+    s += QStringLiteral("\r\n") + lines[j];
   }
 }
 
 namespace {
 
 // The key of the tag that begins texte, whose name begins at 1-based debutNom.
-QString cleDe(const QString& texte, qsizetype debutNom) {
-  bool ferme = false;
-  const QString g = texteBalise(texte, 1, &ferme);
-  if (ferme && g.size() - 1 >= debutNom && at(g, g.size() - 1) == u'/') return {};  // empty element
-  qsizetype fin = debutNom;
-  while (fin <= g.size() && !QStringLiteral(" ><\t\r\n").contains(at(g, fin))) ++fin;
-  const QString nom = Copy(g, debutNom, fin - debutNom);
-  if (nom.endsWith(u'/')) return {};
-  return u'<' + nom + u'>';
+QString keyOf(const QString& text, qsizetype nameStart) {
+  bool closed = false;
+  const QString g = tagText(text, 1, &closed);
+  if (closed && g.size() - 1 >= nameStart && at(g, g.size() - 1) == u'/') return {};  // empty element
+  qsizetype stop = nameStart;
+  while (stop <= g.size() && !QStringLiteral(" ><\t\r\n").contains(at(g, stop))) ++stop;
+  const QString name = Copy(g, nameStart, stop - nameStart);
+  if (name.endsWith(u'/')) return {};
+  return u'<' + name + u'>';
 }
 
 }  // namespace
 
-QString NomBalise(const QString& texte) {
-  const QChar second = at(texte, 2);
+QString NomBalise(const QString& text) {
+  const QChar second = at(text, 2);
   if (second == u'/' || second == u'?' || second == u'!') return {};
-  return cleDe(texte, 2);
+  return keyOf(text, 2);
 }
 
-QString cleFin(const QString& texte) {
-  if (at(texte, 2) != u'/') return {};
-  const QChar troisieme = at(texte, 3);
-  if (troisieme == u'/' || troisieme == u'?' || troisieme == u'!') return {};
-  return cleDe(texte, 3);
+QString endKey(const QString& text) {
+  if (at(text, 2) != u'/') return {};
+  const QChar third = at(text, 3);
+  if (third == u'/' || third == u'?' || third == u'!') return {};
+  return keyOf(text, 3);
 }
 
-bool estReference(const QString& ligne, qsizetype p) {
-  const auto lettre = [](QChar c) {
+bool isReference(const QString& line, qsizetype p) {
+  const auto letter = [](QChar c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c.unicode() >= 0x80;
   };
-  const auto chiffre = [](QChar c) { return c >= u'0' && c <= u'9'; };
-  const auto hexa = [&](QChar c) { return chiffre(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); };
+  const auto digit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+  const auto hexDigit = [&](QChar c) { return digit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); };
   qsizetype i = p + 1;
-  if (at(ligne, i) == u'#') {
+  if (at(line, i) == u'#') {
     ++i;
-    const bool x = at(ligne, i) == u'x';
+    const bool x = at(line, i) == u'x';
     if (x) ++i;
-    const qsizetype debut = i;
-    while (i <= ligne.size() && (x ? hexa(at(ligne, i)) : chiffre(at(ligne, i)))) ++i;
-    return i > debut && at(ligne, i) == u';';
+    const qsizetype start = i;
+    while (i <= line.size() && (x ? hexDigit(at(line, i)) : digit(at(line, i)))) ++i;
+    return i > start && at(line, i) == u';';
   }
-  if (!lettre(at(ligne, i))) return false;
+  if (!letter(at(line, i))) return false;
   ++i;
-  while (i <= ligne.size() && (lettre(at(ligne, i)) || chiffre(at(ligne, i)) || at(ligne, i) == u'.' || at(ligne, i) == u'-'))
+  while (i <= line.size() && (letter(at(line, i)) || digit(at(line, i)) || at(line, i) == u'.' || at(line, i) == u'-'))
     ++i;
-  return at(ligne, i) == u';';
+  return at(line, i) == u';';
 }
 
-QString ValeurGuillemets(const QString& texte) {
-  QString s = apostrophesEnGuillemets(texte);
+QString ValeurGuillemets(const QString& text) {
+  QString s = apostrophesAsQuotes(text);
   const qsizetype q = Pos(QStringLiteral("\""), s);
   if (q > 0) {
     s = Copy(s, q + 1, 1024);
@@ -153,179 +153,179 @@ QString ValeurGuillemets(const QString& texte) {
   return s;
 }
 
-int ControleAttributs(const QString& texte) {
-  QString s = texteBalise(texte, 1);
+int ControleAttributs(const QString& text) {
+  QString s = tagText(text, 1);
   for (;;) {
-    const qsizetype egal = Pos(QStringLiteral("="), s);
-    if (egal == 0) return 0;
-    s = Copy(s, egal + 1, kTout);
-    qsizetype debut = 1;
-    while (debut <= s.size() && at(s, debut).unicode() <= 32) ++debut;
-    s = Copy(s, debut, kTout);
-    const QChar guillemet = at(s, 1);
-    if (guillemet != u'"' && guillemet != u'\'') return 4;
-    s = Copy(s, 2, kTout);
-    const qsizetype fin = Pos(QString(guillemet), s);
-    if (fin == 0) return 4;
-    s = Copy(s, fin + 1, kTout);  // the whole value skipped
+    const qsizetype equal = Pos(QStringLiteral("="), s);
+    if (equal == 0) return 0;
+    s = Copy(s, equal + 1, kAll);
+    qsizetype start = 1;
+    while (start <= s.size() && at(s, start).unicode() <= 32) ++start;
+    s = Copy(s, start, kAll);
+    const QChar quote = at(s, 1);
+    if (quote != u'"' && quote != u'\'') return 4;
+    s = Copy(s, 2, kAll);
+    const qsizetype stop = Pos(QString(quote), s);
+    if (stop == 0) return 4;
+    s = Copy(s, stop + 1, kAll);  // the whole value skipped
   }
 }
 
-bool Chevauche(const QStringList& lignes, const QString& cle, int ligne, qsizetype position) {
+bool Chevauche(const QStringList& lines, const QString& key, int line, qsizetype position) {
   // Entries opened before the tag on its line are outer ones: they never make the answer true,
   // and the scan may stop while they are still in the list. An end tag closes the newest equal
   // entry, so an element nested in one of its own name closes before it.
-  struct Entree {
-    QString cle;
-    bool exterieure;
+  struct Entry {
+    QString key;
+    bool outer;
   };
-  QList<Entree> liste;
-  const auto indexDe = [&liste](const QString& k) -> qsizetype {
-    for (qsizetype i = liste.size() - 1; i >= 0; --i)
-      if (memeCle(liste[i].cle, k)) return i;
+  QList<Entry> list;
+  const auto findEntry = [&list](const QString& k) -> qsizetype {
+    for (qsizetype i = list.size() - 1; i >= 0; --i)
+      if (sameKey(list[i].key, k)) return i;
     return -1;
   };
-  const auto interieure = [&liste] {
-    for (const Entree& e : liste)
-      if (!e.exterieure) return true;
+  const auto hasInner = [&list] {
+    for (const Entry& e : list)
+      if (!e.outer) return true;
     return false;
   };
-  bool actif = false;
-  bool reponse = false;
-  for (qsizetype i = qMax(0, ligne); i < lignes.size(); ++i) {
-    const QString& l = lignes[i];
+  bool active = false;
+  bool answer = false;
+  for (qsizetype i = qMax(0, line); i < lines.size(); ++i) {
+    const QString& l = lines[i];
     for (qsizetype p = 1; p <= l.size(); ++p) {
-      if (commentaire(actif, l, p)) continue;
+      if (commentState(active, l, p)) continue;
       if (at(l, p) != u'<') continue;
-      const bool avant = i == ligne && p - 1 < position;
-      const QString w = texteBalise(lignes, i, p);
+      const bool before = i == line && p - 1 < position;
+      const QString w = tagText(lines, i, p);
       if (at(w, 2) == u'/') {
-        const QString k = cleFin(w);
+        const QString k = endKey(w);
         if (k.isEmpty()) continue;
-        const qsizetype idx = indexDe(k);
+        const qsizetype idx = findEntry(k);
         if (idx < 0) {
-          if (avant) continue;  // before the tag an unmatched end tag is passed over
-          reponse = true;
+          if (before) continue;  // before the tag an unmatched end tag is passed over
+          answer = true;
           break;  // the rest of this line is not looked at
         }
-        liste.removeAt(idx);
-        if (!avant && k == cle && !interieure()) return reponse;
+        list.removeAt(idx);
+        if (!before && k == key && !hasInner()) return answer;
       } else {
         const QString k = NomBalise(w);
-        if (!k.isEmpty()) liste.append({k, avant});
+        if (!k.isEmpty()) list.append({k, before});
       }
     }
   }
-  return reponse || interieure();
+  return answer || hasInner();
 }
 
-Resultat Valid(const QStringList& lignes) {
-  Resultat r;
+Result Valid(const QStringList& lines) {
+  Result r;
 
-  const QString texte = lignes.join(QStringLiteral("\r\n"));
-  const qsizetype xml = Pos(QStringLiteral("<?xml"), texte);
+  const QString text = lines.join(QStringLiteral("\r\n"));
+  const qsizetype xml = Pos(QStringLiteral("<?xml"), text);
   if (xml > 0) {
-    const QString decl = Copy(texte, xml, 1024);
+    const QString decl = Copy(text, xml, 1024);
     const qsizetype sa = Pos(QStringLiteral("standalone="), decl);
     if (sa > 0) {
-      const QString valeur = ValeurGuillemets(Copy(decl, sa, 1024));
-      if (Pos(valeur, QStringLiteral("yes no")) == 0) {
+      const QString value = ValeurGuillemets(Copy(decl, sa, 1024));
+      if (Pos(value, QStringLiteral("yes no")) == 0) {
         r.code = 6;
         return r;
       }
     }
   }
 
-  QStringList ouverts;
-  QString racine;
-  QString nonOuverte;
-  bool actif = false;
-  for (qsizetype i = 0; i < lignes.size(); ++i) {
-    const QString& l = lignes[i];
+  QStringList openList;
+  QString root;
+  QString unopened;
+  bool active = false;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    const QString& l = lines[i];
     for (qsizetype p = 1; p <= l.size(); ++p) {
-      if (commentaire(actif, l, p)) continue;
+      if (commentState(active, l, p)) continue;
       if (at(l, p) != u'<') continue;
-      const QString w = texteBalise(lignes, i, p);
+      const QString w = tagText(lines, i, p);
       if (at(w, 2) == u'/') {
-        const QString k = cleFin(w);
+        const QString k = endKey(w);
         if (k.isEmpty()) continue;
-        const qsizetype idx = indexSansCasse(ouverts, k);
+        const qsizetype idx = indexIgnoringCase(openList, k);
         if (idx < 0)
-          nonOuverte = k;
+          unopened = k;
         else
-          ouverts.removeAt(idx);
+          openList.removeAt(idx);
       } else {
         const QString k = NomBalise(w);
         if (k.isEmpty()) {
           // An empty element: its attributes are checked under its name.
-          bool ferme = false;
-          const QString g = texteBalise(lignes, i, p, &ferme);
-          if (!ferme || !g.endsWith(QStringLiteral("/>"))) continue;
-          const QString nom = NomBalise(Copy(g, 1, g.size() - 2) + u'>');
-          if (!nom.isEmpty() && ControleAttributs(g) == 4) {
+          bool closed = false;
+          const QString g = tagText(lines, i, p, &closed);
+          if (!closed || !g.endsWith(QStringLiteral("/>"))) continue;
+          const QString name = NomBalise(Copy(g, 1, g.size() - 2) + u'>');
+          if (!name.isEmpty() && ControleAttributs(g) == 4) {
             r.code = 4;
-            r.texte = nom;
+            r.text = name;
             return r;
           }
           continue;
         }
-        if (!racine.isEmpty() && racine == k) {
+        if (!root.isEmpty() && root == k) {
           r.code = 3;
-          r.texte = racine;
+          r.text = root;
           return r;
         }
-        if (racine.isEmpty()) racine = k;
-        ouverts.append(k);
+        if (root.isEmpty()) root = k;
+        openList.append(k);
         if (ControleAttributs(w) == 4) {
           r.code = 4;
-          r.texte = k;
+          r.text = k;
           return r;
         }
       }
     }
   }
-  if (!ouverts.isEmpty()) {
+  if (!openList.isEmpty()) {
     r.code = 1;
-    r.texte = ouverts.first();
+    r.text = openList.first();
   }
-  if (!nonOuverte.isEmpty()) {
+  if (!unopened.isEmpty()) {
     r.code = 2;
-    r.texte = nonOuverte;
+    r.text = unopened;
   }
   if (r.code != 0) return r;
 
   // The overlap pass inherits the comment state where the open/close pass left it.
-  for (qsizetype i = 0; i < lignes.size(); ++i) {
-    const QString& l = lignes[i];
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    const QString& l = lines[i];
     for (qsizetype p = 1; p <= l.size(); ++p) {
-      if (commentaire(actif, l, p)) continue;
+      if (commentState(active, l, p)) continue;
       if (at(l, p) != u'<') continue;
-      const QString w = texteBalise(lignes, i, p);
+      const QString w = tagText(lines, i, p);
       if (at(w, 2) == u'/') continue;
       const QString k = NomBalise(w);
-      if (!k.isEmpty() && Chevauche(lignes, k, int(i), p - 1)) {
+      if (!k.isEmpty() && Chevauche(lines, k, int(i), p - 1)) {
         r.code = 7;
-        r.texte = k;
+        r.text = k;
         return r;
       }
     }
   }
 
-  actif = false;
-  for (const QString& l : lignes) {
+  active = false;
+  for (const QString& l : lines) {
     for (qsizetype p = 1; p <= l.size(); ++p) {
-      if (commentaire(actif, l, p)) continue;
-      if (at(l, p) != u'&' || estReference(l, p)) continue;
+      if (commentState(active, l, p)) continue;
+      if (at(l, p) != u'&' || isReference(l, p)) continue;
       r.code = 5;
-      r.texte = Copy(l, p, 10);
+      r.text = Copy(l, p, 10);
       return r;
     }
   }
   return r;
 }
 
-QString texteDeclarations(const QStringList& lignes, const Chargeur& charge, QStringList* externe) {
-  const QString t = lignes.join(QStringLiteral("\r\n"));
+QString declarationText(const QStringList& lines, const Loader& load, QStringList* external) {
+  const QString t = lines.join(QStringLiteral("\r\n"));
   QString d;
   QString x;
 
@@ -336,111 +336,111 @@ QString texteDeclarations(const QStringList& lignes, const Chargeur& charge, QSt
   if (system > 0) {
     d = Copy(d, system, 256);
     const QString f = ValeurGuillemets(d);
-    QStringList fichier;
-    if (!f.isEmpty() && charge && charge(f, fichier)) {
-      if (externe) *externe = fichier;
-      x = fichier.join(QString());
+    QStringList file;
+    if (!f.isEmpty() && load && load(f, file)) {
+      if (external) *external = file;
+      x = file.join(QString());
       const qsizetype ignore = Pos(QStringLiteral("<![IGNORE"), x);
       if (ignore > 0) {
         // d is taken over here: the internal subset test below then reads this prefix.
         d = Copy(x, 1, ignore - 1);
-        x = Copy(x, ignore, kTout);
-        const qsizetype fin = Pos(QStringLiteral("]]>"), x);
-        if (fin > 0) x = d + Copy(x, fin + 3, kTout);
+        x = Copy(x, ignore, kAll);
+        const qsizetype stop = Pos(QStringLiteral("]]>"), x);
+        if (stop > 0) x = d + Copy(x, stop + 3, kAll);
       }
     }
   }
 
-  const qsizetype sousEnsemble = Pos(QStringLiteral("]>"), d);
-  if (sousEnsemble > 0) x += Copy(d, 1, sousEnsemble + 1);
+  const qsizetype subset = Pos(QStringLiteral("]>"), d);
+  if (subset > 0) x += Copy(d, 1, subset + 1);
   return x;
 }
 
-QStringList LitDtd(const QStringList& lignes, const Chargeur& charge) {
-  QStringList liste;
-  const QString x = texteDeclarations(lignes, charge, &liste);
+QStringList LitDtd(const QStringList& lines, const Loader& load) {
+  QStringList list;
+  const QString x = declarationText(lines, load, &list);
   // Each window is taken out of the whole text X, from the tenth character of the declaration
   // just found: taken out of the previous window instead, the windows would only shrink and every
   // declaration more than 4096 characters after the first one of its kind would be lost.
-  for (const QString& mot : {QStringLiteral("<!ELEMENT"), QStringLiteral("<!ATTLIST")}) {
+  for (const QString& keyword : {QStringLiteral("<!ELEMENT"), QStringLiteral("<!ATTLIST")}) {
     QString y = x;
-    qsizetype debut = 1;  // where y begins in x
-    for (qsizetype q = Pos(mot, y); q > 0; q = Pos(mot, y)) {
-      const qsizetype declaration = debut + q - 1;
+    qsizetype start = 1;  // where y begins in x
+    for (qsizetype q = Pos(keyword, y); q > 0; q = Pos(keyword, y)) {
+      const qsizetype declaration = start + q - 1;
       y = Copy(x, declaration, 4096);
       const qsizetype chevron = Pos(QStringLiteral(">"), y);
-      liste.append(chevron > 0 ? Copy(y, 1, chevron) : QString());
-      debut = declaration + 9;
-      y = Copy(x, debut, 4096);
+      list.append(chevron > 0 ? Copy(y, 1, chevron) : QString());
+      start = declaration + 9;
+      y = Copy(x, start, 4096);
     }
   }
-  return liste;
+  return list;
 }
 
-Resultat Validdtd(const QStringList& lignes, const Chargeur& charge) {
-  Resultat r;
-  const QStringList liste = LitDtd(lignes, charge);
-  if (liste.isEmpty()) return r;
+Result Validdtd(const QStringList& lines, const Loader& load) {
+  Result r;
+  const QStringList list = LitDtd(lines, load);
+  if (list.isEmpty()) return r;
 
-  bool actif = false;
-  for (qsizetype i = 0; i < lignes.size(); ++i) {
-    const QString& l = lignes[i];
+  bool active = false;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    const QString& l = lines[i];
     for (qsizetype p = 1; p <= l.size(); ++p) {
-      if (commentaire(actif, l, p)) continue;
+      if (commentState(active, l, p)) continue;
       if (at(l, p) != u'<') continue;
-      bool ferme = false;
-      QString g = texteBalise(lignes, i, p, &ferme);
-      if (!ferme) continue;  // a tag without its own ">"
+      bool closed = false;
+      QString g = tagText(lines, i, p, &closed);
+      if (!closed) continue;  // a tag without its own ">"
       if (at(g, 2) == u'/') continue;
       if (Copy(g, g.size() - 1, 2) == u"/>") g = Copy(g, 1, g.size() - 2) + u'>';
       const QString k = NomBalise(g);
       if (k.isEmpty()) continue;
-      r.texte = k;
+      r.text = k;
       const QString n = Copy(k, 2, k.size() - 2);
 
-      bool declare = false;
-      for (const QString& e : liste) {
+      bool declared = false;
+      for (const QString& e : list) {
         if (Pos(QStringLiteral("<!ELEMENT"), e) > 0) {
-          const QString reste11 = Copy(e, 11, 256);
-          if (commencePar(reste11, n)) declare = true;
+          const QString rest11 = Copy(e, 11, 256);
+          if (beginsWith(rest11, n)) declared = true;
         }
         if (Pos(QStringLiteral("<!ATTLIST"), e) > 0) {
-          const QString reste11 = Copy(e, 11, 256);
-          if (Pos(QStringLiteral("#REQUIRED"), reste11) > 0 && commencePar(reste11, n)) {
-            QString a = Copy(reste11, n.size() + 2, kTout);
-            const qsizetype blanc = Pos(QStringLiteral(" "), a);
-            if (blanc > 0) a = Copy(a, 1, blanc - 1);
+          const QString rest11 = Copy(e, 11, 256);
+          if (Pos(QStringLiteral("#REQUIRED"), rest11) > 0 && beginsWith(rest11, n)) {
+            QString a = Copy(rest11, n.size() + 2, kAll);
+            const qsizetype blank = Pos(QStringLiteral(" "), a);
+            if (blank > 0) a = Copy(a, 1, blank - 1);
             if (Pos(a, g) == 0) r.code = 12;
           }
         }
       }
-      if (!declare) r.code = 11;
+      if (!declared) r.code = 11;
       if (r.code > 0) return r;
     }
   }
   return r;
 }
 
-QString message(const Resultat& r) {
+QString message(const Result& r) {
   switch (r.code) {
-    case 1: return QStringLiteral("Balise ") + r.texte + QStringLiteral(" non fermée");
-    case 2: return QStringLiteral("Balise ") + r.texte + QStringLiteral(" non ouverte");
-    case 3: return QStringLiteral("Racine ") + r.texte + QStringLiteral(" non unique");
-    case 4: return QStringLiteral("Attribut dans la balise ") + r.texte + QStringLiteral(" incorrect");
-    case 5: return r.texte + QStringLiteral(" Manque ; en fin d'entité");
+    case 1: return QStringLiteral("Balise ") + r.text + QStringLiteral(" non fermée");
+    case 2: return QStringLiteral("Balise ") + r.text + QStringLiteral(" non ouverte");
+    case 3: return QStringLiteral("Racine ") + r.text + QStringLiteral(" non unique");
+    case 4: return QStringLiteral("Attribut dans la balise ") + r.text + QStringLiteral(" incorrect");
+    case 5: return r.text + QStringLiteral(" Manque ; en fin d'entité");
     case 6: return QStringLiteral("Déclaration xml ou attribut standalone incorrect");
-    case 7: return QStringLiteral("Balise ") + r.texte + QStringLiteral(" chevauchée");
-    case 11: return QStringLiteral("Balise ") + r.texte + QStringLiteral(" non déclarée");
-    case 12: return QStringLiteral("Attribut dans balise ") + r.texte + QStringLiteral(" manquant");
+    case 7: return QStringLiteral("Balise ") + r.text + QStringLiteral(" chevauchée");
+    case 11: return QStringLiteral("Balise ") + r.text + QStringLiteral(" non déclarée");
+    case 12: return QStringLiteral("Attribut dans balise ") + r.text + QStringLiteral(" manquant");
     default: return {};
   }
 }
 
-QString rapport(const QStringList& lignes, bool dtd, const Chargeur& charge) {
-  const Resultat v = Valid(lignes);
+QString report(const QStringList& lines, bool dtd, const Loader& load) {
+  const Result v = Valid(lines);
   if (v.code != 0) return message(v);
   if (!dtd) return QStringLiteral("Le document est bien formé");
-  const Resultat d = Validdtd(lignes, charge);
+  const Result d = Validdtd(lines, load);
   if (d.code != 0) return message(d);
   return QStringLiteral("Le document est valide");
 }

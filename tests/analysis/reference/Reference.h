@@ -1,7 +1,8 @@
 #pragma once
 // A deliberately plain version of the document checks: character by character, quadratic, with
-// the 1-based positions and copy windows of the original written out as they are. It shares no
-// code with src/analysis and serves as the definition that the fast version is compared with.
+// 1-based positions and whole copies of the text where the fast version keeps views and counts.
+// It shares no code with src/analysis and serves as the definition that the fast version is
+// compared with.
 #include <functional>
 
 #include <QString>
@@ -9,50 +10,50 @@
 
 namespace reference {
 
-struct Resultat {
+struct Result {
   int code = 0;
-  QString texte;
+  QString text;
 };
 
 // Gives the lines of the external DTD named after SYSTEM; false when the file is absent.
-using Chargeur = std::function<bool(const QString& nom, QStringList& lignes)>;
+using Loader = std::function<bool(const QString& name, QStringList& lines)>;
 
 // 1-based text helpers with the classic semantics: Pos of an empty text is 0 (an empty text
 // never occurs), Copy clamps its window to the text.
-qsizetype Pos(const QString& sous, const QString& s);
-QString Copy(const QString& s, qsizetype index, qsizetype compte);
+qsizetype Pos(const QString& sub, const QString& s);
+QString Copy(const QString& s, qsizetype index, qsizetype count);
 
 // Comment state: called before the character at 1-based position p is examined; true when it
 // is to be skipped.
-bool commentaire(bool& actif, const QString& ligne, qsizetype p);
+bool commentState(bool& active, const QString& line, qsizetype p);
 
 // The text of the tag whose "<" is at 1-based p of s: to its own ">" (included; quoted values
 // may hold ">"; *ferme set), or to the next "<" or the end of s.
-QString texteBalise(const QString& s, qsizetype p, bool* ferme = nullptr);
+QString tagText(const QString& s, qsizetype p, bool* closed = nullptr);
 // The same in the lines from line i (0-based): a tag that reaches the end of its line goes on
 // in the next lines, joined by CR LF.
-QString texteBalise(const QStringList& lignes, qsizetype i, qsizetype p, bool* ferme = nullptr);
+QString tagText(const QStringList& lines, qsizetype i, qsizetype p, bool* closed = nullptr);
 // The key of the start tag, and of the end tag, that begins the text.
-QString NomBalise(const QString& texte);
-QString cleFin(const QString& texte);
+QString NomBalise(const QString& text);
+QString endKey(const QString& text);
 // Whether the "&" at 1-based p begins an entity reference.
-bool estReference(const QString& ligne, qsizetype p);
-QString ValeurGuillemets(const QString& texte);
-int ControleAttributs(const QString& texte);
-bool memeCle(const QString& a, const QString& b);  // without regard to case
+bool isReference(const QString& line, qsizetype p);
+QString ValeurGuillemets(const QString& text);
+int ControleAttributs(const QString& text);
+bool sameKey(const QString& a, const QString& b);  // without regard to case
 
-Resultat Valid(const QStringList& lignes);
+Result Valid(const QStringList& lines);
 // Overlap test of the start tag with key cle at 0-based position of line ligne.
-bool Chevauche(const QStringList& lignes, const QString& cle, int ligne, qsizetype position);
+bool Chevauche(const QStringList& lines, const QString& key, int line, qsizetype position);
 
 // The text that LitDtd searches for declarations (X); the external file's lines in *externe
 // when it was read.
-QString texteDeclarations(const QStringList& lignes, const Chargeur& charge, QStringList* externe = nullptr);
-QStringList LitDtd(const QStringList& lignes, const Chargeur& charge);
-Resultat Validdtd(const QStringList& lignes, const Chargeur& charge);
+QString declarationText(const QStringList& lines, const Loader& load, QStringList* external = nullptr);
+QStringList LitDtd(const QStringList& lines, const Loader& load);
+Result Validdtd(const QStringList& lines, const Loader& load);
 
 // The message box texts, and what the check command (dtd false) or the validate command shows.
-QString message(const Resultat& r);
-QString rapport(const QStringList& lignes, bool dtd, const Chargeur& charge);
+QString message(const Result& r);
+QString report(const QStringList& lines, bool dtd, const Loader& load);
 
 }  // namespace reference
