@@ -6,7 +6,7 @@
 #include <QStringList>
 
 #include "Cp1252.h"
-#include "Generateur.h"
+#include "Generator.h"
 #include "DtdGenerator.h"
 #include "LineViews.h"
 #include "TextStore.h"
@@ -195,9 +195,9 @@ dtdgen::Declarations plainDeclarations(const QStringList& lines) {
 }
 
 TEST(DtdGeneratorDifferential, DeclarationsMatchThePlainReading) {
-  reference::Generateur gen(20261211u);
+  reference::Generator gen(20261211u);
   for (int d = 0; d < 300; ++d) {
-    QStringList lines = d % 3 == 0 ? gen.documentFiches(12) : d % 3 == 1 ? gen.documentLong(6) : gen.document();
+    QStringList lines = d % 3 == 0 ? gen.recordsDocument(12) : d % 3 == 1 ? gen.longDocument(6) : gen.document();
     if (d % 4 == 0) lines.insert(lines.size() / 2, "<r2 a=\"1\" b = '2' c=x=y><<Ab v=\"=\"></r2>");
     const StringListLines view(lines);
     dtdgen::Declarations fast = dtdgen::collect(view);
