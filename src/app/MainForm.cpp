@@ -206,6 +206,10 @@ void TMainForm::createMenus() {
                     QStringLiteral("Remplacer"));
   Allerlaligne1 = item(Edit1, "Allerlaligne1", QStringLiteral("Aller à la li&gne..."),
                        QStringLiteral("Aller à une ligne du document"), QKeySequence(Qt::CTRL | Qt::Key_G));
+  Allerlabalisecorrespondante1 =
+      item(Edit1, "Allerlabalisecorrespondante1", QStringLiteral("Aller à la &balise correspondante"),
+           QStringLiteral("Aller à la balise qui ferme ou ouvre celle du curseur"),
+           QKeySequence(Qt::CTRL | Qt::Key_M));
   Edit1->addSeparator();
   Changerlacasse1 = item(Edit1, "Changerlacasse1", QStringLiteral("&Changer la casse..."),
                          QStringLiteral("Changer la casse"));
@@ -353,6 +357,7 @@ void TMainForm::createMenus() {
   onActive(GnrerDTD1, &TEditeur::Gendtd);
   onActive(Indenterledocument1, &TEditeur::Indenter);
   onActive(Allerlaligne1, &TEditeur::GoToLine);
+  onActive(Allerlabalisecorrespondante1, &TEditeur::GoToMatchingTag);
   onActive(Rechercher1, &TEditeur::Chercher);
   onActive(Continuer1, &TEditeur::Continuer);
   onActive(Remplacer1, &TEditeur::Remplacer);

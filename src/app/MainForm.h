@@ -94,7 +94,7 @@ class TMainForm : public QMainWindow, public DocumentHost {
       *Configurationimpression1, *FileExitItem;
   // Edit.
   QAction *Annuler1, *Rtablir1, *CutItem, *CopyItem, *PasteItem, *Toutslectionner1, *Rechercher1,
-      *Continuer1, *Remplacer1, *Allerlaligne1, *Changerlacasse1, *Convertircaractresspciaux1, *Dployerarbre1,
+      *Continuer1, *Remplacer1, *Allerlaligne1, *Allerlabalisecorrespondante1, *Changerlacasse1, *Convertircaractresspciaux1, *Dployerarbre1,
       *Rduirearbre1, *Dupliquernoeud1;
   // Insertion.
   QAction *Balise1, *Fermerdernirebalise1, *Commentaire1, *Caractresspciaux1, *SectionCDATA1,

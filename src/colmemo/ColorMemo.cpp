@@ -69,6 +69,7 @@ TColorMemo::TColorMemo(QWidget* parent) : QWidget(parent), view_(new MemoView(th
   connect(view_, &MemoView::undoRequested, this, &TColorMemo::UndoRequested);
   connect(view_, &MemoView::cutRequested, this, &TColorMemo::CutRequested);
   connect(view_, &MemoView::pasteRequested, this, &TColorMemo::PasteRequested);
+  connect(view_, &MemoView::selectionChanged, this, &TColorMemo::SelectionChange);
   view_->ownerTakesCommand = [this](MemoView::Command command) {
     switch (command) {
       case MemoView::Command::Undo:
@@ -188,6 +189,16 @@ qint64 TColorMemo::PositionAt(const QPoint& point) const {
 }
 
 void TColorMemo::FocusText() { view_->setFocus(Qt::OtherFocusReason); }
+
+void TColorMemo::SetMarks(std::vector<std::pair<qint64, qint64>> marks) {
+  std::vector<std::pair<int64_t, int64_t>> m(marks.begin(), marks.end());
+  view_->setMarks(std::move(m));
+}
+
+std::vector<std::pair<qint64, qint64>> TColorMemo::Marks() const {
+  const auto& m = view_->marks();
+  return {m.begin(), m.end()};
+}
 
 void TColorMemo::SetColourProvider(ColourProvider provider) {
   external_ = std::move(provider);

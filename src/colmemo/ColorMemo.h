@@ -110,6 +110,9 @@ class TColorMemo : public QWidget {
   // The colouring's hook: asked at every paint for the runs of the positions on screen. A
   // provider set here takes the place of the colouring rules.
   void SetColourProvider(ColourProvider provider);
+  // Text ranges [first, second) drawn on a light background over their colours.
+  void SetMarks(std::vector<std::pair<qint64, qint64>> marks);
+  std::vector<std::pair<qint64, qint64>> Marks() const;
 
   // Colouring by rules. The colours cover the wholly shown lines and the first rule's
   // KeyMaxHeight - 1 lines above them; typing one character inside a line rescans that line.
@@ -146,6 +149,8 @@ class TColorMemo : public QWidget {
   void MouseMove(QMouseEvent* event);
   // The text changed (by the user or by code).
   void Change();
+  // The caret moved or the selection changed.
+  void SelectionChange();
   // The context menu's Annuler, Couper and Coller, for the owner's commands, which take their
   // undo snapshot. Without a receiver, Couper and Coller act directly and Annuler is disabled.
   void UndoRequested();

@@ -29,6 +29,8 @@ namespace {
 // sentence, and a line of megabytes is never copied for it.
 constexpr int64_t kSurrounding = 1024;
 constexpr int kAutoScrollMs = 50;
+// The matching tags' background: light, so that the colours of the tags stay readable on it.
+const QColor kMarkBackground(255, 236, 160);
 
 enum class ByteClass { Blank, Word, Other, Break };
 
@@ -618,6 +620,12 @@ void MemoView::setColourProvider(ColourProvider provider) {
   viewport()->update();
 }
 
+void MemoView::setMarks(std::vector<std::pair<int64_t, int64_t>> marks) {
+  if (marks == marks_) return;
+  marks_ = std::move(marks);
+  viewport()->update();
+}
+
 // ---- Geometry ----
 
 int64_t MemoView::rowsFromTop(const LineLayouts::Row& row) {
@@ -751,10 +759,15 @@ QList<QTextLayout::FormatRange> MemoView::formatsFor(const LineLayouts::Entry& e
   const int64_t selTo = std::clamp(selectionEnd(), from, to) - from;
   const QColor highlight = palette().color(QPalette::Active, QPalette::Highlight);
   const QColor highlighted = palette().color(QPalette::Active, QPalette::HighlightedText);
+  const auto marked = [&](int64_t p) {
+    for (const auto& m : marks_)
+      if (from + p >= m.first && from + p < m.second) return true;
+    return false;
+  };
 
   QList<QTextLayout::FormatRange> formats;
-  const auto addRange = [&](int64_t a, int64_t b, int run, bool selected) {
-    if (run < 0 && !selected) return;
+  const auto addRange = [&](int64_t a, int64_t b, int run, bool selected, bool mark) {
+    if (run < 0 && !selected && !mark) return;
     QTextCharFormat format;
     if (run >= 0) {
       const ColourRun& r = runs[size_t(run)];
@@ -762,6 +775,7 @@ QList<QTextLayout::FormatRange> MemoView::formatsFor(const LineLayouts::Entry& e
       if (r.background.isValid()) format.setBackground(r.background);
       if (r.underline) format.setFontUnderline(true);
     }
+    if (mark) format.setBackground(kMarkBackground);
     if (selected) {
       format.setForeground(highlighted);
       format.setBackground(highlight);
@@ -778,9 +792,10 @@ QList<QTextLayout::FormatRange> MemoView::formatsFor(const LineLayouts::Entry& e
   int64_t a = 0;
   for (int64_t p = 1; p <= length; ++p) {
     const bool boundary = p == length || who[size_t(p)] != who[size_t(a)] ||
-                          (p >= selFrom && p < selTo) != (a >= selFrom && a < selTo);
+                          (p >= selFrom && p < selTo) != (a >= selFrom && a < selTo) ||
+                          (!marks_.empty() && marked(p) != marked(a));
     if (!boundary) continue;
-    addRange(a, p, who[size_t(a)], a >= selFrom && a < selTo);
+    addRange(a, p, who[size_t(a)], a >= selFrom && a < selTo, !marks_.empty() && marked(a));
     a = p;
   }
   if (e.preeditAt >= 0) {

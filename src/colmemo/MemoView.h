@@ -69,6 +69,10 @@ class MemoView : public QAbstractScrollArea {
   bool wordWrap() const { return wordWrap_; }
   void setWordWrap(bool wrap);
   void setColourProvider(ColourProvider provider);
+  // Ranges [first, second) of text positions drawn on a light background over their colours
+  // (the matching tags); the selection's colours come over them.
+  void setMarks(std::vector<std::pair<int64_t, int64_t>> marks);
+  const std::vector<std::pair<int64_t, int64_t>>& marks() const { return marks_; }
   // Draws the one-row runs marked ownerDraws, over the view's plain drawing of their text.
   std::function<void(QPainter& painter, const ColourRun& run, const QRectF& rect)> drawOwnRun;
   // The Tab key types a tab instead of moving the focus.
@@ -212,6 +216,7 @@ class MemoView : public QAbstractScrollArea {
   bool syncingBars_ = false;
   bool ensurePending_ = false;
   ColourProvider provider_;
+  std::vector<std::pair<int64_t, int64_t>> marks_;
 
   int editDepth_ = 0;
   bool changed_ = false;

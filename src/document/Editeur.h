@@ -113,6 +113,8 @@ class TEditeur : public QWidget {
   void Indenter();
   // "Aller à la ligne...": the caret to a line, or a line and a column.
   void GoToLine();
+  // "Aller à la balise correspondante": from the start or end tag at the caret to its partner.
+  void GoToMatchingTag();
 
   // The data view.
   void Remplit();
@@ -143,6 +145,8 @@ class TEditeur : public QWidget {
  private:
   void Memo1KeyPress(QKeyEvent* event, bool* handled);
   void Memo1MouseMove();
+  // Marks the tag at the caret and its partner, when the caret stands in a start or end tag.
+  void markMatchingTag();
   void wrapSelection(const QString& before, const QString& after);
   void insertDeclaration(const QString& declaration);
   bool lectureSeule(const QString& path);

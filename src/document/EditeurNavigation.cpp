@@ -1,5 +1,5 @@
-// Finding one's way in the document and tidying it: "Aller à la ligne..." and "Indenter le
-// document" (the indenter itself lives in src/indent, without widgets).
+// Finding one's way in the document and tidying it: "Aller à la ligne...", the matching tag and
+// "Indenter le document" (the markup readers live in src/markup, without widgets).
 #include <QApplication>
 
 #include "ColorMemo.h"
@@ -7,6 +7,13 @@
 #include "GotoLine.h"
 #include "Indent.h"
 #include "Prompts.h"
+#include "TagMatch.h"
+
+namespace {
+// How far the partner of the tag at the caret is looked for as the caret moves: each move stays
+// within a few milliseconds; the command looks through the whole document.
+constexpr int64_t kMarkReach = 256 * 1024;
+}  // namespace
 
 void TEditeur::Indenter() {
   indent::Outcome outcome;
@@ -36,4 +43,23 @@ void TEditeur::GoToLine() {
   Memo1->SetSelStart(pos);
   Memo1->ScrollCaret();
   Memo1->FocusText();
+}
+
+void TEditeur::markMatchingTag() {
+  std::vector<std::pair<qint64, qint64>> marks;
+  if (Tag == 0 && Memo1->SelLength() == 0) {
+    const TextStore text = Memo1->Store();
+    const markup::Tag tag = markup::tagAround(text, Memo1->SelStart());
+    const markup::Tag partner = tag.found() ? markup::partnerOf(text, tag, kMarkReach) : markup::Tag{};
+    if (partner.found()) marks = {{tag.begin, tag.end}, {partner.begin, partner.end}};
+  }
+  Memo1->SetMarks(std::move(marks));
+}
+
+void TEditeur::GoToMatchingTag() {
+  const TextStore text = Memo1->Store();
+  const markup::Tag partner = markup::partnerOf(text, markup::tagAround(text, Memo1->SelStart()));
+  if (!partner.found()) return;
+  Memo1->SetSelStart(partner.begin);
+  Memo1->ScrollCaret();
 }

@@ -110,4 +110,27 @@ TEST(GoToLine, TheDialogMovesTheCaret) {
   delete e;
 }
 
+TEST(MatchingTag, TheCaretInATagMarksItsPartnerAndTheCommandGoesThere) {
+  ScriptedPrompts prompts;
+  QPointer<TEditeur> e = new TEditeur(nullptr, "doc.xml");
+  e->Memo1->SetText("<r>\r\n<a x='1'>texte</a>\r\n</r>");
+  using Marks = std::vector<std::pair<qint64, qint64>>;
+  e->Memo1->SetSelStart(8);  // inside <a x='1'>
+  EXPECT_EQ(e->Memo1->Marks(), (Marks{{5, 14}, {19, 23}}));
+  e->GoToMatchingTag();
+  EXPECT_EQ(e->Memo1->SelStart(), 19);
+  EXPECT_EQ(e->Memo1->Marks(), (Marks{{19, 23}, {5, 14}}));
+  e->GoToMatchingTag();
+  EXPECT_EQ(e->Memo1->SelStart(), 5);
+  e->Memo1->SetSelStart(16);  // in the text: nothing marked, and the command stays
+  EXPECT_TRUE(e->Memo1->Marks().empty());
+  e->GoToMatchingTag();
+  EXPECT_EQ(e->Memo1->SelStart(), 16);
+  e->Memo1->SetSelStart(19);
+  e->Memo1->SetSelText("</b>");  // the partner's name no longer matches
+  e->Memo1->SetSelStart(6);
+  EXPECT_TRUE(e->Memo1->Marks().empty());
+  delete e;
+}
+
 }  // namespace

@@ -3,7 +3,7 @@
 # documents, in one run, best of $RUNS (3 unless set): the 50 MB document of records as it is
 # (already indented) and flattened to one line, and the peak memory of tovelo-batch beside the
 # file's size. Targets: at most 0.5 x xmllint --format's time, memory within 2 x the file.
-# Usage: bench/indent/run.sh   (SIZE_MB=10 for a quicker run)
+# Usage: bench/markup/indent.sh   (SIZE_MB=10 for a quicker run)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../common.sh"

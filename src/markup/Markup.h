@@ -1,13 +1,18 @@
-#include "Indent.h"
-
+#pragma once
+// The markup of a document read as tokens, straight from the text store's chunks: text, start,
+// end and empty-element tags, comments, CDATA sections, processing instructions, declarations
+// (a DOCTYPE with its internal subset). For the commands that follow the nesting of elements
+// (indenting, the matching tag); the checker keeps its own rules.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <vector>
+#include <string_view>
 
-namespace indent {
+#include "TextStore.h"
 
-namespace {
+namespace markup {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Random access to a store's bytes, kept on the chunk read last, so that a walk costs a lookup
 // per chunk rather than per byte.
@@ -33,6 +38,19 @@ class Reader {
       from = start_ + int64_t(piece_.size());
     }
     return size_;
+  }
+
+  // The last c at or before from and no more than reach bytes before it, or -1.
+  int64_t findBack(int64_t from, char c, int64_t reach) {
+    const int64_t stop = std::max<int64_t>(0, from - reach);
+    while (from >= stop) {
+      at(from);
+      const int64_t low = std::max(stop, start_);
+      for (int64_t p = from; p >= low; --p)
+        if (piece_[size_t(p - start_)] == c) return p;
+      from = low - 1;
+    }
+    return -1;
   }
 
   // The first occurrence of pattern at or after from, or size().
@@ -95,11 +113,12 @@ struct Token {
   bool preserve = false;               // a start tag with xml:space="preserve"
 };
 
+// Reads the tokens of a text; next(p) is the token that begins at p.
 class Scanner {
  public:
   explicit Scanner(Reader& r) : r_(r) {}
 
-  // The token at p (p < size).
+  // The token at p (p < size); Kind::Bad when markup there does not end or is malformed.
   Token next(int64_t p) {
     Token t;
     t.begin = p;
@@ -224,172 +243,4 @@ class Scanner {
   Reader& r_;
 };
 
-// Output gathered in blocks, so that the caller's function is called once per block.
-class Output {
- public:
-  explicit Output(const std::function<void(std::string_view)>& sink) : sink_(sink) { block_.reserve(kBlock); }
-  ~Output() { flush(); }
-  void append(std::string_view s) {
-    if (s.size() >= kBlock) {
-      flush();
-      sink_(s);
-      return;
-    }
-    if (block_.size() + s.size() > kBlock) flush();
-    block_.append(s);
-  }
-  void newLine(size_t depth) {
-    append("\r\n");
-    while (depth > 0) {
-      const size_t k = std::min(depth, kTabs.size());
-      append(kTabs.substr(0, k));
-      depth -= k;
-    }
-  }
-  void flush() {
-    if (!block_.empty()) sink_(block_);
-    block_.clear();
-  }
-
- private:
-  static constexpr size_t kBlock = 1 << 16;
-  static constexpr std::string_view kTabs = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-  const std::function<void(std::string_view)>& sink_;
-  std::string block_;
-};
-
-struct Open {
-  int64_t begin, nameBegin, nameEnd;
-  size_t ordinal;
-  bool text = false, child = false;
-};
-
-// First pass: does the markup nest, and which elements are copied whole (their content holds
-// text, or nothing to indent, or they preserve their blanks). One flag per element with content.
-Outcome survey(Reader& r, std::vector<bool>& whole) {
-  Outcome o;
-  Scanner s(r);
-  std::vector<Open> open;
-  for (int64_t p = 0; p < r.size();) {
-    const Token t = s.next(p);
-    if (t.kind == Kind::Bad) {
-      o.faultPosition = p;
-      return o;
-    }
-    p = t.end;
-    switch (t.kind) {
-      case Kind::Text:
-        if (!open.empty() && !r.blank(t.begin, t.end)) open.back().text = true;
-        break;
-      case Kind::CData:
-      case Kind::Declaration:
-        if (!open.empty()) open.back().text = true;
-        break;
-      case Kind::Start:
-        if (!open.empty()) open.back().child = true;
-        open.push_back({t.begin, t.nameBegin, t.nameEnd, whole.size()});
-        whole.push_back(t.preserve);
-        break;
-      case Kind::End: {
-        const int64_t length = t.nameEnd - t.nameBegin;
-        if (open.empty() || open.back().nameEnd - open.back().nameBegin != length ||
-            !r.same(open.back().nameBegin, t.nameBegin, length)) {
-          o.faultPosition = t.begin;
-          return o;
-        }
-        const Open& e = open.back();
-        if (e.text || !e.child) whole[e.ordinal] = true;
-        open.pop_back();
-        break;
-      }
-      default:  // an empty element, a comment, a processing instruction
-        if (!open.empty()) open.back().child = true;
-        break;
-    }
-  }
-  if (!open.empty()) {
-    o.faultPosition = open.front().begin;
-    return o;
-  }
-  o.indented = true;
-  return o;
-}
-
-}  // namespace
-
-Outcome indentDocument(const TextStore& text, const std::function<void(std::string_view)>& sink) {
-  Reader r(text);
-  std::vector<bool> whole;
-  const Outcome o = survey(r, whole);
-  if (!o.indented) return o;
-
-  Output out(sink);
-  Scanner s(r);
-  size_t depth = 0;      // elements open and being indented
-  size_t ordinal = 0;    // start tags with content met so far
-  size_t copying = 0;    // > 0 inside an element copied whole: its nesting depth
-  int64_t copyFrom = 0;  // where that element began
-  bool first = true;     // nothing written at the top level yet
-  int64_t pendingText = -1, pendingEnd = -1;  // top-level text not yet written
-
-  for (int64_t p = 0; p < r.size();) {
-    const Token t = s.next(p);
-    p = t.end;
-    if (copying > 0) {
-      if (t.kind == Kind::Start) {
-        ++ordinal;
-        ++copying;
-      } else if (t.kind == Kind::End && --copying == 0) {
-        r.copy(copyFrom, t.end, out);
-      }
-      continue;
-    }
-    if (t.kind == Kind::Text) {
-      // Inside an indented element, text is blanks only; they give way to the new lines.
-      if (depth == 0) {
-        if (first) r.copy(t.begin, t.end, out);
-        else pendingText = t.begin, pendingEnd = t.end;
-      }
-      continue;
-    }
-    // A new line before every child of an indented element, its end tag, and every top-level
-    // item but the first; top-level text that is not blank stays as it was instead.
-    if (depth > 0) {
-      out.newLine(t.kind == Kind::End ? depth - 1 : depth);
-    } else if (!first) {
-      if (pendingText >= 0 && !r.blank(pendingText, pendingEnd)) r.copy(pendingText, pendingEnd, out);
-      else out.newLine(0);
-    }
-    first = false;
-    pendingText = -1;
-    switch (t.kind) {
-      case Kind::Start:
-        if (whole[ordinal++]) {
-          copying = 1;
-          copyFrom = t.begin;
-        } else {
-          r.copy(t.begin, t.end, out);
-          ++depth;
-        }
-        break;
-      case Kind::End:
-        r.copy(t.begin, t.end, out);
-        --depth;
-        break;
-      default:
-        r.copy(t.begin, t.end, out);
-        break;
-    }
-  }
-  if (pendingText >= 0) r.copy(pendingText, pendingEnd, out);
-  return o;
-}
-
-TextStore indented(const TextStore& text, Outcome* outcome) {
-  TextStore::Builder b;
-  const Outcome o = indentDocument(text, [&b](std::string_view s) { b.append(s); });
-  if (outcome) *outcome = o;
-  return o.indented ? b.finish() : text;
-}
-
-}  // namespace indent
+}  // namespace markup
