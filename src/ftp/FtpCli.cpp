@@ -7,22 +7,21 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <csignal>
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
-// Uploads go out one small block at a time; corked, the system still puts them in full-sized
-// segments, so the server reads them in large pieces. Closing the connection sends the rest.
-void cork(TWSocket* s) {
-  const int one = 1;
-  if (s->Handle() >= 0) setsockopt(s->Handle(), IPPROTO_TCP, TCP_CORK, &one, sizeof one);
-}
-
 constexpr int kDownloadBlock = 4096;
-constexpr int kUploadBlock = 1460;
+// An upload reads this much at a time and hands it to the socket, as long as the socket takes it.
+constexpr int kUploadBlock = 65536;
 
 // A reply line whose first character is not a digit, or whose number is followed by "-", is a
 // continuation of a multi-line reply.
@@ -33,6 +32,19 @@ bool isContinuation(const QString& line) {
   return i < line.size() && line[i] == u'-';
 }
 
+// The SHA-256 fingerprint of the peer's certificate, empty without one.
+QString fingerprintOf(SSL* ssl) {
+  X509* cert = ssl ? SSL_get1_peer_certificate(ssl) : nullptr;
+  if (!cert) return {};
+  unsigned char md[EVP_MAX_MD_SIZE];
+  unsigned int n = 0;
+  QString out;
+  if (X509_digest(cert, EVP_sha256(), md, &n) == 1)
+    out = QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(md), int(n)).toHex(':').toUpper());
+  X509_free(cert);
+  return out;
+}
+
 QString socketErrorForm(int e) {
   return TCustomWSocket::WSocketErrorDesc(e) + QStringLiteral(" (Winsock error #%1)").arg(e);
 }
@@ -40,7 +52,7 @@ QString socketErrorForm(int e) {
 }  // namespace
 
 TCustomFtpCli::TCustomFtpCli(QObject* parent)
-    : QObject(parent), dataBuffer_(new char[kDownloadBlock]), controlSocket_(new TWSocket(this)),
+    : QObject(parent), dataBuffer_(new char[qMax(kDownloadBlock, kUploadBlock)]), controlSocket_(new TWSocket(this)),
       dataSocket_(new TWSocket(this)) {
   controlSocket_->OnDnsLookupDone = [this](TCustomWSocket*, quint16 e) { controlDnsLookupDone(e); };
   controlSocket_->OnSessionConnected = [this](TCustomWSocket*, quint16 e) { controlSessionConnected(e); };
@@ -55,6 +67,7 @@ TCustomFtpCli::TCustomFtpCli(QObject* parent)
 
 TCustomFtpCli::~TCustomFtpCli() {
   closeLocalFile();
+  if (tlsContext_) SSL_CTX_free(tlsContext_);  // the sockets' sessions hold their own reference
   // The sockets go with the engine; nothing of theirs may call back into it any more.
   for (TWSocket* s : {controlSocket_, dataSocket_}) {
     s->OnDnsLookupDone = s->OnSessionConnected = s->OnDataAvailable = s->OnSessionClosed = s->OnDataSent =
@@ -83,6 +96,12 @@ void TCustomFtpCli::SetConnectionType(TFtpConnectionType v) {
   if (v == ftpSocks4 || v == ftpSocks4A || v == ftpSocks5) passive_ = true;
 }
 
+void TCustomFtpCli::SetCaFile(const QString& v) {
+  caFile_ = v;
+  if (tlsContext_) SSL_CTX_free(tlsContext_);
+  tlsContext_ = nullptr;  // made again with the new file at the next connection
+}
+
 void TCustomFtpCli::SetPassive(bool on) { passive_ = connectionType_ == ftpDirect ? on : true; }
 
 void TCustomFtpCli::setState(TFtpState s) {
@@ -99,13 +118,19 @@ void TCustomFtpCli::fail(const QString& msg) {
   throw FtpException(msg);
 }
 
-bool TCustomFtpCli::checkArgument(const QString& arg) {
+bool TCustomFtpCli::ArgumentAccepted(const QString& arg) {
   // A line break inside an argument would end the command early and start another one.
-  if (arg.contains(u'\r') || arg.contains(u'\n')) {
-    fail(QStringLiteral("Argument de commande refusé : il contient un retour à la ligne"));
-    return false;
-  }
-  return true;
+  return !arg.contains(u'\r') && !arg.contains(u'\n');
+}
+
+QString TCustomFtpCli::ArgumentRefusal() {
+  return QStringLiteral("Argument de commande refusé : il contient un retour à la ligne");
+}
+
+bool TCustomFtpCli::checkArgument(const QString& arg) {
+  if (ArgumentAccepted(arg)) return true;
+  fail(ArgumentRefusal());
+  return false;
 }
 
 bool TCustomFtpCli::checkSequenceArguments(unsigned steps) {
@@ -211,6 +236,7 @@ void TCustomFtpCli::replyEvaluation() {
 
 void TCustomFtpCli::extractResult() {
   const QByteArray line = lastResponse_.toUtf8();
+  if (fctPrv_ == sProt) dataProtected_ = true;
   if (fctPrv_ == sSize) resultSize_ = ftp::secondInteger(line);
   else if (fctPrv_ == sCwd || fctPrv_ == sMkd || fctPrv_ == sPwd || fctPrv_ == sCDup)
     resultDir_ = QString::fromUtf8(ftp::quotedName(line));
@@ -270,6 +296,7 @@ void TCustomFtpCli::openStep() {
   if (!highLevelFlag_) requestType_ = frOpen;
   fctPrv_ = sOpen;
   requestDoneFlag_ = false;
+  encrypted_ = dataProtected_ = false;
   receive_.clear();
   requestError_ = 0;
   setState(fsResolving);
@@ -323,6 +350,7 @@ void TCustomFtpCli::controlSessionClosed(quint16 error) {
   // A reply was awaited (other than QUIT's) and will never come: that is a failure, not a success.
   const bool replyLost = (state_ == fsWaitingReply || state_ == fsWaitingBanner) && fctPrv_ != sQuit &&
                          error == 0 && requestError_ == 0;
+  encrypted_ = dataProtected_ = false;
   if (connected_) {
     connected_ = false;
     if (state_ != fsAborting) setState(fsNotConnected);
@@ -436,6 +464,7 @@ void TCustomFtpCli::StartQuit() {
 
 void TCustomFtpCli::startSequence(TFtpRequest rq, unsigned steps) {
   if (!checkSequenceArguments(steps)) return;
+  if ((steps & sOpen) && tlsMode_ != ftpTlsNone) steps |= sAuth | sPbsz | sProt;
   if ((steps & sOpen) && connected_) return fail(QStringLiteral("FTP component already connected"));
   if (!ready()) return fail(QStringLiteral("FTP component not ready"));
   savedResponse_ = lastResponse_;
@@ -474,7 +503,7 @@ void TCustomFtpCli::nextStep() {
   }
   if (requestError_ == 0) extractResult();
 
-  static constexpr Step order[] = {sOpen, sUser, sPass, sCwd, sCDup, sTypeSet, sPort, sRest, sGet, sPut, sAppend,
+  static constexpr Step order[] = {sOpen, sAuth, sPbsz, sProt, sUser, sPass, sCwd, sCDup, sTypeSet, sPort, sRest, sGet, sPut, sAppend,
                                    sDir, sLs, sSyst, sMkd, sRmd, sRenFrom, sRenTo, sSize, sDele, sPwd, sAbort,
                                    sQuote, sQuit};
   for (Step step : order) {
@@ -491,6 +520,9 @@ void TCustomFtpCli::nextStep() {
     try {
       switch (step) {
         case sOpen: openStep(); break;
+        case sAuth: authStep(); break;
+        case sPbsz: runCommand(frPbsz, sPbsz, QStringLiteral("PBSZ 0"), {200}); break;
+        case sProt: runCommand(frProt, sProt, QStringLiteral("PROT P"), {200}); break;
         case sUser: StartUser(); break;
         case sPass: StartPass(); break;
         case sCwd: StartCwd(); break;
@@ -605,6 +637,7 @@ void TCustomFtpCli::portStep() {
   if (!ready()) return fail(QStringLiteral("FTP component not ready"));
   if (!connected_) return fail(QStringLiteral("FTP component not connected"));
   clearDataHandlers();
+  dataCommandSent_ = false;  // a server may connect before the transfer step begins
   if (dataSocket_->State() != wsClosed) dataSocket_->Close();
   dataSocket_->SetProto(QStringLiteral("tcp"));
   dataSocket_->SetAddr(QStringLiteral("0.0.0.0"));
@@ -647,9 +680,19 @@ void TCustomFtpCli::restStep() {
 
 // The data connection could not be made: the request ends with the socket's own reason.
 void TCustomFtpCli::failDataConnection(int status, const TFtpBaseException& e) {
-  lastResponse_ = QString::number(status) + u' ' + e.ClassName() + QStringLiteral(": ") + e.Message();
+  failTransfer(status, QString::number(status) + u' ' + e.ClassName() + QStringLiteral(": ") + e.Message());
+}
+
+void TCustomFtpCli::failTransfer(int status, const QString& why, bool logged) {
+  if (logged) {
+    // Upload faults found before the server is asked: no reply stands for them.
+    errorMessage_ = why;
+    display(QStringLiteral("! ") + why);
+  } else {
+    lastResponse_ = why;
+    setErrorMessage();
+  }
   statusCode_ = status;
-  setErrorMessage();
   dataSocket_->Close();
   closeLocalFile();
   requestError_ = status;
@@ -681,6 +724,7 @@ void TCustomFtpCli::receiveStep(TFtpRequest rq, const QString& command) {
   if (!highLevelFlag_) requestType_ = rq;
   fctPrv_ = rq == frGet ? sGet : rq == frDir ? sDir : sLs;
   dataCommand_ = command;
+  dataCommandSent_ = false;
   ++transferSerial_;
   controlDone_ = dataDone_ = false;
   requestDoneFlag_ = false;
@@ -695,16 +739,7 @@ void TCustomFtpCli::receiveStep(TFtpRequest rq, const QString& command) {
                             ? localFile_->open(QIODevice::ReadWrite | QIODevice::ExistingOnly) &&
                                   localFile_->seek(restartOffset_)
                             : localFile_->open(QIODevice::WriteOnly | QIODevice::Truncate);
-    if (!opened) {
-      closeLocalFile();
-      lastResponse_ = QStringLiteral("Unable to open local file ") + localFileName_;
-      statusCode_ = 550;
-      setErrorMessage();
-      dataSocket_->Close();
-      requestError_ = 550;
-      triggerRequestDone(550);
-      return;
-    }
+    if (!opened) return failTransfer(550, QStringLiteral("Unable to open local file ") + localFileName_);
   }
   if (passive_) {
     try {
@@ -717,10 +752,25 @@ void TCustomFtpCli::receiveStep(TFtpRequest rq, const QString& command) {
   setState(fsWaitingReply);
   next_ = &TCustomFtpCli::receiveFirstReply;
   sendCommand(hostFileName_.isEmpty() ? command : command + u' ' + hostFileName_);
+  dataCommandSent_ = passive_;
+}
+
+int TCustomFtpCli::acceptFromServer() {
+  QString peer;
+  const int h = dataSocket_->Accept(&peer);
+  if (h < 0) return -1;
+  // Anyone may connect to the port we announced: only the server gets the file or the listing.
+  if (peer != controlSocket_->GetPeerAddr()) {
+    ::close(h);
+    display(QStringLiteral("! Data connection from %1 refused: not the server").arg(peer));
+    return -1;
+  }
+  return h;
 }
 
 void TCustomFtpCli::receiveAccept() {
-  const int h = dataSocket_->Accept();
+  const int h = acceptFromServer();
+  if (h < 0) return;
   dataSocket_->Close();
   dataSocket_->Dup(h);
   dataSocket_->OnSessionClosed = [this](TCustomWSocket*, quint16 e) { receiveClosed(e); };
@@ -728,6 +778,7 @@ void TCustomFtpCli::receiveAccept() {
   dataSocket_->OnDataSent = nullptr;
   dataSocket_->SetComponentOptions(dataSocket_->ComponentOptions() | wsoNoReceiveLoop);
   startTick_ = now();
+  startDataTls();
 }
 
 void TCustomFtpCli::receiveConnected(quint16 error) {
@@ -735,13 +786,8 @@ void TCustomFtpCli::receiveConnected(quint16 error) {
   dataSocket_->OnDataAvailable = [this](TCustomWSocket*, quint16) { receiveData(); };
   dataSocket_->OnDataSent = nullptr;
   startTick_ = now();
-  if (error == 0) return;
-  lastResponse_ = QStringLiteral("Unable to establish data connection, error #%1").arg(error);
-  statusCode_ = 550;
-  setErrorMessage();
-  dataSocket_->Close();
-  requestError_ = 550;
-  triggerRequestDone(550);
+  if (error != 0) return failTransfer(550, QStringLiteral("Unable to establish data connection, error #%1").arg(error));
+  startDataTls();
 }
 
 void TCustomFtpCli::receiveFirstReply() {
@@ -749,6 +795,8 @@ void TCustomFtpCli::receiveFirstReply() {
   statusCode_ = ftp::replyCode(lastResponse_.toUtf8());
   if ((statusCode_ >= 150 && statusCode_ <= 159) || statusCode_ == 125) {
     next_ = &TCustomFtpCli::receiveSecondReply;
+    dataCommandSent_ = true;
+    startDataTls();
     return;
   }
   setErrorMessage();
@@ -838,6 +886,7 @@ void TCustomFtpCli::sendStep(TFtpRequest rq) {
   if (localFileName_.isEmpty()) return fail(QStringLiteral("LocalFileName empty"));
   if (!checkArgument(hostFileName_)) return;
   fctPrv_ = rq == frPut ? sPut : sAppend;
+  dataCommandSent_ = false;
   ++transferSerial_;
   controlDone_ = dataDone_ = requestDoneFlag_ = eof_ = uploadAccepted_ = false;
   // A server may connect as soon as it gets PORT, before this step (after a REST, say): that
@@ -849,27 +898,12 @@ void TCustomFtpCli::sendStep(TFtpRequest rq) {
   dataError_ = 0;
   bool cancel = false;
   if (OnReadyToTransmit) OnReadyToTransmit(this, cancel);
-  if (cancel) {
-    errorMessage_ = QStringLiteral("426 Transmit cancelled by application");
-    statusCode_ = 426;
-    display(QStringLiteral("! ") + errorMessage_);
-    requestError_ = 426;
-    triggerRequestDone(426);
-    return;
-  }
+  if (cancel) return failTransfer(426, QStringLiteral("426 Transmit cancelled by application"), true);
   dataSocket_->OnSessionAvailable = [this](TCustomWSocket*, quint16) { sendAccept(); };
   closeLocalFile();
   localFile_ = std::make_unique<QFile>(localFileName_);
-  if (!localFile_->open(QIODevice::ReadOnly) || (restartOffset_ > 0 && !localFile_->seek(restartOffset_))) {
-    closeLocalFile();
-    errorMessage_ = QStringLiteral("426 Unable to open local file ") + localFileName_;
-    statusCode_ = 426;
-    display(QStringLiteral("! ") + errorMessage_);
-    dataSocket_->Close();
-    requestError_ = 426;
-    triggerRequestDone(426);
-    return;
-  }
+  if (!localFile_->open(QIODevice::ReadOnly) || (restartOffset_ > 0 && !localFile_->seek(restartOffset_)))
+    return failTransfer(426, QStringLiteral("426 Unable to open local file ") + localFileName_, true);
   const QString command = (rq == frPut ? QStringLiteral("STOR ") : QStringLiteral("APPE ")) + hostFileName_;
   if (passive_) {
     // Busy from here on, so that a synchronous wait does not take the connecting for idleness.
@@ -893,23 +927,18 @@ void TCustomFtpCli::sendConnected(quint16 error) {
   dataSocket_->OnDataSent = nullptr;
   dataOpen_ = true;
   startTick_ = now();
-  cork(dataSocket_);
-  if (error != 0) {
-    lastResponse_ = QStringLiteral("Unable to establish data connection, error #%1").arg(error);
-    statusCode_ = 550;
-    setErrorMessage();
-    dataSocket_->Close();
-    requestError_ = 550;
-    triggerRequestDone(550);
-    return;
-  }
+  if (error != 0)
+    return failTransfer(550, QStringLiteral("Unable to establish data connection, error #%1").arg(error));
   setState(fsWaitingReply);
   next_ = &TCustomFtpCli::sendFirstReply;
   sendCommand((requestType_ == frAppend ? QStringLiteral("APPE ") : QStringLiteral("STOR ")) + hostFileName_);
+  dataCommandSent_ = true;
+  startDataTls();
 }
 
 void TCustomFtpCli::sendAccept() {
-  const int h = dataSocket_->Accept();
+  const int h = acceptFromServer();
+  if (h < 0) return;
   dataSocket_->Close();
   dataSocket_->OnSessionClosed = [this](TCustomWSocket*, quint16 e) { sendClosed(e); };
   dataSocket_->OnDataAvailable = [this](TCustomWSocket* s, quint16) {
@@ -924,8 +953,8 @@ void TCustomFtpCli::sendAccept() {
   dataSocket_->SetLingerOnOff(wsLingerOff);
   dataSocket_->SetLingerTimeout(10);
   dataSocket_->SetLingerOption();
-  cork(dataSocket_);
   dataOpen_ = true;
+  startDataTls();
   if (uploadAccepted_ && startTick_ == 0) postStartSending();
 }
 
@@ -948,6 +977,8 @@ void TCustomFtpCli::sendFirstReply() {
   statusCode_ = ftp::replyCode(lastResponse_.toUtf8());
   if (statusCode_ == 150 || statusCode_ == 125) {
     uploadAccepted_ = true;
+    dataCommandSent_ = true;
+    startDataTls();
     next_ = &TCustomFtpCli::sendSecondReply;
     if (passive_) {
       dataSocket_->OnDataSent = [this](TCustomWSocket*, quint16 e) { sendNext(e); };
@@ -976,22 +1007,28 @@ void TCustomFtpCli::sendNext(quint16 error) {
   }
   if (eof_ || !uploadAccepted_ || !dataOpen_) return;
   char* buf = dataBuffer_.get();
-  const qint64 n = localFile_->read(buf, kUploadBlock);
-  if (n < 0) {
-    display(QStringLiteral("! Error reading file"));
-    dataSocket_->Close();
-    return;
-  }
-  if (n == 0) {
-    eof_ = true;
-    const quint64 serial = transferSerial_;
-    QTimer::singleShot(100, this, [this, serial] {
-      if (serial == transferSerial_ && dataSocket_->State() == wsConnected) dataSocket_->CloseDelayed();
-    });
-    return;
-  }
-  transferCount_ += n;
-  dataSocket_->Send(buf, int(n));
+  // As much as the socket takes now (up to a bound, so that the window stays live); once it
+  // holds bytes back, its next data-sent event asks for more. One small block per event would
+  // cost an event-loop round for every 1460 bytes.
+  int blocks = 0;
+  do {
+    const qint64 n = localFile_->read(buf, kUploadBlock);
+    if (n < 0) {
+      display(QStringLiteral("! Error reading file"));
+      dataSocket_->Close();
+      return;
+    }
+    if (n == 0) {
+      eof_ = true;
+      const quint64 serial = transferSerial_;
+      QTimer::singleShot(100, this, [this, serial] {
+        if (serial == transferSerial_ && dataSocket_->State() == wsConnected) dataSocket_->CloseDelayed();
+      });
+      return;
+    }
+    transferCount_ += n;
+    dataSocket_->Send(buf, int(n));
+  } while (++blocks < 16 && localFile_ && dataSocket_->State() == wsConnected && dataSocket_->AllSent());
 }
 
 void TCustomFtpCli::sendSecondReply() {
@@ -1022,6 +1059,139 @@ void TCustomFtpCli::transferStatistics() {
     line += QStringLiteral(" (%1 Bytes/sec)").arg(rate);
   }
   display(line);
+}
+
+// ---------------------------------------------------------------- TLS
+
+ssl_ctx_st* TCustomFtpCli::tlsContext() {
+  if (tlsContext_) return tlsContext_;
+  // The library writes to the sockets itself: a peer that resets must not kill the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+  if (!ctx) throw FtpException(QStringLiteral("TLS context could not be made"));
+  SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+  SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+  SSL_CTX_set_default_verify_paths(ctx);
+  if (!caFile_.isEmpty()) SSL_CTX_load_verify_locations(ctx, QFile::encodeName(caFile_).constData(), nullptr);
+  ERR_clear_error();
+  // A certificate named in the CA file is trusted as it is, even without its authority.
+  X509_VERIFY_PARAM_set_flags(SSL_CTX_get0_param(ctx), X509_V_FLAG_PARTIAL_CHAIN);
+  // The handshake completes whatever the verification says: its result is read afterwards and
+  // a failure is put to the user before anything is sent.
+  SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
+  tlsContext_ = ctx;
+  return ctx;
+}
+
+void TCustomFtpCli::authStep() {
+  runCommand(frAuth, sAuth, QStringLiteral("AUTH TLS"), {234});
+  next_ = &TCustomFtpCli::authReply;
+}
+
+void TCustomFtpCli::askLater(std::function<void()> question) {
+  // Asked from the event loop, never from inside a socket handler; the request stays busy
+  // meanwhile, so nothing is sent before the answer.
+  QMetaObject::invokeMethod(this, [this, question = std::move(question)] {
+    if (requestDoneFlag_ || !connected_) return;  // the connection went while the event waited
+    try {
+      question();
+    } catch (const std::exception& e) {
+      bool canClose = true;
+      if (OnBgException) OnBgException(this, e, canClose);
+    }
+  }, Qt::QueuedConnection);
+}
+
+void TCustomFtpCli::failControl(int status, const QString& response) {
+  lastResponse_ = response;
+  statusCode_ = requestError_ = status;
+  setErrorMessage();
+  controlSocket_->Close();  // the close completes the request with RequestError
+}
+
+void TCustomFtpCli::authReply() {
+  display(QStringLiteral("< ") + lastResponse_);
+  statusCode_ = ftp::replyCode(lastResponse_.toUtf8());
+  if (statusCode_ == 234) {
+    controlSocket_->OnTlsDone = [this](TCustomWSocket*, quint16 e) { controlTlsDone(e); };
+    try {
+      controlSocket_->StartTls(tlsContext(), hostName_, nullptr);
+    } catch (const TFtpBaseException& e) {
+      failControl(500, QStringLiteral("500 ") + e.ClassName() + QStringLiteral(": ") + e.Message());
+    }
+    return;
+  }
+  const int refusal = statusCode_ >= 400 ? statusCode_ : 500;
+  if (tlsMode_ == ftpTlsRequired) return failControl(refusal, lastResponse_);
+  askLater([this, refusal, reply = lastResponse_] {
+    bool goOn = true;
+    if (OnTlsRefused) OnTlsRefused(this, goOn);
+    if (!goOn) return failControl(refusal, reply);
+    fctSet_ &= ~unsigned(sPbsz | sProt);
+    requestError_ = 0;
+    triggerRequestDone(0);
+  });
+}
+
+void TCustomFtpCli::controlTlsDone(quint16 error) {
+  if (error != 0)
+    return failControl(500, QStringLiteral("500 TLS handshake failed: ") + controlSocket_->TlsError());
+  SSL* ssl = controlSocket_->Ssl();
+  serverCertificate_ = fingerprintOf(ssl);
+  display(QStringLiteral("! TLS established (%1, %2)")
+              .arg(QString::fromLatin1(SSL_get_version(ssl)), QString::fromLatin1(SSL_get_cipher_name(ssl))));
+  TFtpCertificateProblem problem;
+  problem.fingerprint = serverCertificate_;
+  problem.error = serverCertificate_.isEmpty() ? X509_V_ERR_UNSPECIFIED : int(SSL_get_verify_result(ssl));
+  if (problem.error == X509_V_OK) return tlsAccepted();
+  problem.reason = serverCertificate_.isEmpty() ? QStringLiteral("no certificate")
+                                                : QString::fromLatin1(X509_verify_cert_error_string(problem.error));
+  display(QStringLiteral("! Certificate not verified: ") + problem.reason);
+  askLater([this, problem] {
+    bool accept = false;
+    if (OnCertificateProblem) OnCertificateProblem(this, problem, accept);
+    if (!accept) return failControl(500, QStringLiteral("500 Certificate refused: ") + problem.reason);
+    display(QStringLiteral("! Certificate accepted for this connection: SHA-256 ") + problem.fingerprint);
+    tlsAccepted();
+  });
+}
+
+void TCustomFtpCli::tlsAccepted() {
+  encrypted_ = true;
+  requestError_ = 0;
+  triggerRequestDone(0);
+}
+
+void TCustomFtpCli::startDataTls() {
+  // In active mode a server may connect as soon as it has the PORT, and some take TLS bytes
+  // that come before they have read the transfer command for a fault: the handshake waits for
+  // the command's first reply. In passive mode it begins once the command is sent.
+  if (!dataProtected_ || !dataCommandSent_ || dataSocket_->State() != wsConnected || dataSocket_->TlsActive())
+    return;
+  // Servers check that the data connection comes from the client that logged in: it resumes
+  // the control connection's session.
+  SSL_SESSION* session = controlSocket_->Ssl() ? SSL_get1_session(controlSocket_->Ssl()) : nullptr;
+  dataSocket_->OnTlsDone = [this](TCustomWSocket*, quint16 e) { dataTlsDone(e); };
+  try {
+    dataSocket_->StartTls(tlsContext(), hostName_, session);
+  } catch (const TFtpBaseException& e) {
+    display(QStringLiteral("! Data connection: ") + e.Message());
+    dataSocket_->CloseWithError(ECONNABORTED);
+  }
+  if (session) SSL_SESSION_free(session);
+}
+
+void TCustomFtpCli::dataTlsDone(quint16 error) {
+  if (error != 0) {
+    // The socket closes itself with the error: the transfer's close handler fails it.
+    display(QStringLiteral("! Data connection TLS failed: ") + dataSocket_->TlsError());
+    return;
+  }
+  // The data must come from the server whose certificate was trusted, not from whoever got there.
+  if (fingerprintOf(dataSocket_->Ssl()) != serverCertificate_) {
+    display(QStringLiteral("! Data connection refused: its certificate is not the server's"));
+    dataSocket_->CloseWithError(ECONNABORTED);
+  }
 }
 
 // ---------------------------------------------------------------- synchronous forms

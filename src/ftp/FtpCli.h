@@ -5,6 +5,12 @@
 // OnRequestDone (deferred to the event loop) with a request code and an error (0 = success).
 // Faults found before anything is sent raise FtpException. TFtpClient adds the synchronous forms.
 //
+// With TLS asked for, a connection sends AUTH TLS after the greeting, then PBSZ 0 and PROT P, so
+// that the password, the listings and the files all travel encrypted (explicit FTPS); the data
+// connections resume the control connection's TLS session. A certificate that fails
+// verification is put to OnCertificateProblem, and a refused AUTH TLS to OnTlsRefused, before
+// anything else is sent.
+//
 // Texts on the wire are UTF-8. A command argument holding CR or LF is refused before anything
 // is sent, and the transcript shows the password as "****".
 #include "FtpReply.h"
@@ -37,8 +43,23 @@ enum TFtpRequest : quint8 {
   frFullRename = 24, frDele = 25, frRename = 26, frRnto = 27, frRnfr = 28, frFullDele = 29,
   frFullMkd = 30, frFullRmd = 31, frPwd = 32, frQuote = 33, frCdup = 34, frFullQuote = 35,
   frFullPut = 36, frType = 37, frRest = 38, frRestGet = 39, frFullRestGet = 40, frRestPut = 41,
-  frFullRestPut = 42
+  frFullRestPut = 42, frAuth = 43, frPbsz = 44, frProt = 45
 };
+
+enum TFtpTlsMode {
+  ftpTlsNone,       // plain FTP
+  ftpTlsIfOffered,  // AUTH TLS; a refusal is put to OnTlsRefused (without a handler: go on)
+  ftpTlsRequired    // AUTH TLS; a refusal ends the connection
+};
+
+// A server certificate that failed verification.
+struct TFtpCertificateProblem {
+  int error = 0;        // the verification error (OpenSSL's X509_V_ERR_ number)
+  QString reason;       // the library's words for it
+  QString fingerprint;  // SHA-256 of the certificate, "AB:CD:..."
+};
+
+struct ssl_ctx_st;
 
 enum TFtpOption { ftpAcceptLF = 1, ftpNoAutoResumeAt = 2 };
 using TFtpOptions = unsigned;
@@ -91,6 +112,13 @@ class TCustomFtpCli : public QObject {
   QString ProxyServer() const { return proxyServer_; }
   void SetProxyServer(const QString& v) { proxyServer_ = v; }
   QString SocksServer, SocksPort, SocksUserCode, SocksPassword;  // kept; no SOCKS negotiation
+  TFtpTlsMode TlsMode() const { return tlsMode_; }
+  void SetTlsMode(TFtpTlsMode v) { tlsMode_ = v; }
+  // A certificate or authority trusted besides the system's.
+  QString CaFile() const { return caFile_; }
+  void SetCaFile(const QString& v);
+  bool Encrypted() const { return encrypted_; }        // the control connection is under TLS
+  bool DataProtected() const { return dataProtected_; }  // PROT P was accepted
 
   // Public state.
   int StatusCode() const { return statusCode_; }
@@ -117,6 +145,11 @@ class TCustomFtpCli : public QObject {
   std::function<void(TCustomFtpCli*, TFtpRequest rq, quint16 error)> OnRequestDone;
   std::function<void(TCustomFtpCli*, bool& cancel)> OnReadyToTransmit;
   std::function<void(TCustomFtpCli*, const std::exception& e, bool& canClose)> OnBgException;
+  // The certificate failed verification: accept to go on with this connection only. Without a
+  // handler the certificate is refused.
+  std::function<void(TCustomFtpCli*, const TFtpCertificateProblem& problem, bool& accept)> OnCertificateProblem;
+  // The server refused AUTH TLS (ftpTlsIfOffered): goOn to continue in clear.
+  std::function<void(TCustomFtpCli*, bool& goOn)> OnTlsRefused;
   // When set, faults found before sending go here instead of being raised.
   std::function<void(TCustomFtpCli*, const QString& msg)> OnError;
 
@@ -174,6 +207,9 @@ class TCustomFtpCli : public QObject {
   virtual void StartFullRestPut();
 
   virtual void AbortNow();  // local abort: closes everything, sends nothing
+  // Whether a command may carry arg, and the text of the refusal when it may not.
+  static bool ArgumentAccepted(const QString& arg);
+  static QString ArgumentRefusal();
   void SetPassive(bool on);
 
  protected:
@@ -187,7 +223,8 @@ class TCustomFtpCli : public QObject {
     sTypeSet = 1u << 5, sPort = 1u << 6, sRest = 1u << 7, sGet = 1u << 8, sPut = 1u << 9,
     sAppend = 1u << 10, sDir = 1u << 11, sLs = 1u << 12, sSyst = 1u << 13, sMkd = 1u << 14,
     sRmd = 1u << 15, sRenFrom = 1u << 16, sRenTo = 1u << 17, sSize = 1u << 18, sDele = 1u << 19,
-    sPwd = 1u << 20, sAbort = 1u << 21, sQuote = 1u << 22, sQuit = 1u << 23, sNone = 0
+    sPwd = 1u << 20, sAbort = 1u << 21, sQuote = 1u << 22, sQuit = 1u << 23, sAuth = 1u << 24,
+    sPbsz = 1u << 25, sProt = 1u << 26, sNone = 0
   };
   using Handler = void (TCustomFtpCli::*)();
 
@@ -222,6 +259,7 @@ class TCustomFtpCli : public QObject {
   void restStep();
   void receiveStep(TFtpRequest rq, const QString& command);
   void sendStep(TFtpRequest rq);
+  int acceptFromServer();  // the server's data connection, or -1 (another peer is turned away)
   void receiveAccept();
   void receiveConnected(quint16 error);
   void receiveFirstReply();
@@ -236,10 +274,23 @@ class TCustomFtpCli : public QObject {
   void sendClosed(quint16 error);
   void postStartSending();
   void transferStatistics();
+  // TLS.
+  ssl_ctx_st* tlsContext();
+  void authStep();
+  void authReply();
+  void controlTlsDone(quint16 error);
+  void tlsAccepted();
+  void failControl(int status, const QString& response);  // the request ends and the connection too
+  void askLater(std::function<void()> question);
+  void startDataTls();
+  void dataTlsDone(quint16 error);
   void closeLocalFile() { localFile_.reset(); }
   void clearDataHandlers();
   void connectData(bool sending);
   void failDataConnection(int status, const TFtpBaseException& e);
+  // Ends a transfer that could not start or lost its data connection with status; why becomes
+  // the made-up reply, or (logged) the error message shown in the transcript.
+  void failTransfer(int status, const QString& why, bool logged = false);
   void transferRefused(const QString& commands);
   void abortData();  // progress asked to stop
 
@@ -284,6 +335,13 @@ class TCustomFtpCli : public QObject {
   std::unique_ptr<QFile> localFile_;
   std::unique_ptr<char[]> dataBuffer_;
   quint64 transferSerial_ = 0;  // tells a posted step whether its transfer is still the current one
+
+  TFtpTlsMode tlsMode_ = ftpTlsNone;
+  QString caFile_;
+  ssl_ctx_st* tlsContext_ = nullptr;
+  bool encrypted_ = false, dataProtected_ = false;
+  bool dataCommandSent_ = false;  // the data connection may start its TLS handshake
+  QString serverCertificate_;  // fingerprint of the control connection's certificate
 
   TWSocket* controlSocket_;
   TWSocket* dataSocket_;

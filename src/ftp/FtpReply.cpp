@@ -125,4 +125,34 @@ bool ReplyAssembler::takeLine(QByteArray& line, bool acceptLF) {
   return true;
 }
 
+QString printable(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u >= 0x20 && u != 0x7f && !(u >= 0x80 && u < 0xa0)) {
+      out += c;
+    } else if (u == u'\r') {
+      out += QLatin1String("\\r");
+    } else if (u == u'\n') {
+      out += QLatin1String("\\n");
+    } else if (u == u'\t') {
+      out += QLatin1String("\\t");
+    } else {
+      out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QChar(u'0'));
+    }
+  }
+  return out;
+}
+
+QString printableBytes(const QByteArray& name) {
+  QString out;
+  for (const char ch : name) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b >= 0x20 && b < 0x7f) out += QChar(b);
+    else out += QStringLiteral("\\x%1").arg(int(b), 2, 16, QChar(u'0'));
+  }
+  return out;
+}
+
 }  // namespace ftp

@@ -28,6 +28,12 @@ struct PassiveTarget {
 };
 PassiveTarget parsePassiveReply(const QByteArray& line);
 
+// The text with its control characters written as escapes (\r, \n, \t, \x1b...), so that a
+// server's words shown in a terminal or a log cannot move the cursor or change its colours.
+QString printable(const QString& text);
+// A file name as the file system holds it: bytes that are not printable ASCII shown as \xHH.
+QString printableBytes(const QByteArray& name);
+
 // Reply lines cut in place in one 4096-byte buffer. A line longer than the buffer fills it:
 // spaceLeft() then answers 0 and the engine, reading 0 bytes, closes the connection.
 class ReplyAssembler {

@@ -30,6 +30,7 @@ class FtpTransfer {
   int Arret = 0;
   qint64 TailleCourante = 0;
   int failures = 0;          // files that did not arrive, folders not entered
+  bool timedOut = false;     // the last wait ran out without an answer
 
   void Display(const QString& line);
   void RequestDone(TFtpRequest rq, int error);
@@ -47,9 +48,25 @@ class FtpTransfer {
   // Asks for the server's name list; does not wait (listReady follows).
   void LitHote();
   void Stop();
+  // The control connection is down: nothing more can be sent.
+  bool connectionLost() const { return !ftp_.IsConnected(); }
   // Raises the engine's "not ready" before any property changes: a sequence under way reads the
   // file names when it reaches its data step, and would write a listing into the wrong file.
   void requireReady() const;
+
+  // Delivers the completions the engine has already posted: a request that ended before a wait
+  // (the QUIT of an earlier session, say) must not end that wait.
+  void settle();
+
+  // The engine's texts (its faults and the failures it makes up) as a French user reads them.
+  static QString french(const QString& engineText);
+  // French words for a certificate's verification error (OpenSSL's number, its own words).
+  static QString frenchCertificateError(int error, const QString& reason);
+  // French words for a socket error number.
+  static QString frenchSocketError(int error);
+  // "host", "host:port", "[v6addr]:port", "[v6addr]" or a bare IPv6 address; port keeps its value
+  // when the text names none. False when the text is malformed or the port is not 1 to 65535.
+  static bool splitHostPort(const QString& text, QString& host, QString& port);
 
   // Text mode for these extensions, compared without regard to case; "asc" and "asi" lack their
   // dot and never match.
@@ -58,5 +75,8 @@ class FtpTransfer {
 
  private:
   void waitTransfer();
+  // Counts a failed entry and logs it with its reason; false.
+  bool refuse(const QString& what, const QString& reason);
+  void reportUndecodableNames(const QString& folder);
   TFtpClient& ftp_;
 };

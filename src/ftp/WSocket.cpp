@@ -1,7 +1,12 @@
 #include "WSocket.h"
 
+#include <QHostAddress>
 #include <QHostInfo>
 #include <QSocketNotifier>
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -73,6 +78,21 @@ void resolveProto(const QString& proto) {
         QStringLiteral("WSocketResolveProto: Cannot convert protocol '%1', Error #%2").arg(proto).arg(kNoData));
 }
 
+// Why a TLS call failed, in the library's words.
+QString tlsFailure(int sslError) {
+  if (const unsigned long e = ERR_get_error()) {
+    const char* reason = ERR_reason_error_string(e);
+    return reason ? QString::fromLatin1(reason) : QStringLiteral("TLS error %1").arg(e);
+  }
+  if (sslError == SSL_ERROR_SYSCALL || sslError == SSL_ERROR_ZERO_RETURN)
+    return QStringLiteral("connection closed during the TLS handshake");
+  return QStringLiteral("TLS error %1").arg(sslError);
+}
+
+// TLS records carry up to 16 KB: a write that must be repeated is repeated with at least as many
+// bytes as the record it began, so the queue's blocks are that large once TLS is on.
+constexpr int kTlsBlock = 32768;
+
 }  // namespace
 
 TBuffer::TBuffer(int size) : FBufSize(size <= 0 ? 1514 : size) { Buf.reset(new char[size_t(FBufSize)]); }
@@ -142,8 +162,83 @@ TCustomWSocket::TCustomWSocket(QObject* parent) : QObject(parent) { assignDefaul
 
 TCustomWSocket::~TCustomWSocket() {
   CancelDnsLookup();
+  freeTls();
   dropHandle();
 }
+
+void TCustomWSocket::freeTls() {
+  if (ssl_) SSL_free(ssl_);
+  ssl_ = nullptr;
+  handshaking_ = writeWantsRead_ = false;
+  bufSize_ = 1460;
+}
+
+void TCustomWSocket::StartTls(ssl_ctx_st* context, const QString& host, ssl_session_st* session) {
+  if (fd_ < 0 || state_ != wsConnected) throw ESocketException(QStringLiteral("StartTls: Socket is not connected"));
+  freeTls();
+  queue_.clear();  // nothing waits (the peer answered what came before); blocks are made anew
+  allSent_ = true;
+  tlsError_.clear();
+  ERR_clear_error();
+  ssl_ = SSL_new(context);
+  if (!ssl_) throw ESocketException(QStringLiteral("StartTls: ") + tlsFailure(SSL_ERROR_SSL));
+  SSL_set_fd(ssl_, fd_);
+  SSL_set_mode(ssl_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+  const QByteArray name = host.toUtf8();
+  if (QHostAddress(host).isNull()) {
+    SSL_set_tlsext_host_name(ssl_, name.constData());
+    SSL_set1_host(ssl_, name.constData());
+  } else {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), name.constData());
+  }
+  if (session) SSL_set_session(ssl_, session);
+  SSL_set_connect_state(ssl_);
+  handshaking_ = true;
+  bufSize_ = kTlsBlock;
+  // Begun from the loop, so that OnTlsDone never comes from inside StartTls.
+  const quint64 gen = generation_;
+  QMetaObject::invokeMethod(this, [this, gen] {
+    if (gen == generation_ && handshaking_) continueHandshake();
+  }, Qt::QueuedConnection);
+}
+
+void TCustomWSocket::continueHandshake() {
+  QPointer<TCustomWSocket> self(this);
+  const quint64 gen = generation_;
+  ERR_clear_error();
+  const int r = SSL_do_handshake(ssl_);
+  if (r == 1) {
+    handshaking_ = false;
+    enableWrite(!allSent_);  // what was sent meanwhile goes now
+    guarded([&] {
+      if (OnTlsDone) OnTlsDone(this, 0);
+    });
+    if (self && gen == generation_) postReadCheck();
+    return;
+  }
+  const int e = SSL_get_error(ssl_, r);
+  if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
+    enableWrite(e == SSL_ERROR_WANT_WRITE);
+    return;
+  }
+  handshaking_ = false;
+  tlsError_ = tlsFailure(e);
+  lastError_ = ECONNABORTED;
+  guarded([&] {
+    if (OnTlsDone) OnTlsDone(this, ECONNABORTED);
+  });
+  // Nothing can be read or written in clear any more.
+  if (self && gen == generation_ && state_ != wsClosed) internalClose(ECONNABORTED, false);
+}
+
+void TCustomWSocket::postReadCheck() {
+  const quint64 gen = generation_;
+  QMetaObject::invokeMethod(this, [this, gen] {
+    if (gen == generation_ && ssl_ && !handshaking_ && state_ == wsConnected) readReady();
+  }, Qt::QueuedConnection);
+}
+
+void TCustomWSocket::CloseWithError(int error) { internalClose(error, false); }
 
 void TCustomWSocket::assignDefaults() {
   proto_ = QStringLiteral("tcp");
@@ -354,10 +449,13 @@ void TCustomWSocket::Listen() {
   setState(wsListening);
 }
 
-int TCustomWSocket::Accept() {
+int TCustomWSocket::Accept(QString* peer) {
   if (state_ != wsListening) throw ESocketException(QStringLiteral("not a listening socket"));
-  const int h = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  sockaddr_in from{};
+  socklen_t len = sizeof from;
+  const int h = ::accept4(fd_, reinterpret_cast<sockaddr*>(&from), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (h < 0) lastError_ = errno;
+  else if (peer) *peer = QString::fromLatin1(inet_ntoa(from.sin_addr));
   return h;
 }
 
@@ -366,6 +464,7 @@ void TCustomWSocket::Dup(int handle) {
     socketError(QStringLiteral("Dup"), EBADF);
     return;
   }
+  freeTls();
   if (fd_ >= 0) dropHandle();
   fd_ = handle;
   ++generation_;
@@ -386,14 +485,32 @@ int TCustomWSocket::Send(const char* data, int len) {
     return -1;
   }
   if (len <= 0) return 0;
-  allSent_ = false;
-  int done = 0;
-  if (!queue_.empty()) done = queue_.back()->Write(data, len);
-  while (done < len) {
-    queue_.push_back(std::make_unique<TBuffer>(bufSize_));
-    done += queue_.back()->Write(data + done, len - done);
+  int taken = 0;
+  const bool queueEmpty = queue_.empty() || (queue_.size() == 1 && queue_.front()->WrCount == 0);
+  if (queueEmpty && !handshaking_) {
+    // Nothing waits before these bytes: they go to the system at once, and only what it does not
+    // take is copied into the queue.
+    allSent_ = false;
+    while (taken < len) {
+      const int k = writeSome(data + taken, len - taken);
+      if (k < 0) return len;  // the connection failed: OnSessionClosed told it
+      if (k == 0) break;
+      taken += k;
+      if (!ssl_ && taken < len) break;
+    }
+    allSent_ = taken == len;
+  } else {
+    allSent_ = false;
   }
-  tryToSend();
+  if (taken < len) {
+    int done = taken;
+    if (!queue_.empty()) done += queue_.back()->Write(data + done, len - done);
+    while (done < len) {
+      queue_.push_back(std::make_unique<TBuffer>(bufSize_));
+      done += queue_.back()->Write(data + done, len - done);
+    }
+    if (!queueEmpty) tryToSend();
+  }
   // OnDataSent never comes from inside Send: the write notification delivers it later.
   if (allSent_ && fd_ >= 0) {
     sentPending_ = true;
@@ -404,7 +521,46 @@ int TCustomWSocket::Send(const char* data, int len) {
 
 int TCustomWSocket::SendStr(const QByteArray& s) { return s.isEmpty() ? 0 : Send(s.constData(), int(s.size())); }
 
+int TCustomWSocket::writeSome(const char* p, int n) {
+  if (ssl_) {
+    ERR_clear_error();
+    const int r = SSL_write(ssl_, p, n);
+    if (r > 0) return r;
+    const int e = SSL_get_error(ssl_, r);
+    if (e == SSL_ERROR_WANT_WRITE) {
+      enableWrite(true);
+      return 0;
+    }
+    if (e == SSL_ERROR_WANT_READ) {
+      writeWantsRead_ = true;
+      return 0;
+    }
+    tlsError_ = tlsFailure(e);
+    lastError_ = ECONNRESET;
+    internalClose(ECONNRESET, false);
+    return -1;
+  }
+  const ssize_t k = ::send(fd_, p, size_t(n), MSG_NOSIGNAL);
+  if (k >= 0) {
+    if (k < n) enableWrite(true);
+    return int(k);
+  }
+  const int e = errno;
+  if (e == EWOULDBLOCK || e == EAGAIN || e == EINTR) {
+    enableWrite(true);
+    return 0;
+  }
+  lastError_ = e;
+  if (e == EINVAL || e == ENOTSOCK || e == ECONNABORTED || e == ECONNRESET || e == ENOTCONN || e == EPIPE) {
+    internalClose(e, false);
+    return -1;
+  }
+  socketError(QStringLiteral("TryToSend failed"), e);
+  return -1;
+}
+
 void TCustomWSocket::tryToSend() {
+  if (handshaking_) return;  // the queue waits for the end of the handshake
   while (!queue_.empty() && fd_ >= 0) {
     TBuffer& b = *queue_.front();
     const int pending = b.WrCount - b.RdCount;
@@ -417,28 +573,13 @@ void TCustomWSocket::tryToSend() {
       allSent_ = true;
       return;
     }
-    const ssize_t k = ::send(fd_, b.Buf.get() + b.RdCount, size_t(pending), MSG_NOSIGNAL);
-    if (k < 0) {
-      const int e = errno;
-      if (e == EWOULDBLOCK || e == EAGAIN || e == EINTR) {
-        enableWrite(true);
-        return;
-      }
-      lastError_ = e;
-      if (e == EINVAL || e == ENOTSOCK || e == ECONNABORTED || e == ECONNRESET || e == ENOTCONN || e == EPIPE) {
-        internalClose(e, false);
-        return;
-      }
-      socketError(QStringLiteral("TryToSend failed"), e);
-      return;
-    }
-    if (k == 0) return;
-    b.RdCount += int(k);
+    const int k = writeSome(b.Buf.get() + b.RdCount, pending);
+    if (k <= 0) return;
+    b.RdCount += k;
     if (b.RdCount >= b.WrCount) b.RdCount = b.WrCount = 0;
-    if (k < pending) {
-      enableWrite(true);
-      return;
-    }
+    // The system took part of it: it is full until the next write notification. (TLS writes
+    // one record at a time; the next write tells.)
+    if (k < pending && !ssl_) return;
   }
   if (queue_.empty()) allSent_ = true;
 }
@@ -450,6 +591,32 @@ int TCustomWSocket::Receive(char* buffer, int len) {
     return -1;
   }
   receiveCalled_ = true;
+  if (ssl_) {
+    if (handshaking_) {
+      lastError_ = EWOULDBLOCK;
+      return -1;
+    }
+    ERR_clear_error();
+    const int r = SSL_read(ssl_, buffer, len);
+    if (r > 0) {
+      readCount_ += r;
+      if (writeWantsRead_) {
+        writeWantsRead_ = false;
+        enableWrite(true);
+      }
+      return r;
+    }
+    const int e = SSL_get_error(ssl_, r);
+    if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
+      lastError_ = EWOULDBLOCK;
+      return -1;
+    }
+    peerClosed_ = true;
+    if (e == SSL_ERROR_ZERO_RETURN) return 0;
+    tlsError_ = tlsFailure(e);
+    lastError_ = peerError_ = ECONNRESET;
+    return -1;
+  }
   const ssize_t n = ::recv(fd_, buffer, size_t(len), 0);
   if (n < 0) {
     lastError_ = errno == EAGAIN ? EWOULDBLOCK : errno;
@@ -472,6 +639,11 @@ void TCustomWSocket::raiseClosed(int error) {
 
 void TCustomWSocket::internalClose(int error, bool shutdownFirst) {
   if (state_ == wsClosed && fd_ < 0) return;
+  if (ssl_ && fd_ >= 0 && shutdownFirst && state_ == wsConnected && !handshaking_) {
+    ERR_clear_error();
+    SSL_shutdown(ssl_);  // the peer learns that nothing was cut short
+  }
+  freeTls();
   if (fd_ >= 0 && shutdownFirst && state_ == wsConnected) ::shutdown(fd_, SHUT_WR);
   dropHandle();
   const bool raise = !closeRaised_;
@@ -596,6 +768,12 @@ void TCustomWSocket::readReady() {
     connectDone(err);
     if (!self || gen != generation_ || state_ != wsConnected) return;
   }
+  if (handshaking_) return continueHandshake();
+  if (writeWantsRead_) {
+    writeWantsRead_ = false;
+    guarded([this] { tryToSend(); });
+    if (!self || gen != generation_) return;
+  }
   // The handler's own reads tell whether the peer has closed: no extra call to look first.
   receiveCalled_ = peerClosed_ = false;
   peerError_ = 0;
@@ -608,7 +786,10 @@ void TCustomWSocket::readReady() {
     peerClosed_ = true;
     peerError_ = n < 0 ? errno : 0;
   }
-  if (!peerClosed_) return;
+  if (!peerClosed_) {
+    if (ssl_ && SSL_pending(ssl_) > 0) postReadCheck();
+    return;
+  }
   const int error = peerError_;
   guarded([&] { raiseClosed(error); });
   if (self && gen == generation_) internalClose(error, false);
@@ -622,6 +803,7 @@ void TCustomWSocket::writeReady() {
     connectDone(err);
     return;
   }
+  if (handshaking_) return continueHandshake();
   QPointer<TCustomWSocket> self(this);
   const quint64 gen = generation_;
   guarded([&] { tryToSend(); });

@@ -17,6 +17,9 @@
 
 class QSocketNotifier;
 class QHostInfo;
+struct ssl_st;
+struct ssl_ctx_st;
+struct ssl_session_st;
 
 // Base of the exceptions of the FTP subsystem: an English text, and the class name that the
 // engine quotes in the replies it makes up.
@@ -95,7 +98,8 @@ class TCustomWSocket : public QObject {
   void CancelDnsLookup();
   void Connect();
   void Listen();
-  int Accept();
+  // The waiting connection's handle, or -1; peer, when given, receives its address.
+  int Accept(QString* peer = nullptr);
   void Dup(int handle);
   int Send(const char* data, int len);
   int SendStr(const QByteArray& s);
@@ -110,6 +114,19 @@ class TCustomWSocket : public QObject {
   int GetSendBufferSize(); // -1 when the platform refuses
   void SetLingerOption();
   bool AllSent() const { return allSent_; }
+  // Closes at once, telling OnSessionClosed the error (a data connection whose TLS failed).
+  void CloseWithError(int error);
+
+  // TLS on the connected socket, client side. When given, session is offered for resumption
+  // (servers insist that a data connection resume the control connection's session). The host
+  // name or address is what the certificate must name. The handshake runs on the socket's
+  // events; bytes sent meanwhile wait in the queue, reads find nothing; OnTlsDone follows.
+  void StartTls(ssl_ctx_st* context, const QString& host, ssl_session_st* session);
+  bool TlsActive() const { return ssl_ != nullptr; }
+  bool TlsHandshaking() const { return handshaking_; }
+  ssl_st* Ssl() const { return ssl_; }
+  QString TlsError() const { return tlsError_; }  // why the handshake failed (the library's words)
+  TSocketEvent OnTlsDone;  // Error 0: encrypted from now on; otherwise TlsError() says why
 
   TSocketEvent OnDnsLookupDone, OnSessionConnected, OnSessionAvailable, OnDataAvailable, OnDataSent,
       OnSessionClosed;
@@ -125,6 +142,9 @@ class TCustomWSocket : public QObject {
   void enableWrite(bool on);
   void socketError(const QString& function, int error);
   void tryToSend();
+  // Hands bytes to the system (through TLS when it is on): the count taken; 0 when the socket is
+  // full or TLS waits for the peer; -1 when the connection failed and was closed.
+  int writeSome(const char* p, int n);
   void internalClose(int error, bool shutdownFirst);
   void raiseClosed(int error);
   // Runs a handler; an escaping exception goes to OnBgException and aborts the socket.
@@ -134,6 +154,9 @@ class TCustomWSocket : public QObject {
   void connectDone(int error);
   void deliverData(bool loop);
   void lookupDone(const QHostInfo& info);
+  void continueHandshake();
+  void freeTls();
+  void postReadCheck();  // TLS may hold decrypted bytes that no socket event will announce
 
   int fd_ = -1;
   quint64 generation_ = 0;  // tells a posted request whether its connection still exists
@@ -159,6 +182,10 @@ class TCustomWSocket : public QObject {
   bool receiveCalled_ = false;  // during one read notification: the handler read
   bool peerClosed_ = false;     // a read found the end of the stream, or a fatal error
   int peerError_ = 0;  // OnDataSent handlers are being told: the loop decides on writability
+  ssl_st* ssl_ = nullptr;
+  bool handshaking_ = false;
+  bool writeWantsRead_ = false;  // a TLS write waits for the peer's bytes before it can go on
+  QString tlsError_;
 };
 
 // SOCKS, line mode and the synchronous helpers would sit between these two; the engine uses none

@@ -332,6 +332,48 @@ TEST_F(Fault, AConnectionDroppedInTheMiddleOfATransferFailsIt) {
   }
 }
 
+// In active mode anyone may connect to the announced port first: only the server's own address
+// gets the upload or may feed the download, and the real data connection is still served.
+TEST_F(Fault, ActiveDataConnectionFromAnotherAddressIsTurnedAway) {
+  for (bool upload : {false, true}) {
+    SCOPED_TRACE(upload);
+    const QByteArray payload = patternBytes(30000, 7);
+    std::unique_ptr<QTcpSocket> intruder;
+    QByteArray stolen;
+    ScriptedServer server("220 ok\r\n", [&](ScriptedServer& sv, const QByteArray& cmd) {
+      if (kLogin.count(cmd.split(' ').first())) return sv.reply(kLogin.at(cmd.split(' ').first()));
+      if (!cmd.startsWith("RETR") && !cmd.startsWith("STOR")) return;
+      sv.reply("150 ok\r\n");
+      intruder = sv.connectFrom(QStringLiteral("127.0.0.2"));
+      ASSERT_TRUE(intruder);
+      QObject::connect(intruder.get(), &QTcpSocket::readyRead, [&] { stolen += intruder->readAll(); });
+      if (upload) {
+        ASSERT_TRUE(sv.receiveData("226 recu\r\n"));
+        return;
+      }
+      intruder->write("faux contenu");
+      intruder->flush();
+      ASSERT_TRUE(sv.openData());
+      sv.sendData(payload);
+      sv.closeData();
+      sv.reply("226 fini\r\n");
+    });
+    Session t;
+    t.connectTo(server.port());
+    ASSERT_EQ(t.run(&TCustomFtpCli::StartConnect), 0);
+    const QString file = local.filePath(QStringLiteral("donnees.bin"));
+    writeBytes(file, upload ? payload : QByteArray());
+    t.ftp.SetHostFileName(QStringLiteral("donnees.bin"));
+    t.ftp.SetLocalFileName(file);
+    EXPECT_EQ(t.run(upload ? &TCustomFtpCli::StartPut : &TCustomFtpCli::StartGet, 5000), 0)
+        << t.transcript.join('\n').toStdString();
+    if (upload) EXPECT_EQ(server.received, payload);
+    else EXPECT_EQ(readBytes(file), payload);
+    EXPECT_TRUE(stolen.isEmpty());
+    EXPECT_TRUE(t.saw(QStringLiteral("! Data connection from 127.0.0.2 refused: not the server")));
+  }
+}
+
 TEST_F(Fault, PassiveDataGoesToTheControlPeerWhatever227Says) {
   QTcpServer dataListener;
   ASSERT_TRUE(dataListener.listen(QHostAddress::LocalHost, 0));

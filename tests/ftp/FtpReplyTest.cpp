@@ -18,6 +18,20 @@ TEST(FtpReply, CodesAreReadAsIntegersAtTheStartOfTheLine) {
   EXPECT_EQ(ftp::secondInteger("213"), 0);
 }
 
+// What a hostile server says reaches a terminal: no control character goes out as it is.
+TEST(FtpReply, ControlCharactersAreShownEscaped) {
+  const struct {
+    QString text;
+    const char* shown;
+  } cases[] = {{QStringLiteral("220 \x1b[2Jpret"), "220 \\x1b[2Jpret"},
+               {QStringLiteral("a\r\nb\tc"), "a\\r\\nb\\tc"},
+               {QStringLiteral("bip\x07 del\x7f"), "bip\\x07 del\\x7f"},
+               {QString(QChar(0x9b)) + QStringLiteral("31m"), "\\x9b31m"},
+               {QStringLiteral("déjà vu"), "déjà vu"}};
+  for (const auto& c : cases) EXPECT_EQ(ftp::printable(c.text), QString::fromUtf8(c.shown)) << c.shown;
+  EXPECT_EQ(ftp::printableBytes("lat\xe9.txt"), QStringLiteral("lat\\xe9.txt"));
+}
+
 TEST(FtpReply, QuotedNamesTakeDoubledQuotesAsOne) {
   const struct {
     const char* line;

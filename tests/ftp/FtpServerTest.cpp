@@ -1,4 +1,5 @@
-// The engine against a real FTP server, in active and in passive mode.
+// The engine against a real FTP server, in active and in passive mode, in clear and over TLS
+// (the same server with explicit TLS required and a certificate of the test's own).
 #include "FtpTestSupport.h"
 #include "FileBytes.h"
 
@@ -7,26 +8,43 @@
 
 namespace {
 
-class RealServer : public ::testing::TestWithParam<bool> {
+// Parameters: passive mode, TLS.
+class RealServer : public ::testing::TestWithParam<std::tuple<bool, bool>> {
  protected:
   static void SetUpTestSuite() {
-    server = new PyFtpServer;
-    if (!server->start()) {
-      startError = server->error();
+    for (bool tls : {false, true}) {
+      PyFtpServer*& server = servers[tls];
+      server = new PyFtpServer;
+      if (!server->start(tls ? PyFtpServer::Tls::Required : PyFtpServer::Tls::None)) {
+        startError = server->error();
+        delete server;
+        server = nullptr;
+      }
+    }
+  }
+  static void TearDownTestSuite() {
+    for (PyFtpServer*& server : servers) {
       delete server;
       server = nullptr;
     }
   }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
   void SetUp() override {
+    const bool tls = std::get<1>(GetParam());
+    server = servers[tls];
     ASSERT_NE(server, nullptr) << startError.toStdString();
     ASSERT_TRUE(local.isValid());
     s.connectTo(server->port());
-    s.ftp.SetPassive(GetParam());
+    s.ftp.SetPassive(std::get<0>(GetParam()));
+    if (tls) {
+      s.ftp.SetTlsMode(ftpTlsRequired);
+      s.ftp.SetCaFile(server->certificate());
+    }
     ASSERT_EQ(s.run(&TCustomFtpCli::StartConnect), 0) << s.transcript.join('\n').toStdString();
+    ASSERT_EQ(s.ftp.Encrypted(), tls);
+    ASSERT_EQ(s.ftp.DataProtected(), tls);
+    if (tls) {
+      ASSERT_TRUE(server->log().contains("PROT P"));
+    }
     // Each test works in a folder of its own, named after it, inside the server's home.
     const QString name = QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name())
                              .replace(u'/', u'_');
@@ -50,14 +68,15 @@ class RealServer : public ::testing::TestWithParam<bool> {
     return s.run(op);
   }
 
-  static PyFtpServer* server;
+  static PyFtpServer* servers[2];  // in clear, TLS only
   static QString startError;
+  PyFtpServer* server = nullptr;
   QTemporaryDir local;
   Session s;
   QString dir;
 };
 
-PyFtpServer* RealServer::server = nullptr;
+PyFtpServer* RealServer::servers[2] = {nullptr, nullptr};
 QString RealServer::startError;
 
 TEST_P(RealServer, LogsInAndWalksTheFolders) {
@@ -270,7 +289,10 @@ TEST_P(RealServer, FullSequencesOpenWorkAndQuit) {
   EXPECT_TRUE(s.ftp.QuitAndWait());
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, RealServer, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Passive" : "Active"; });
+INSTANTIATE_TEST_SUITE_P(Modes, RealServer, ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) ? "Passive" : "Active") +
+                                  (std::get<1>(info.param) ? "Tls" : "");
+                         });
 
 }  // namespace

@@ -1,21 +1,66 @@
 #include "FtpTestSupport.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <sys/socket.h>
 
-bool PyFtpServer::start() {
-  if (!home_.isValid()) {
+bool makeCertificate(const QString& folder) {
+  QProcess p;
+  p.setProcessChannelMode(QProcess::MergedChannels);
+  p.start(QStringLiteral("openssl"),
+          {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+           QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+           QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+           QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"),
+           folder + QStringLiteral("/key.pem"), QStringLiteral("-out"), folder + QStringLiteral("/cert.pem")});
+  if (!p.waitForFinished(30000) || p.exitCode() != 0) return false;
+  QFile cert(folder + QStringLiteral("/cert.pem")), key(folder + QStringLiteral("/key.pem")),
+      both(folder + QStringLiteral("/server.pem"));
+  if (!cert.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly) || !both.open(QIODevice::WriteOnly))
+    return false;
+  both.write(cert.readAll() + key.readAll());
+  return true;
+}
+
+QString PyFtpServer::fingerprint() const {
+  QFile f(certificate_);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  QByteArray base64;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (!line.startsWith("-----")) base64 += line.trimmed();
+  return QString::fromLatin1(
+      QCryptographicHash::hash(QByteArray::fromBase64(base64), QCryptographicHash::Sha256).toHex(':').toUpper());
+}
+
+QByteArray PyFtpServer::log() const {
+  QFile f(aside_.filePath(QStringLiteral("server.log")));
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool PyFtpServer::start(Tls tls) {
+  if (!home_.isValid() || !aside_.isValid()) {
     error_ = QStringLiteral("no temporary folder");
     return false;
+  }
+  QStringList options{QStringLiteral("--log"), aside_.filePath(QStringLiteral("server.log"))};
+  if (tls != Tls::None) {
+    if (!makeCertificate(aside_.path())) {
+      error_ = QStringLiteral("openssl could not make a certificate");
+      return false;
+    }
+    certificate_ = aside_.filePath(QStringLiteral("cert.pem"));
+    options << QStringLiteral("--tls") << aside_.filePath(QStringLiteral("server.pem"));
+    if (tls == Tls::Required) options << QStringLiteral("--tls-required");
   }
   process_.setStandardErrorFile(QProcess::nullDevice());
   // Debian's interpreter, where the server package is installed, whatever comes first on PATH.
   process_.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(TOVELO_FTP_SERVER_SCRIPT), home_.path(), QString::fromLatin1(kUser),
-                  QString::fromLatin1(kPassword)});
+                 QStringList{QStringLiteral(TOVELO_FTP_SERVER_SCRIPT), home_.path(), QString::fromLatin1(kUser),
+                             QString::fromLatin1(kPassword)} + options);
   if (!process_.waitForStarted(10000)) {
     error_ = QStringLiteral("python3 did not start");
     return false;
@@ -102,6 +147,26 @@ bool ScriptedServer::openData() {
   data_ = std::make_unique<QTcpSocket>();
   data_->connectToHost(dataHost_, dataPort_);
   return data_->waitForConnected(5000);
+}
+
+bool ScriptedServer::receiveData(const QByteArray& finalReply) {
+  if (!openData()) return false;
+  received.clear();
+  QTcpSocket* d = data_.get();
+  QObject::connect(d, &QTcpSocket::readyRead, d, [this, d] { received += d->readAll(); });
+  QObject::connect(d, &QTcpSocket::disconnected, d, [this, d, finalReply] {
+    received += d->readAll();
+    reply(finalReply);
+  });
+  return true;
+}
+
+std::unique_ptr<QTcpSocket> ScriptedServer::connectFrom(const QString& localAddress) {
+  auto s = std::make_unique<QTcpSocket>();
+  if (!s->bind(QHostAddress(localAddress), 0)) return nullptr;
+  s->connectToHost(dataHost_, dataPort_);
+  if (!s->waitForConnected(5000)) return nullptr;
+  return s;
 }
 
 void ScriptedServer::sendData(const QByteArray& bytes) {

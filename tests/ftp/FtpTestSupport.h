@@ -22,14 +22,21 @@ class PyFtpServer {
  public:
   static constexpr const char* kUser = "testeur";
   static constexpr const char* kPassword = "mot2passe";
-  // Empty when the server could not start; the reason is in error().
-  bool start();
+  enum class Tls { None, Offered, Required };
+  // False when the server could not start; the reason is in error(). With TLS the server uses a
+  // self-signed certificate for 127.0.0.1 made for the occasion.
+  bool start(Tls tls = Tls::None);
   quint16 port() const { return port_; }
   QString home() const { return home_.path(); }
   QString error() const { return error_; }
+  QString certificate() const { return certificate_; }  // the certificate alone, PEM
+  QString fingerprint() const;                           // its SHA-256, "AB:CD:..."
+  QByteArray log() const;                                // what the server logged (every command)
   ~PyFtpServer();
 
  private:
+  QTemporaryDir aside_;  // certificate and log, out of the served folder
+  QString certificate_;
   QTemporaryDir home_;
   QProcess process_;
   quint16 port_ = 0;
@@ -60,6 +67,12 @@ class ScriptedServer {
   quint16 port() const { return listener_.serverPort(); }
   void reply(const QByteArray& bytes);
   bool openData();  // connects to the last PORT address; false when it fails
+  // Opens the data connection and takes what the client sends into received; when the client
+  // closes it, finalReply goes out on the control connection.
+  bool receiveData(const QByteArray& finalReply);
+  QByteArray received;
+  // A connection to the last PORT address from another local address, as an intruder would make.
+  std::unique_ptr<QTcpSocket> connectFrom(const QString& localAddress);
   void sendData(const QByteArray& bytes);
   void closeData();
   void resetData();  // cut with a reset, as a crashed peer would
@@ -78,3 +91,7 @@ class ScriptedServer {
 };
 
 QByteArray patternBytes(qsizetype size, quint32 seed);
+
+// Makes a self-signed certificate for 127.0.0.1 in folder: cert.pem, and server.pem holding the
+// certificate and its key. False when openssl could not make it.
+bool makeCertificate(const QString& folder);

@@ -75,11 +75,13 @@ class WindowOnServer : public ::testing::TestWithParam<bool> {
     w.reset();
     folder.reset();
   }
-  void connectWindow(const QString& password = QString::fromLatin1(PyFtpServer::kPassword)) {
-    w->Edit1->setText(QStringLiteral("127.0.0.1"));
+  void connectWindow(const QString& password = QString::fromLatin1(PyFtpServer::kPassword),
+                     const QString& host = QStringLiteral("127.0.0.1")) {
+    w->Edit1->setText(host);
     w->Edit2->setText(QString::fromLatin1(PyFtpServer::kUser));
     w->Edit3->setText(password);
     w->ModePassif->setChecked(GetParam());
+    w->ChiffrementTls->setChecked(false);  // this server speaks in clear only
     QTest::mouseClick(w->OpenBtn, Qt::LeftButton);
   }
   // The listing that follows the connect runs on its own; a click meanwhile finds the engine busy.
@@ -151,8 +153,9 @@ TEST_P(WindowOnServer, UploadsFilesAndAFolderTreeInOrderAndListsTheServer) {
   EXPECT_EQ(unixLines(readBytes(home + QStringLiteral("/Index.HTM"))),
             unixLines(readBytes(local.filePath(QStringLiteral("Index.HTM")))));
   EXPECT_EQ(unixLines(readBytes(home + QStringLiteral("/site/a.html"))), QByteArray("<p>a</p>\n<p>b</p>\n"));
-  EXPECT_EQ(names(w->ListView2), (QStringList{QStringLiteral("Index.HTM"), QStringLiteral("LISEZMOI"),
-                                              QStringLiteral("logo.gif"), QStringLiteral("site")}));
+  EXPECT_EQ(names(w->ListView2), (QStringList{QStringLiteral(".."), QStringLiteral("Index.HTM"),
+                                              QStringLiteral("LISEZMOI"), QStringLiteral("logo.gif"),
+                                              QStringLiteral("site")}));
   EXPECT_FALSE(QFileInfo::exists(w->FichierListe));
   EXPECT_EQ(QFileInfo(w->FichierListe).fileName(), QStringLiteral("ftpdir.tmp"));
   EXPECT_EQ(QFileInfo(QFileInfo(w->FichierListe).path()).permissions() & (QFile::ReadOther | QFile::WriteOther), 0);
@@ -188,6 +191,14 @@ TEST_P(WindowOnServer, NavigatesAndDeletesOnTheServerByTheDotInTheName) {
   EXPECT_TRUE(QFileInfo::exists(server.home() + QStringLiteral("/site/img/b.png")));
   EXPECT_TRUE(QFileInfo::exists(server.home() + QStringLiteral("/site/vide")));
 
+  // ".." climbs back without reconnecting.
+  waitForListing();
+  select(w->ListView2, {QStringLiteral("..")});
+  QTest::keyClick(w->ListView2, Qt::Key_Return);
+  waitForServerList(QStringLiteral("site"));
+  EXPECT_TRUE(log.contains(QStringLiteral("> CDUP")));
+  EXPECT_EQ(names(w->ListView2).first(), QStringLiteral(".."));
+
   QTest::mouseClick(w->SpeedButton1, Qt::LeftButton);
   EXPECT_EQ(w->ListView2->topLevelItemCount(), 0);
   EXPECT_FALSE(transferButtonsEnabled());
@@ -200,7 +211,8 @@ TEST_P(WindowOnServer, BusyEngineRefusesAnUploadAndLeavesTheLocalFileWhole) {
   connectWindow();
   select(w->ListView1, {QStringLiteral("page.htm")});
   QTest::mouseClick(w->SpeedButton2, Qt::LeftButton);  // while the first listing runs
-  EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("FTP component not ready")});
+  EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("Une opération est déjà en cours avec le serveur. "
+                                                           "Attendez sa fin ou cliquez sur « Arrêter ».")});
   waitForListing();
   EXPECT_EQ(readBytes(local.filePath(QStringLiteral("page.htm"))), QByteArray("<p>garde</p>"));
   EXPECT_FALSE(w->ProgressBar1->isVisible());
@@ -212,6 +224,26 @@ TEST_P(WindowOnServer, RefusedLoginLeavesTheTransferButtonsDisabled) {
   EXPECT_FALSE(transferButtonsEnabled());
   EXPECT_TRUE(w->SpeedButton1->isEnabled());
   EXPECT_TRUE(log.contains(QStringLiteral("> PASS ****")));
+}
+
+// The earlier session's end must not end the new connect's wait; host:port names the port.
+TEST_P(WindowOnServer, ConnectingAgainAfterARefusedPasswordOrWhileConnectedFillsTheList) {
+  makeFile(server.home() + QStringLiteral("/a.txt"), "a");
+  w->Port = QStringLiteral("1");
+  const QString host = QStringLiteral("127.0.0.1:%1").arg(server.port());
+  connectWindow(QStringLiteral("mauvais"), host);
+  EXPECT_FALSE(transferButtonsEnabled());
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    w->ListView2->clear();
+    connectWindow(QString::fromLatin1(PyFtpServer::kPassword), host);
+    EXPECT_TRUE(transferButtonsEnabled());
+    waitForServerList(QStringLiteral("a.txt"));
+  }
+  ASSERT_EQ(prompts.messages().size(), 1);
+  EXPECT_EQ(prompts.messages().first(),
+            QStringLiteral("Connexion impossible à 127.0.0.1 : identifiant ou mot de passe refusé (« 530 "
+                           "Authentication failed. »)."));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, WindowOnServer, ::testing::Values(false, true),
@@ -305,6 +337,108 @@ TEST(FtpTransfer, FolderThatCannotBeEnteredIsSkippedWithoutClimbingOut) {
                                      "TYPE I", "STOR b.bin", "CWD .."}));
   EXPECT_EQ(t.transfer.failures, 1);
   EXPECT_TRUE(t.log.contains(QStringLiteral("Dossier non envoyé : ") + t.local.filePath(QStringLiteral("interdit"))));
+}
+
+TEST(FtpTransfer, HostFieldTakesAPort) {
+  const struct {
+    const char* text;
+    bool ok;
+    const char* host;
+    const char* port;
+  } cases[] = {{"ftp.exemple.fr", true, "ftp.exemple.fr", "21"},
+               {"ftp.exemple.fr:2121", true, "ftp.exemple.fr", "2121"},
+               {" 10.0.0.5:990 ", true, "10.0.0.5", "990"},
+               {"[::1]:2121", true, "::1", "2121"},
+               {"[2001:db8::7]", true, "2001:db8::7", "21"},
+               {"2001:db8::7", true, "2001:db8::7", "21"},
+               {"hote:", false, "", ""},
+               {"hote:0", false, "", ""},
+               {"hote:65536", false, "", ""},
+               {"hote:+21", false, "", ""},
+               {":21", false, "", ""},
+               {"[::1", false, "", ""},
+               {"[::1]x", false, "", ""},
+               {"[]:21", false, "", ""}};
+  for (const auto& c : cases) {
+    QString host, port = QStringLiteral("21");
+    EXPECT_EQ(FtpTransfer::splitHostPort(QString::fromLatin1(c.text), host, port), c.ok) << c.text;
+    if (!c.ok) continue;
+    EXPECT_EQ(host, QString::fromLatin1(c.host)) << c.text;
+    EXPECT_EQ(port, QString::fromLatin1(c.port)) << c.text;
+  }
+}
+
+// A name the engine cannot send (a line break, bytes that are not UTF-8) is one failed entry,
+// logged with its name; the entries after it still go.
+TEST(FtpTransfer, UnsendableNamesAreCountedAndTheRestGoes) {
+  ScriptedTransfer t;
+  ASSERT_TRUE(t.connect());
+  t.file(QStringLiteral("dossier/a.bin"));
+  t.file(QStringLiteral("dossier/mau\nvais.bin"));
+  t.file(QStringLiteral("dossier/z.bin"));
+  t.file(QStringLiteral("dossier/sous\rdir/b.bin"));
+  const QByteArray latin1 = QFile::encodeName(t.local.filePath(QStringLiteral("dossier"))) + "/lat\xe9.bin";
+  QFile raw;
+  ASSERT_TRUE(raw.open(::fopen(latin1.constData(), "w"), QIODevice::WriteOnly, QFile::AutoCloseHandle));
+  raw.close();
+  t.transfer.SendFolder(t.local.filePath(QStringLiteral("dossier")));
+  QList<QByteArray> sent;
+  for (const QByteArray& c : t.server.commands)
+    if (!c.startsWith("PORT")) sent << c;
+  EXPECT_EQ(sent, (QList<QByteArray>{"USER u", "PASS p", "MKD dossier", "CWD dossier", "TYPE I", "STOR a.bin",
+                                     "TYPE I", "STOR z.bin", "CWD .."}));
+  EXPECT_EQ(t.transfer.failures, 3);
+  const QString folder = t.local.filePath(QStringLiteral("dossier"));
+  const QString refusal = TCustomFtpCli::ArgumentRefusal();
+  EXPECT_TRUE(t.log.contains(QStringLiteral("Échec de l'envoi de ") + folder + QStringLiteral("/mau\\nvais.bin : ") + refusal))
+      << t.log.join('\n').toStdString();
+  EXPECT_TRUE(t.log.contains(QStringLiteral("Dossier non envoyé : ") + folder + QStringLiteral("/sous\\rdir : ") + refusal));
+  EXPECT_TRUE(t.log.contains(QStringLiteral("Échec de l'envoi de ") + folder +
+                             QStringLiteral("/lat\\xe9.bin : son nom n'est pas en UTF-8")));
+}
+
+TEST(FtpTransfer, ASilentServerIsSaidToHaveStoppedAnswering) {
+  ScriptedServer server("220 Bonjour\r\n", [](ScriptedServer&, const QByteArray&) {});
+  TFtpClient ftp;
+  FtpTransfer transfer(ftp);
+  QStringList log;
+  transfer.log = [&](const QString& line) { log << line; };
+  transfer.waitLimitMs = 300;
+  ftp.SetHostName(QStringLiteral("127.0.0.1"));
+  ftp.SetPort(QString::number(server.port()));
+  ftp.SetUserName(QStringLiteral("u"));
+  ftp.SetPassWord(QStringLiteral("p"));
+  ftp.StartConnect();
+  transfer.Delay();
+  EXPECT_TRUE(transfer.timedOut);
+  EXPECT_EQ(log.last(), QStringLiteral("Le serveur ne répond plus : aucune réponse depuis 0 s."));
+}
+
+// The window against the scripted server: a connection dropped in the middle of an upload.
+TEST(FtpWindowScripted, ADroppedConnectionReturnsTheWindowToItsDisconnectedState) {
+  QTemporaryDir local;
+  CurrentFolder folder(local.path());
+  for (const char* name : {"a.bin", "coupe.bin", "z.bin"}) makeFile(local.filePath(QString::fromLatin1(name)), "x");
+  ScriptedServer server("220 Bonjour\r\n", pickyServer());
+  ScriptedPrompts prompts;
+  TFtp w;
+  w.Port = QString::number(server.port());
+  w.show();
+  w.Edit1->setText(QStringLiteral("127.0.0.1"));
+  w.Edit2->setText(QStringLiteral("u"));
+  w.Edit3->setText(QStringLiteral("p"));
+  w.ChiffrementTls->setChecked(false);
+  QTest::mouseClick(w.OpenBtn, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.Memo1->toPlainText().contains(QLatin1String("Request 8 Done.")); }, 10000));
+  select(w.ListView1, {QStringLiteral("a.bin"), QStringLiteral("coupe.bin"), QStringLiteral("z.bin")});
+  QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+  EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("La connexion avec le serveur a été perdue.")});
+  EXPECT_FALSE(w.SpeedButton2->isEnabled());
+  EXPECT_FALSE(w.SpeedButton1->isEnabled());
+  EXPECT_FALSE(w.StopBtn->isEnabled());
+  EXPECT_EQ(w.ListView2->topLevelItemCount(), 0);
+  EXPECT_TRUE(w.OpenBtn->isEnabled());
+  EXPECT_FALSE(server.commands.contains("STOR z.bin"));
 }
 
 struct LocalWindow : ::testing::Test {
@@ -490,8 +624,36 @@ TEST(BatchUpload, SendsAFolderAndReportsFailures) {
   EXPECT_EQ(unixLines(readBytes(server.home() + QStringLiteral("/www/site/index.html"))), QByteArray("<p>x</p>\n"));
 
   EXPECT_EQ(run({local.filePath(QStringLiteral("site")), QStringLiteral("absent")}).first, 1);
+  // A name the engine refuses is a failure like any other; the rest of the folder still goes.
+  makeFile(local.filePath(QStringLiteral("site2/mau\nvais.txt")), "m");
+  makeFile(local.filePath(QStringLiteral("site2/z.txt")), "z");
+  const auto [refused, said] = run({local.filePath(QStringLiteral("site2"))});
+  EXPECT_EQ(refused, 1);
+  EXPECT_TRUE(said.contains(QStringLiteral("/site2/mau\\nvais.txt : Argument de commande refusé"))) << said.toStdString();
+  EXPECT_EQ(readBytes(server.home() + QStringLiteral("/site2/z.txt")), QByteArray("z"));
   EXPECT_EQ(run({local.filePath(QStringLiteral("rien"))}).first, 2);
   EXPECT_EQ(run({}).first, 2);
+}
+
+// A hostile server's words go to the terminal with their control characters escaped.
+TEST(BatchUpload, ServerWordsReachTheTerminalEscaped) {
+  ScriptedServer server("220 \x1b[2J\x1b]0;titre\x07pret\r\n", pickyServer());
+  QTemporaryDir local;
+  makeFile(local.filePath(QStringLiteral("motdepasse")), "p\n");
+  makeFile(local.filePath(QStringLiteral("page.bin")), "");
+  QProcess p;
+  p.start(QStringLiteral(TOVELO_BATCH),
+          {QStringLiteral("upload"), QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+           QString::number(server.port()), QStringLiteral("--user"), QStringLiteral("u"),
+           QStringLiteral("--password-file"), local.filePath(QStringLiteral("motdepasse")),
+           local.filePath(QStringLiteral("page.bin"))});
+  // The scripted server lives in this process: it answers while the command runs.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 30000));
+  const QByteArray err = p.readAllStandardError();
+  EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+  EXPECT_TRUE(err.contains("< 220 \\x1b[2J\\x1b]0;titre\\x07pret")) << err.toStdString();
+  EXPECT_FALSE(err.contains('\x1b'));
+  EXPECT_FALSE(err.contains('\x07'));
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMimeDatabase>
+#include <QPushButton>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -158,6 +160,20 @@ TFtp::TFtp(QWidget* parent) : QDialog(parent), Transfer(FtpClient1), work_(32, 3
   ModePassif->setObjectName(QStringLiteral("ModePassif"));
   ModePassif->setGeometry(0, 8, 110, 21);
   connect(ModePassif, &QCheckBox::toggled, this, [this](bool on) { Transfer.passive = on; });
+  ChiffrementTls = new QCheckBox(QStringLiteral("Chiffrement TLS"), Panel1);
+  ChiffrementTls->setObjectName(QStringLiteral("ChiffrementTls"));
+  ChiffrementTls->setChecked(true);
+  ChiffrementTls->setGeometry(0, 8, 120, 21);
+  FtpClient1.OnTlsRefused = [this](TCustomFtpCli*, bool& goOn) {
+    goOn = Prompts::get().confirm(this, QStringLiteral("Le serveur n'accepte pas le chiffrement. Continuer sans "
+                                                       "chiffrement ? Le mot de passe passera en clair.")) ==
+           Prompts::Answer::Yes;
+    userRefused_ = !goOn;
+  };
+  FtpClient1.OnCertificateProblem = [this](TCustomFtpCli*, const TFtpCertificateProblem& problem, bool& accept) {
+    accept = acceptCertificate(problem);
+    userRefused_ = !accept;
+  };
   StaticText1 = new QLabel(Panel1);
   StaticText1->setObjectName(QStringLiteral("StaticText1"));
   StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -250,8 +266,28 @@ void TFtp::guarded(F f) {
   try {
     f();
   } catch (const std::exception& e) {
-    Prompts::get().error(this, QString::fromUtf8(e.what()));
+    // A connection that dropped explains the fault better than the engine's refusal.
+    if (!connectionDropped()) Prompts::get().error(this, FtpTransfer::french(QString::fromUtf8(e.what())));
+    return;
   }
+  connectionDropped();
+}
+
+bool TFtp::connectionDropped() {
+  if (!SpeedButton2->isEnabled() || FtpClient1.IsConnected()) return false;
+  const bool stopped = Transfer.Arret == FtpTransfer::kStopped;
+  disconnectedState();
+  const QString text = stopped ? QStringLiteral("Transfert arrêté : la connexion avec le serveur est fermée.")
+                               : QStringLiteral("La connexion avec le serveur a été perdue.");
+  Display(text);
+  if (!stopped) Prompts::get().error(this, text);
+  return true;
+}
+
+void TFtp::disconnectedState() {
+  transferButtons(false);
+  SpeedButton1->setEnabled(false);
+  ListView2->clear();
 }
 
 void TFtp::showEvent(QShowEvent* e) {
@@ -280,6 +316,7 @@ void TFtp::FormResize() {
   Edit3->move(Edit2->x() + 222, Edit3->y());
   Edit3->resize(qBound(40, width() - Edit3->x() - 6, 110), Edit3->height());
   ModePassif->move(Edit3->x(), ModePassif->y());
+  ChiffrementTls->move(StaticText1->x() + 240, ChiffrementTls->y());
   StaticText1->resize(qMax(0, Label3->x() - 20 - StaticText1->x()), StaticText1->height());
 }
 
@@ -418,8 +455,12 @@ void TFtp::LitRepert2() {
   ListView2->setUpdatesEnabled(false);
   ListView2->clear();
   std::sort(names.begin(), names.end(), lessByName);
+  // The way back to the parent folder, as in the local list; the server's own is not doubled.
+  auto* up = new QTreeWidgetItem(ListView2, QStringList{QStringLiteral("..")});
+  const qsizetype folderIndex = CacheIcones.indexOf(QStringLiteral("."));
+  up->setIcon(0, folderIndex >= 0 && folderIndex < ImageList1.size() ? ImageList1[folderIndex] : folderImage());
   for (const QString& name : names) {
-    if (name == u".") continue;
+    if (name == u"." || name == u"..") continue;
     auto* item = new QTreeWidgetItem(ListView2, QStringList{name});
     const int index = serverIconFor(iconKey(name));
     if (index < ImageList1.size()) item->setIcon(0, ImageList1[index]);
@@ -443,28 +484,73 @@ void TFtp::transferButtons(bool on) {
 
 void TFtp::OpenBtnClick() {
   if (Edit1->text().isEmpty() || Edit2->text().isEmpty()) return;
+  QString host, port = Port;
+  if (!FtpTransfer::splitHostPort(Edit1->text(), host, port)) {
+    Prompts::get().error(this, QStringLiteral("Adresse hôte invalide : indiquez un nom ou une adresse, suivi au "
+                                              "besoin de « : » et du port (par exemple ftp.exemple.fr:2121)."));
+    return;
+  }
   SpeedButton1->setEnabled(true);
   if (FtpClient1.IsConnected()) {
     Transfer.requireReady();
     FtpClient1.QuitAndWait();
+    transferButtons(false);
+    ListView2->clear();
   }
-  FtpClient1.SetHostName(Edit1->text());
-  FtpClient1.SetPort(Port);
+  Transfer.settle();
+  FtpClient1.SetHostName(host);
+  FtpClient1.SetPort(port);
   FtpClient1.SetUserName(Edit2->text());
   FtpClient1.SetPassWord(Edit3->text());
   FtpClient1.SetDisplayFileFlag(true);
+  FtpClient1.SetTlsMode(ChiffrementTls->isChecked() ? ftpTlsIfOffered : ftpTlsNone);
+  userRefused_ = false;
   FtpClient1.StartConnect();
   Transfer.Delay();
-  if (Transfer.Reponse != u"Ok") return;
+  if (Transfer.Reponse != u"Ok") {
+    connectFailed(host);
+    return;
+  }
+  Display(FtpClient1.Encrypted()
+              ? QStringLiteral("Connexion chiffrée (TLS) : mot de passe, listes et fichiers passent chiffrés.")
+              : QStringLiteral("Connexion non chiffrée : le mot de passe et les fichiers passent en clair."));
   transferButtons(true);
   LitHote();
 }
 
+void TFtp::connectFailed(const QString& host) {
+  QString reason;
+  if (Transfer.Arret == FtpTransfer::kStopped) return;
+  if (userRefused_) return;  // the user's own answer to a question: nothing more to say
+  if (Transfer.timedOut) {
+    reason = QStringLiteral("le serveur ne répond pas.");
+  } else if (FtpClient1.StatusCode() == 530) {
+    reason = QStringLiteral("identifiant ou mot de passe refusé (« %1 »).").arg(ftp::printable(FtpClient1.LastResponse()));
+  } else {
+    const QString why = FtpTransfer::french(FtpClient1.ErrorMessage().isEmpty() ? FtpClient1.LastResponse()
+                                                                                 : FtpClient1.ErrorMessage());
+    reason = why;
+  }
+  Prompts::get().error(this, QStringLiteral("Connexion impossible à %1 : %2").arg(host, reason));
+}
+
+bool TFtp::acceptCertificate(const TFtpCertificateProblem& problem) {
+  QMessageBox box(QMessageBox::Warning, windowTitle(),
+                  QStringLiteral("Le certificat du serveur n'a pas pu être vérifié : %1.\n\nEmpreinte SHA-256 :\n%2\n\n"
+                                 "Accepter ce certificat pour cette connexion seulement ?")
+                      .arg(FtpTransfer::frenchCertificateError(problem.error, problem.reason), problem.fingerprint),
+                  QMessageBox::NoButton, this);
+  QPushButton* accept = box.addButton(QStringLiteral("Accepter pour cette connexion"), QMessageBox::AcceptRole);
+  QPushButton* refuse = box.addButton(QStringLiteral("Refuser"), QMessageBox::RejectRole);
+  box.setDefaultButton(refuse);
+  box.setEscapeButton(refuse);
+  Prompts::get().showModal(box);
+  return box.clickedButton() == accept;
+}
+
 void TFtp::SpeedButton1Click() {
   FtpClient1.QuitAndWait();
-  transferButtons(false);
-  SpeedButton1->setEnabled(false);
-  ListView2->clear();
+  disconnectedState();
 }
 
 void TFtp::StopBtnClick() { Transfer.Stop(); }
@@ -476,6 +562,7 @@ void TFtp::SpeedButton2Click() {
   const QString base = RepLocal + u'/';
   try {
     for (const QString& name : std::as_const(Selection)) {
+      if (Transfer.connectionLost()) break;
       const QString path = base + name;
       const QFileInfo entry(path);
       ProgressBar1->setValue(0);
@@ -491,7 +578,7 @@ void TFtp::SpeedButton2Click() {
     throw;
   }
   ProgressBar1->setVisible(false);
-  LitHote();
+  if (!Transfer.connectionLost()) LitHote();
 }
 
 void TFtp::SpeedButton10Click() {
@@ -521,7 +608,13 @@ void TFtp::ListView1DblClick() {
 void TFtp::ListView2DblClick() {
   const QList<QTreeWidgetItem*> selected = ListView2->selectedItems();
   if (selected.size() != 1 || selected.first()->text(0) == u".") return;
-  Transfer.ChHost(selected.first()->text(0));
+  if (selected.first()->text(0) == u"..") {
+    Transfer.requireReady();
+    FtpClient1.StartCDup();
+    Transfer.Delay();
+  } else {
+    Transfer.ChHost(selected.first()->text(0));
+  }
   LitHote();
 }
 
@@ -592,7 +685,8 @@ void TFtp::Supprimer() {
 }
 
 void TFtp::Efface2() {
-  if (ListView2->selectedItems().isEmpty()) return;
+  Remplit(ListView2);
+  if (Selection.isEmpty()) return;  // nothing but ".." chosen
   if (Prompts::get().confirm(this, QStringLiteral("Effacer les fichiers sélectionnés ?")) != Prompts::Answer::Yes)
     return;
   Remplit(ListView2);

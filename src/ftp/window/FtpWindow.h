@@ -35,6 +35,7 @@ class TFtp : public QDialog {
   QLabel *Label2, *Label3, *Label4, *StaticText1;
   QLineEdit *Edit1, *Edit2, *Edit3;
   QCheckBox* ModePassif;
+  QCheckBox* ChiffrementTls;  // explicit FTPS, checked at start
   QTreeWidget *ListView1, *ListView2;
   QSplitter* Splitter1;
   QPlainTextEdit* Memo1;
@@ -94,6 +95,12 @@ class TFtp : public QDialog {
   int serverIconFor(const QString& key);
   int addIcon(const QIcon& icon);
   void transferButtons(bool on);
+  void disconnectedState();
+  // After a handler: when the connection went down under a connected window, the window says so
+  // and shows itself disconnected. True when that happened.
+  bool connectionDropped();
+  void connectFailed(const QString& host);
+  bool acceptCertificate(const TFtpCertificateProblem& problem);
   static QString iconKey(const QString& name);
 
   // A folder of this window's own in the temporary folder: a fixed name there would be shared
@@ -101,4 +108,5 @@ class TFtp : public QDialog {
   QTemporaryDir listFolder_{QDir::tempPath() + QStringLiteral("/tovelo-ftp-XXXXXX")};
   QImage work_;  // 32 × 32, shared by a whole listing
   bool shown_ = false;
+  bool userRefused_ = false;  // the user refused a certificate or a connection in clear
 };
