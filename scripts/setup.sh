@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n
   xvfb xauth x11-utils imagemagick poppler-utils
   python3-pyftpdlib curl libxml2-utils
+  libssl-dev openssl python3-openssl vsftpd
   desktop-file-utils librsvg2-bin man-db dpkg-dev
   fonts-dejavu-core fonts-liberation2
   clang libclang-rt-14-dev
