@@ -5,6 +5,7 @@
 #include "FileBytes.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -137,11 +138,16 @@ class VsftpdServer {
       process_.setProcessChannelMode(QProcess::MergedChannels);
       process_.start(program, {aside_.filePath(QStringLiteral("vsftpd.conf"))});
       if (!process_.waitForStarted(5000)) return (why = QStringLiteral("vsftpd did not start"), false);
+      // Polled until it listens (a refused connection fails at once), for at most 5 s.
       QTcpSocket probe;
-      for (int i = 0; i < 50 && probe.state() != QAbstractSocket::ConnectedState; ++i) {
-        if (process_.state() == QProcess::NotRunning) break;
+      QElapsedTimer clock;
+      clock.start();
+      while (probe.state() != QAbstractSocket::ConnectedState && clock.elapsed() < 5000 &&
+             process_.state() == QProcess::Running) {
         probe.connectToHost(QHostAddress::LocalHost, port);
-        if (!probe.waitForConnected(100)) probe.abort();
+        if (probe.waitForConnected(100)) break;
+        probe.abort();
+        QTest::qWait(20);
       }
       if (probe.state() == QAbstractSocket::ConnectedState &&
           (probe.bytesAvailable() > 0 || probe.waitForReadyRead(2000)) && probe.readAll().startsWith("220")) {
@@ -174,7 +180,7 @@ class VsftpdServer {
     f.write("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nbackground=NO\n"
             "listen_port=" + QByteArray::number(port) + "\n"
             "anonymous_enable=YES\nno_anon_password=YES\nlocal_enable=NO\nwrite_enable=YES\n"
-            "anon_upload_enable=YES\nanon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+            "anon_upload_enable=YES\nanon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
             "anon_root=" + QFile::encodeName(root_) + "\nallow_writeable_chroot=YES\n"
             "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
             "require_ssl_reuse=YES\nrsa_cert_file=" + a + "/cert.pem\nrsa_private_key_file=" + a + "/key.pem\n"
