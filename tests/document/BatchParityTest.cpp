@@ -1,4 +1,5 @@
-// tovelo-batch tree, dtd and data give what the editor's window gives on the same documents.
+// tovelo-batch tree, dtd, duplicate and data give what the editor's window gives on the same
+// documents.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include "Generator.h"
 #include "ScriptedPrompts.h"
 #include "StringGrid.h"
+#include "TreeList.h"
 #include "TreeModel.h"
 
 namespace {
@@ -58,6 +60,7 @@ TEST(BatchParity, TreeDtdAndDataAsTheEditorGivesThem) {
       {"<p class='a b' id=\"x\" titre=\"l'ete\">", "<r><a>1</a><a/><a>2</a></r>", "</p>"},
       {"<!DOCTYPE r [", "<!ELEMENT r (a)*>", "<!ELEMENT a (#PCDATA)>", "]>", "<r>", "<a>1</a>", "</r>"},
       {"<<<<a b='1' <c\td=2>x</c>", "<e"},
+      {"<r><a>1</a><a>2</a></r>"},
   };
   for (int i = 0; i < 30; ++i) docs.push_back(i % 2 ? gen.recordsDocument(6) : gen.document());
   int checked = 0;
@@ -89,6 +92,18 @@ TEST(BatchParity, TreeDtdAndDataAsTheEditorGivesThem) {
       EXPECT_EQ(dtd.out.toStdString(), e->Memo1->Bytes()) << context;
       e->Annuler();  // the editor's text back to the file's for the data view
       e->Memo1->SetBytes(cp1252::encode(lines.join("\r\n")).toStdString());
+      // Dupliquer noeud on a node of the middle of the tree, the one the file's text built.
+      if (t.size() > 1) {
+        const int32_t node = t.size() / 2;
+        QFocusEvent in(QEvent::FocusIn, Qt::OtherFocusReason);
+        QApplication::sendEvent(e->TreeView1, &in);
+        e->TreeView1->setCurrentNode(node);
+        const BatchRun duplicate = batch({"duplicate", QString::number(node + 1), path});
+        e->Dupnoeud();
+        EXPECT_EQ(duplicate.status, 0) << context;
+        EXPECT_EQ(duplicate.out.toStdString(), e->Memo1->Bytes()) << context << "\nnode " << node;
+        e->Memo1->SetBytes(cp1252::encode(lines.join("\r\n")).toStdString());
+      }
     }
 
     e->Vuedonnees();
