@@ -39,13 +39,15 @@ struct DataRows {
   int64_t memoryUsed() const;
 };
 
-// Remplit's rows: the start tags outside comments and CDATA sections, in text order.
+// Remplit's rows: the start tags outside comments and CDATA sections, in text order. A start
+// tag runs to its ">" or to the next "<"; its name ends at a blank, a line break, ">", "<", "/"
+// or a quote. Attribute rows are read as EcritBalise reads them. Linear in the text's size.
 DataRows Remplit(const TextStore& text);
 
 // What EcritBalise changes: the stretch to replace and its new text. from is -1 when nothing is
 // written: the place is not found, the value there is already value, the element has no
-// content to write into (an empty-element tag, a bare line break before the next tag, no tag
-// after it).
+// content to write into (an empty-element tag, a tag left open, a bare line break before the
+// next tag, no tag after it).
 struct Write {
   int64_t from = -1;
   int64_t length = 0;

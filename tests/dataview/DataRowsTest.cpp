@@ -180,7 +180,7 @@ QStringList noise(std::mt19937& rng, int pieces) {
   return text.split('\n');
 }
 
-TEST(DataRowsDifferential, RowsMatchThePlainRules) {
+TEST(DataRowsDifferential, RowsMatchThePlainReading) {
   reference::Generator gen(20261209u);
   for (int d = 0; d < 400; ++d) {
     QStringList lines = d % 3 == 2 ? gen.recordsDocument(15) : gen.document();
