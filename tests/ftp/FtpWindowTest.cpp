@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QAbstractButton>
 #include <QProcess>
 #include <QTextBlock>
 
@@ -439,6 +441,76 @@ TEST(FtpWindowScripted, ADroppedConnectionReturnsTheWindowToItsDisconnectedState
   EXPECT_EQ(w.ListView2->topLevelItemCount(), 0);
   EXPECT_TRUE(w.OpenBtn->isEnabled());
   EXPECT_FALSE(server.commands.contains("STOR z.bin"));
+}
+
+// A TLS-only server whose certificate no authority signed: the window asks, the user accepts it
+// for this connection, and a folder sent through the window arrives whole, encrypted.
+TEST(FtpWindowTls, AFolderReachesATlsOnlyServerAfterTheCertificateQuestion) {
+  PyFtpServer server;
+  ASSERT_TRUE(server.start(PyFtpServer::Tls::Required)) << server.error().toStdString();
+  QTemporaryDir local;
+  CurrentFolder folder(local.path());
+  const QByteArray logo = patternBytes(150000, 12);
+  makeFile(local.filePath(QStringLiteral("site/index.html")), "<p>chiffre</p>\n");
+  makeFile(local.filePath(QStringLiteral("site/img/logo.bin")), logo);
+  ScriptedPrompts prompts;
+  QString question;
+  prompts.dialogs.push_back([&question](QDialog& d) {
+    auto& box = static_cast<QMessageBox&>(d);
+    question = box.text();
+    for (QAbstractButton* b : box.buttons())
+      if (box.buttonRole(b) == QMessageBox::AcceptRole) b->click();
+    return int(QDialog::Accepted);
+  });
+  TFtp w;
+  w.Port = QString::number(server.port());
+  w.show();
+  EXPECT_TRUE(w.ChiffrementTls->isChecked());
+  w.Edit1->setText(QStringLiteral("127.0.0.1"));
+  w.Edit2->setText(QString::fromLatin1(PyFtpServer::kUser));
+  w.Edit3->setText(QString::fromLatin1(PyFtpServer::kPassword));
+  QTest::mouseClick(w.OpenBtn, Qt::LeftButton);
+  EXPECT_EQ(question, QStringLiteral("Le certificat du serveur n'a pas pu être vérifié : le certificat est signé par "
+                                     "le serveur lui-même (autosigné).\n\nEmpreinte SHA-256 :\n%1\n\nAccepter ce "
+                                     "certificat pour cette connexion seulement ?").arg(server.fingerprint()));
+  ASSERT_TRUE(w.SpeedButton2->isEnabled()) << w.Memo1->toPlainText().toStdString();
+  EXPECT_TRUE(w.Memo1->toPlainText().contains(QStringLiteral("Connexion chiffrée (TLS)")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.Memo1->toPlainText().contains(QLatin1String("Request 8 Done.")); }, 10000));
+  w.LitRepert();
+  select(w.ListView1, {QStringLiteral("site")});
+  QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return names(w.ListView2).contains(QStringLiteral("site")); }, 20000))
+      << w.Memo1->toPlainText().toStdString();
+  EXPECT_EQ(readBytes(server.home() + QStringLiteral("/site/img/logo.bin")), logo);
+  EXPECT_EQ(readBytes(server.home() + QStringLiteral("/site/index.html")), QByteArray("<p>chiffre</p>\n"));
+  EXPECT_TRUE(server.log().contains("PROT P"));
+  EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().join('\n').toStdString();
+}
+
+// A server without TLS: the window asks before the user name goes out; No ends the connection
+// without a further box, Yes goes on in clear and says so.
+TEST(FtpWindowTls, AServerWithoutTlsIsPutToTheUser) {
+  PyFtpServer server;
+  ASSERT_TRUE(server.start()) << server.error().toStdString();
+  QTemporaryDir local;
+  CurrentFolder folder(local.path());
+  ScriptedPrompts prompts;
+  prompts.answers = {Prompts::Answer::No, Prompts::Answer::Yes};
+  TFtp w;
+  w.Port = QString::number(server.port());
+  w.show();
+  w.Edit1->setText(QStringLiteral("127.0.0.1"));
+  w.Edit2->setText(QString::fromLatin1(PyFtpServer::kUser));
+  w.Edit3->setText(QString::fromLatin1(PyFtpServer::kPassword));
+  QTest::mouseClick(w.OpenBtn, Qt::LeftButton);
+  EXPECT_FALSE(w.SpeedButton2->isEnabled());
+  EXPECT_FALSE(server.log().contains("<- USER"));
+  QTest::mouseClick(w.OpenBtn, Qt::LeftButton);
+  EXPECT_TRUE(w.SpeedButton2->isEnabled());
+  EXPECT_TRUE(w.Memo1->toPlainText().contains(QStringLiteral("Connexion non chiffrée")));
+  const QString question = QStringLiteral("confirm: Le serveur n'accepte pas le chiffrement. Continuer sans "
+                                          "chiffrement ? Le mot de passe passera en clair.");
+  EXPECT_EQ(prompts.log, (QStringList{question, question}));
 }
 
 struct LocalWindow : ::testing::Test {
