@@ -652,6 +652,22 @@ TEST_F(LocalWindow, FolderThatCannotBeRemovedIsReportedAndStopsTheDeletion) {
   EXPECT_FALSE(w->ProgressBar1->isVisible());
 }
 
+TEST_F(LocalWindow, AMalformedHostOrAnIpv6AddressIsSaidBeforeConnecting) {
+  open();
+  ScriptedPrompts prompts;
+  w->Edit2->setText(QStringLiteral("u"));
+  for (const char* host : {"hote:99999", "[::1]:2121"}) {
+    w->Edit1->setText(QString::fromLatin1(host));
+    QTest::mouseClick(w->OpenBtn, Qt::LeftButton);
+  }
+  EXPECT_EQ(prompts.messages(),
+            (QStringList{QStringLiteral("Adresse hôte invalide : indiquez un nom ou une adresse, suivi au besoin de "
+                                        "« : » et du port (par exemple ftp.exemple.fr:2121)."),
+                         QStringLiteral("Les adresses IPv6 ne sont pas prises en charge : indiquez un nom d'hôte ou "
+                                        "une adresse IPv4.")}));
+  EXPECT_FALSE(w->SpeedButton1->isEnabled());
+}
+
 TEST_F(LocalWindow, LayoutFollowsTheWidth) {
   open();
   w->resize(1000, 500);

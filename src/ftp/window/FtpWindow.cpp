@@ -11,6 +11,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QHostAddress>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeDatabase>
@@ -488,6 +489,12 @@ void TFtp::OpenBtnClick() {
   if (!FtpTransfer::splitHostPort(Edit1->text(), host, port)) {
     Prompts::get().error(this, QStringLiteral("Adresse hôte invalide : indiquez un nom ou une adresse, suivi au "
                                               "besoin de « : » et du port (par exemple ftp.exemple.fr:2121)."));
+    return;
+  }
+  if (QHostAddress(host).protocol() == QAbstractSocket::IPv6Protocol) {
+    // The socket layer speaks IPv4 only: better said than a misleading "host not found".
+    Prompts::get().error(this, QStringLiteral("Les adresses IPv6 ne sont pas prises en charge : indiquez un nom "
+                                              "d'hôte ou une adresse IPv4."));
     return;
   }
   SpeedButton1->setEnabled(true);
