@@ -19,7 +19,9 @@
 
 namespace {
 
-constexpr int kDownloadBlock = 4096;
+// One read per data event, of what has arrived up to this much: 4096 bytes a read cost a
+// download about twice curl's processor time.
+constexpr int kDownloadBlock = 65536;
 // An upload reads this much at a time and hands it to the socket, as long as the socket takes it.
 constexpr int kUploadBlock = 65536;
 
