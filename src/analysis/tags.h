@@ -5,9 +5,9 @@
 // regard to case. They read a line's Windows-1252 bytes, one byte a character; positions in a
 // line are 0-based.
 //
-// A tag is its own text: from its "<" to its own ">" (quoted values may hold ">"), or, when it
-// goes on below, to the end of its line. It also stops at the next "<", which no well-formed tag
-// holds, so that a line of any number of unfinished tags is still read about once.
+// A tag is its own text: from its "<" to its own ">" (quoted values may hold ">"), over the next
+// lines when it goes on below. It also stops at the next "<", which no well-formed tag holds, so
+// that a text of any number of unfinished tags is still read about once.
 //
 // A scan walks each line once with walkLine(), which hands it every "<" outside comments and
 // CDATA sections, and asks a LineTags of that line for the keys and the checks of the tags
