@@ -676,7 +676,8 @@ TEST_F(LocalWindow, LayoutFollowsTheWidth) {
   EXPECT_EQ(w->Edit1->x(), w->Panel4->x() + 40);
   EXPECT_EQ(w->Label3->x(), w->Panel4->x() - 50);
   EXPECT_EQ(w->Edit3->x(), w->Edit2->x() + 222);
-  EXPECT_EQ(w->StaticText1->x() + w->StaticText1->width(), w->Label3->x() - 20);
+  EXPECT_EQ(w->ChiffrementTls->x() + w->ChiffrementTls->width(), w->Label3->x() - 20);
+  EXPECT_EQ(w->StaticText1->x() + w->StaticText1->width(), w->ChiffrementTls->x() - 6);
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Fenêtre Ftp"));
 }
 

@@ -164,7 +164,7 @@ TFtp::TFtp(QWidget* parent) : QDialog(parent), Transfer(FtpClient1), work_(32, 3
   ChiffrementTls = new QCheckBox(QStringLiteral("Chiffrement TLS"), Panel1);
   ChiffrementTls->setObjectName(QStringLiteral("ChiffrementTls"));
   ChiffrementTls->setChecked(true);
-  ChiffrementTls->setGeometry(0, 8, 120, 21);
+  ChiffrementTls->setGeometry(0, 38, ChiffrementTls->sizeHint().width(), 21);
   FtpClient1.OnTlsRefused = [this](TCustomFtpCli*, bool& goOn) {
     goOn = Prompts::get().confirm(this, QStringLiteral("Le serveur n'accepte pas le chiffrement. Continuer sans "
                                                        "chiffrement ? Le mot de passe passera en clair.")) ==
@@ -317,8 +317,9 @@ void TFtp::FormResize() {
   Edit3->move(Edit2->x() + 222, Edit3->y());
   Edit3->resize(qBound(40, width() - Edit3->x() - 6, 110), Edit3->height());
   ModePassif->move(Edit3->x(), ModePassif->y());
-  ChiffrementTls->move(StaticText1->x() + 240, ChiffrementTls->y());
-  StaticText1->resize(qMax(0, Label3->x() - 20 - StaticText1->x()), StaticText1->height());
+  // The check box ends where the local path's area ends, 20 pixels before "ID de l'usager".
+  ChiffrementTls->move(Label3->x() - 20 - ChiffrementTls->width(), ChiffrementTls->y());
+  StaticText1->resize(qMax(0, ChiffrementTls->x() - 6 - StaticText1->x()), StaticText1->height());
 }
 
 void TFtp::closeEvent(QCloseEvent* e) {
