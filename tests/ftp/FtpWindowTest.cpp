@@ -724,6 +724,44 @@ TEST(BatchUpload, SendsAFolderAndReportsFailures) {
   EXPECT_EQ(run({}).first, 2);
 }
 
+// --ca-file trusts the test's certificate; without it a script cannot answer, so the certificate
+// is refused; --tls against a server without TLS fails.
+TEST(BatchUpload, TlsIsUsedRequiredOrRefusedAsAsked) {
+  PyFtpServer tlsServer, plainServer;
+  ASSERT_TRUE(tlsServer.start(PyFtpServer::Tls::Required)) << tlsServer.error().toStdString();
+  ASSERT_TRUE(plainServer.start()) << plainServer.error().toStdString();
+  QTemporaryDir local;
+  makeFile(local.filePath(QStringLiteral("motdepasse")), QByteArray(PyFtpServer::kPassword) + "\n");
+  makeFile(local.filePath(QStringLiteral("page.html")), "<p>x</p>\n");
+  const struct {
+    PyFtpServer* server;
+    QStringList options;
+    int status;
+    const char* said;
+  } cases[] = {
+      {&tlsServer, {QStringLiteral("--ca-file"), tlsServer.certificate()}, 0, "connexion chiffrée (TLS)"},
+      {&tlsServer, {}, 1, "certificat du serveur refusé : le certificat est signé par le serveur lui-même"},
+      {&plainServer, {QStringLiteral("--tls")}, 1, "chiffrement exigé (--tls) et refusé ou impossible"},
+      {&plainServer, {}, 0, "le serveur n'accepte pas le chiffrement : connexion en clair"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    QProcess p;
+    p.start(QStringLiteral(TOVELO_BATCH),
+            QStringList{QStringLiteral("upload"), QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
+                        QStringLiteral("--port"), QString::number(c.server->port()), QStringLiteral("--user"),
+                        QString::fromLatin1(PyFtpServer::kUser), QStringLiteral("--password-file"),
+                        local.filePath(QStringLiteral("motdepasse"))} +
+                c.options + QStringList{local.filePath(QStringLiteral("page.html"))});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), c.status) << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromUtf8(c.said))) << err.toStdString();
+    EXPECT_EQ(QFileInfo::exists(c.server->home() + QStringLiteral("/page.html")), c.status == 0);
+    QFile::remove(c.server->home() + QStringLiteral("/page.html"));
+  }
+}
+
 // A hostile server's words go to the terminal with their control characters escaped.
 TEST(BatchUpload, ServerWordsReachTheTerminalEscaped) {
   ScriptedServer server("220 \x1b[2J\x1b]0;titre\x07pret\r\n", pickyServer());
