@@ -324,7 +324,7 @@ void TMainForm::createMenus() {
 
   const auto onActive = [this](QAction* a, void (TEditeur::*method)()) {
     connect(a, &QAction::triggered, this, [this, method] {
-      if (TEditeur* e = activeEditeur()) (e->*method)();
+      if (TEditeur* e = activeEditeur()) e->runCommand([e, method] { (e->*method)(); });
     });
   };
   connect(DocmumentXML1, &QAction::triggered, this, &TMainForm::FileNewItemClick);
@@ -388,10 +388,10 @@ void TMainForm::createMenus() {
 
   connect(Lanverlenavigateur1, &QAction::triggered, this, &TMainForm::Lanverlenavigateur1Click);
   connect(Vrifierlasysntaxe1, &QAction::triggered, this, [this] {
-    if (TEditeur* e = activeEditeur()) e->Valider(false);
+    if (TEditeur* e = activeEditeur()) e->runCommand([e] { e->Valider(false); });
   });
   connect(Validerdocument1, &QAction::triggered, this, [this] {
-    if (TEditeur* e = activeEditeur()) e->Valider(true);
+    if (TEditeur* e = activeEditeur()) e->runCommand([e] { e->Valider(true); });
   });
 
   connect(WindowCascadeItem, &QAction::triggered, this, [this] { mdiArea_->cascadeSubWindows(); });
@@ -666,7 +666,7 @@ void TMainForm::Vuesource1Click() {
 void TMainForm::Vuedonnes1Click() {
   Vuedonnes1->setChecked(true);
   Vuesource1->setChecked(false);
-  if (TEditeur* e = activeEditeur()) e->Vuedonnees();
+  if (TEditeur* e = activeEditeur()) e->runCommand([e] { e->Vuedonnees(); });
   UpdateMenuItems();
 }
 

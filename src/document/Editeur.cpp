@@ -176,6 +176,20 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
 
 TEditeur::~TEditeur() = default;
 
+bool TEditeur::runCommand(const std::function<void()>& command) {
+  try {
+    command();
+    return true;
+  } catch (const std::bad_alloc&) {
+    // The commands build their result apart and put it in the view at the end: the text is
+    // the one from before the command.
+    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    status(QString());
+    Prompts::get().error(this, QStringLiteral("Mémoire insuffisante : la commande a été abandonnée."));
+    return false;
+  }
+}
+
 bool TEditeur::OpenFile(const QString& path) {
   // Read a block at a time into the store: a large file is never held twice while it loads.
   TextStore::Builder texte;
@@ -185,13 +199,19 @@ bool TEditeur::OpenFile(const QString& path) {
     Prompts::get().error(this, erreur);
     return false;
   }
+  try {
+    Memo1->SetStore(texte.finish());
+  } catch (const std::bad_alloc&) {
+    Prompts::get().error(this, textfile::tooLargeMessage());
+    return false;
+  }
   Fichier = path;
-  Memo1->SetStore(texte.finish());
   Memo1->SetSelStart(0);
   Memo1->SetModified(false);
   Memorise();
   Repertoire = folderOf(path);
-  Arborescence();
+  // The text is loaded: a tree too large for the memory leaves it open without a tree.
+  runCommand([this] { Arborescence(); });
   PageControl1->setCurrentWidget(TabSheet1);
   Memo1->FocusText();
   return true;
@@ -301,7 +321,9 @@ void TEditeur::Memo1KeyPress(QKeyEvent* event, bool* handled) {
   if (enter && FermetureAuto) {
     // The end tag goes in first; the break is then typed after it. Inside a tag still being
     // typed there is nothing to close yet.
-    if (!typing::insideUnfinishedTag(Memo1->Store(), Memo1->SelStart())) FermerBalise();
+    runCommand([this] {
+      if (!typing::insideUnfinishedTag(Memo1->Store(), Memo1->SelStart())) FermerBalise();
+    });
     return;
   }
   if (enter && ArbreAuto) {

@@ -1,6 +1,9 @@
 #pragma once
 // TEditeur: the window of one open document, with its source view, data page and tree view,
 // its file, its one-step undo and redo, the clipboard commands and printing.
+#include <functional>
+
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -29,6 +32,9 @@ class TEditeur : public QWidget {
 
   // False when the file could not be read; the error has been shown and nothing was loaded.
   bool OpenFile(const QString& path);
+  // Runs a command of this window. When memory runs out the command is abandoned with a
+  // message, and the program, with every document, goes on; false then.
+  bool runCommand(const std::function<void()>& command);
   void Init(const QStringList& lines);
   void Enregistrer();
   void SaveAs();

@@ -39,7 +39,8 @@ TReplaceDialog* TEditeur::ReplaceDialog1() {
   if (!replaceDialog_) {
     replaceDialog_ = new TReplaceDialog(this);
     connect(replaceDialog_, &TFindDialog::Find, this, [this] { Find(replaceDialog_); });
-    connect(replaceDialog_, &TReplaceDialog::Replace, this, [this] { Replace(replaceDialog_); });
+    connect(replaceDialog_, &TReplaceDialog::Replace, this,
+            [this] { runCommand([this] { Replace(replaceDialog_); }); });
   }
   return replaceDialog_;
 }

@@ -239,6 +239,39 @@ TEST_F(MainFormTest, OpenFailureLeavesNoWindowBoundToThePath) {
   EXPECT_EQ(form->MDIChildCount(), 1);
 }
 
+// Memory runs out in the middle of a command: here when the command asks its question.
+class OutOfMemoryPrompts : public ScriptedPrompts {
+ public:
+  Answer confirm(QWidget* parent, const QString& text) override {
+    ScriptedPrompts::confirm(parent, text);
+    throw std::bad_alloc();
+  }
+  int showModal(QDialog& dialog) override {
+    ScriptedPrompts::showModal(dialog);
+    throw std::bad_alloc();
+  }
+};
+
+TEST_F(MainFormTest, ACommandOutOfMemoryIsAbandonedAndEveryDocumentStays) {
+  form->FileNewItemClick();
+  TEditeur* other = form->activeEditeur();
+  other->Memo1->SetLines({"<autre/>"});
+  form->FileNewItemClick();
+  TEditeur* e = form->activeEditeur();
+  const QStringList text = e->Memo1->Lines();
+  OutOfMemoryPrompts p;
+  for (QAction* command : {form->Convertircaractresspciaux1, form->Optionsdudocument1, form->Changerlacasse1}) {
+    SCOPED_TRACE(command->text().toStdString());
+    p.log.clear();
+    command->trigger();
+    EXPECT_EQ(p.messages(), QStringList{"Mémoire insuffisante : la commande a été abandonnée."});
+    EXPECT_EQ(e->Memo1->Lines(), text);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
+  EXPECT_EQ(form->editeurs(), (QList<TEditeur*>{other, e}));
+  EXPECT_EQ(other->Memo1->Lines(), QStringList{"<autre/>"});
+}
+
 TEST_F(MainFormTest, TypingAidTogglesReachOnlyTheActiveWindow) {
   form->FileNewItemClick();
   TEditeur* first = form->activeEditeur();
