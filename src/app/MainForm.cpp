@@ -732,7 +732,8 @@ void TMainForm::subWindowActivated(QMdiSubWindow* w) {
 
 void TMainForm::Lanverlenavigateur1Click() {
   TEditeur* e = activeEditeur();
-  if (!e || e->GetFichier().isEmpty()) return;  // nothing saved yet: nothing to show
+  // Nothing saved yet: nothing to show.
+  if (!e || e->GetFichier().isEmpty() || e->neverSaved()) return;
   Desktop::get().openDocument(QFileInfo(e->GetFichier()).absoluteFilePath());
 }
 

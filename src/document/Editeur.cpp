@@ -223,11 +223,12 @@ void TEditeur::Init(const QStringList& lines) {
   Memo1->SetModified(true);
   Memorise();
   Fichier = windowTitle();
-  Arborescence();
+  neverSaved_ = true;
+  runCommand([this] { Arborescence(); });
 }
 
 void TEditeur::Enregistrer() {
-  if (Fichier.isEmpty() || lectureSeule(Fichier))
+  if (Fichier.isEmpty() || neverSaved_ || lectureSeule(Fichier))
     SaveAs();
   else
     ecrire(Fichier);
@@ -253,6 +254,7 @@ void TEditeur::SaveAs() {
     if (lectureSeule(Fichier)) continue;
     if (ecrire(Fichier)) {
       Repertoire = folderOf(Fichier);
+      neverSaved_ = false;
       return;
     }
     break;

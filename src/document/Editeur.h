@@ -39,6 +39,8 @@ class TEditeur : public QWidget {
   void Enregistrer();
   void SaveAs();
   QString GetFichier() const { return Fichier; }
+  // True for a wizard's document until its first save: its file name is only its caption.
+  bool neverSaved() const { return neverSaved_; }
   void SetFichier(const QString& f) { Fichier = f; }
   QString GetRepertoire() const { return Repertoire; }
 
@@ -170,6 +172,9 @@ class TEditeur : public QWidget {
   DataModel* dataModel_ = nullptr;
   bool GrilleModifiee = false;
   QString Fichier;
+  // A wizard's document carries its caption as file name but exists on no disk yet: its first
+  // save asks for a name, so that no file of that name in the current folder is replaced.
+  bool neverSaved_ = false;
   QString Repertoire;
   // The undo and redo snapshots share the text's storage: taking or restoring one costs the
   // same on a large document as on a small one.

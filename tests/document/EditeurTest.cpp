@@ -504,6 +504,33 @@ TEST_F(EditeurTest, InitTakesTheCaptionAsFileNameAndAsksBeforeClosing) {
   EXPECT_EQ(prompts.log, QStringList("confirmOrCancel: Enregistrer changements dans 'XML2.xml'?"));
 }
 
+TEST_F(EditeurTest, AWizardsDocumentAsksForANameAtItsFirstSave) {
+  // A file of the caption's name in the current folder is not the document's.
+  const QString ancien = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()));
+  ecrit("XML2.xml", "autre");
+  TEditeur& e = nouveau("XML2.xml");
+  e.Init({"<a>", "</a>"});
+  e.Enregistrer();  // the dialog, cancelled
+  ASSERT_EQ(prompts.requests.size(), 1u);
+  EXPECT_EQ(prompts.requests[0].title, "Enregistrer sous");
+  EXPECT_EQ(prompts.requests[0].fileName, "XML2.xml");
+  EXPECT_EQ(lit(chemin("XML2.xml")), "autre");
+  EXPECT_TRUE(e.Memo1->Modified());
+  EXPECT_TRUE(e.neverSaved());
+
+  prompts.files = {chemin("choisi.xml")};
+  e.Enregistrer();
+  EXPECT_EQ(lit(chemin("choisi.xml")), "<a>\r\n</a>");
+  EXPECT_FALSE(e.neverSaved());
+  e.Memo1->SetLines({"<b>", "</b>"});
+  e.Enregistrer();  // named now: saved without a question
+  EXPECT_EQ(prompts.requests.size(), 2u);
+  EXPECT_EQ(lit(chemin("choisi.xml")), "<b>\r\n</b>");
+  EXPECT_EQ(lit(chemin("XML2.xml")), "autre");
+  QDir::setCurrent(ancien);
+}
+
 TEST_F(EditeurTest, PrintingWritesEveryLineOnAsManyPagesAsNeeded) {
   TEditeur& e = nouveau();
   QStringList lignes;
