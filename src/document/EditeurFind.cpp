@@ -68,9 +68,18 @@ void TEditeur::Find(TFindDialog* dialog) {
 }
 
 void TEditeur::Replace(TReplaceDialog* dialog) {
-  Memorise();
+  // The snapshot is taken just before the first change: a replace that changes nothing keeps
+  // the earlier one, so that a "Remplacer tout" before it can still be undone.
+  bool memorised = false;
+  const auto memoriseOnce = [&] {
+    if (!memorised) Memorise();
+    memorised = true;
+  };
   const std::string s = bytesOf(dialog->FindText());
-  if (selectionIs(Memo1, s)) Memo1->SetSelText(dialog->ReplaceText());
+  if (selectionIs(Memo1, s)) {
+    if (Memo1->SelText() != dialog->ReplaceText()) memoriseOnce();
+    Memo1->SetSelText(dialog->ReplaceText());
+  }
 
   if (!dialog->ReplaceAllRequested()) {
     if (!ChercheMemo(Memo1, dialog->FindText(), dialog->Options()))
@@ -91,6 +100,7 @@ void TEditeur::Replace(TReplaceDialog* dialog) {
   const ReplaceAllResult r = replaceAll(Memo1->Store(), Memo1->SelStart(), Memo1->SelLength(), s,
                                         bytesOf(dialog->ReplaceText()), dialog->Options(), progress);
   if (r.count > 0) {
+    memoriseOnce();
     Memo1->SetStore(r.text);
     Memo1->SetModified(true);
     Memo1->SetSelStart(r.caret);

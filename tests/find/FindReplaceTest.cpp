@@ -70,6 +70,28 @@ TEST_F(FindReplace, SuivantSelectsEachMatchThenSaysItIsNotFound) {
   EXPECT_EQ(selection(), "0+3");
 }
 
+TEST_F(FindReplace, AReplaceThatFindsNothingKeepsTheUndoOfTheReplaceAllBefore) {
+  load("a b a");
+  replace("a", "x", true);
+  EXPECT_EQ(e.Memo1->Text(), "x b x");
+  replace("zzz", "y", false);
+  EXPECT_EQ(prompts.messages(), QStringList{"Chaîne recherchée \"zzz\"non trouvée"});
+  replace("zzz", "y", true);
+  EXPECT_EQ(e.Memo1->Text(), "x b x");
+  e.Annuler();
+  EXPECT_EQ(e.Memo1->Text(), "a b a");
+
+  // A replace that changes the text still takes the snapshot first.
+  load("a b a");
+  replace("b", "y", true);
+  e.Memo1->SetSelStart(0);
+  e.Memo1->SetSelLength(1);
+  replace("a", "x", false);
+  EXPECT_EQ(e.Memo1->Text(), "x y a");
+  e.Annuler();
+  EXPECT_EQ(e.Memo1->Text(), "a y a");
+}
+
 TEST_F(FindReplace, CaseAndWholeWordOptions) {
   load("un été");
   find("ÉTÉ");
