@@ -17,4 +17,8 @@ class TEditCell : public QDialog {
   QPlainTextEdit* Memo1;
   QPushButton* Button1;  // "Annuler"
   QPushButton* Button2;  // "Valider"
+
+ protected:
+  // Enter in the box confirms, as in every dialog; Shift+Enter or Ctrl+Enter breaks the line.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };

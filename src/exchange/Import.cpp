@@ -51,6 +51,8 @@ TImport::TImport(QWidget* parent) : QDialog(parent) {
   label->setBuddy(Edit1);
   Annuler = new QPushButton(QStringLiteral("Annuler"), this);
   Valider = new QPushButton(QStringLiteral("Valider"), this);
+  // Enter in "Balise enregistrement" confirms the import rather than dropping the names typed.
+  Valider->setDefault(true);
 
   auto* bas = new QHBoxLayout;
   bas->addWidget(label);
@@ -64,6 +66,8 @@ TImport::TImport(QWidget* parent) : QDialog(parent) {
 
   connect(Annuler, &QPushButton::clicked, this, &QDialog::reject);
   connect(Valider, &QPushButton::clicked, this, [this] {
+    // A field name still in its cell editor counts: the editor gives it up as it loses the focus.
+    Valider->setFocus(Qt::OtherFocusReason);
     validated_ = true;
     accept();
   });

@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -70,11 +71,8 @@ TArbre::TArbre(QWidget* parent) : QDialog(parent) {
   const std::pair<QPushButton*, const char*> named[] = {
       {Button1, "Button1"}, {Button2, "Button2"}, {Button3, "Button3"},
       {Button4, "Button4"}, {Button5, "Button5"}};
-  for (const auto& [button, name] : named) {
-    button->setObjectName(QLatin1String(name));
-    // Enter in the name field applies the name; it must not press a button as well.
-    button->setAutoDefault(false);
-  }
+  for (const auto& [button, name] : named) button->setObjectName(QLatin1String(name));
+  Button2->setDefault(true);
 
   auto* side = new QVBoxLayout;
   side->addWidget(GroupBox1);
@@ -89,7 +87,6 @@ TArbre::TArbre(QWidget* parent) : QDialog(parent) {
   connect(TreeView1, &QTreeWidget::itemClicked, this, [this] { TreeView1Click(); });
   connect(Button3, &QPushButton::clicked, this, &TArbre::Button3Click);
   connect(Button4, &QPushButton::clicked, this, &TArbre::Button4Click);
-  connect(Edit1, &QLineEdit::returnPressed, this, &TArbre::Button4Click);
   connect(Button5, &QPushButton::clicked, this, &TArbre::Button5Click);
   connect(Button1, &QPushButton::clicked, this, &TArbre::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TArbre::Button2Click);
@@ -152,6 +149,16 @@ void TArbre::Button5Click() {
   QTreeWidgetItem* next = TreeView1->currentItem();
   if (next && !next->isSelected()) next->setSelected(true);
   showNode(selectedNode());
+}
+
+void TArbre::keyPressEvent(QKeyEvent* event) {
+  // Enter in the name field applies the name, and only that; anywhere else it confirms.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && Edit1->hasFocus()) {
+    Button4Click();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TArbre::Button1Click() {

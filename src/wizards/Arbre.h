@@ -8,6 +8,7 @@
 #include "WizardLines.h"
 
 class QGroupBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -42,6 +43,9 @@ class TArbre : public QDialog {
 
   QTreeWidgetItem* NoeudCourant = nullptr;
   bool ModeNouveau = false;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QTreeWidgetItem* selectedNode() const;

@@ -46,6 +46,7 @@ TAssistant::TAssistant(QWidget* parent) : QDialog(parent) {
   grid->addLayout(cancelOkRow(this, Button1, Button2), 11, 0, 1, 2);
   connect(Button1, &QPushButton::clicked, this, &TAssistant::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TAssistant::Button2Click);
+  Button2->setDefault(true);
 
   setFixedSize(sizeHint().expandedTo(QSize(386, 302)));
 }

@@ -118,6 +118,7 @@ TPadgen::TPadgen(QWidget* parent) : QDialog(parent) {
 
   connect(Button1, &QPushButton::clicked, this, &TPadgen::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TPadgen::Button2Click);
+  Button2->setDefault(true);
   connect(SpeedButton1, &QToolButton::clicked, this, &TPadgen::SpeedButton1Click);
   connect(SpeedButton2, &QToolButton::clicked, this, &TPadgen::SpeedButton2Click);
 

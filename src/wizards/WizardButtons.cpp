@@ -10,9 +10,7 @@ QHBoxLayout* cancelOkRow(QWidget* parent, QPushButton*& cancel, QPushButton*& ok
   ok->setObjectName(QStringLiteral("Button2"));
   auto* row = new QHBoxLayout;
   row->addStretch();
-  for (QPushButton* b : {cancel, ok}) {
-    b->setAutoDefault(false);
-    row->addWidget(b);
-  }
+  row->addWidget(cancel);
+  row->addWidget(ok);
   return row;
 }

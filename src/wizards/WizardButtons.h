@@ -5,5 +5,6 @@ class QPushButton;
 class QWidget;
 
 // Makes cancel ("Annuler", Button1) and ok ("OK", Button2) in parent and returns their row.
-// Neither is pressed by Enter in a field: a wizard is confirmed by its "OK" button only.
+// The wizard makes "OK" its default button once the row is inside it (a button made default
+// before it has a dialog above it is not the dialog's): Enter in a field then confirms.
 QHBoxLayout* cancelOkRow(QWidget* parent, QPushButton*& cancel, QPushButton*& ok);
