@@ -723,8 +723,16 @@ void TMainForm::WindowMinimizeItemClick() {
 }
 
 void TMainForm::subWindowActivated(QMdiSubWindow* w) {
-  if (w)
-    if (auto* e = qobject_cast<TEditeur*>(w->widget())) e->FormActivate();
+  // A null window only means that the frame lost the keyboard, to a find dialog for one.
+  if (w) {
+    auto* active = qobject_cast<TEditeur*>(w->widget());
+    for (TEditeur* e : editeurs())
+      if (e != active) e->showFindDialogs(false);
+    if (active) {
+      active->showFindDialogs(true);
+      active->FormActivate();
+    }
+  }
   UpdateMenuItems();
 }
 

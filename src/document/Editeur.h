@@ -12,6 +12,7 @@
 #include "TextStore.h"
 
 class DocumentHost;
+class QDialog;
 class QSplitter;
 class QStackedWidget;
 class DataModel;
@@ -78,6 +79,9 @@ class TEditeur : public QWidget {
   void Replace(TReplaceDialog* dialog);
   TFindDialog* FindDialog1();
   TReplaceDialog* ReplaceDialog1();
+  // A window's dialogs search only the text on screen: they hide while another document window
+  // is active (false) and come back with their window (true).
+  void showFindDialogs(bool shown);
 
   // Typing aids and markup insertion.
   void FermerBalise();
@@ -188,4 +192,5 @@ class TEditeur : public QWidget {
   typing::TagCloser closer_;  // keeps what it learnt of the text between two Enter keys
   TFindDialog* findDialog_ = nullptr;
   TReplaceDialog* replaceDialog_ = nullptr;
+  QList<QPointer<QDialog>> hiddenDialogs_;
 };

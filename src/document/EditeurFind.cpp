@@ -1,6 +1,9 @@
 // Find and replace of the document window.
 #include <QApplication>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
 
 #include "ColorMemo.h"
 #include "Cp1252.h"
@@ -45,26 +48,62 @@ TReplaceDialog* TEditeur::ReplaceDialog1() {
   return replaceDialog_;
 }
 
-void TEditeur::Chercher() {
-  TFindDialog* d = FindDialog1();
+namespace {
+
+// Brought up, or back to the front, with the search text ready to be typed over.
+void present(TFindDialog* d) {
   d->show();
   d->raise();
   d->activateWindow();
+  d->FindEdit->setFocus(Qt::ShortcutFocusReason);
+  d->FindEdit->selectAll();
+  // Once more after the activation, which may deselect as it gives the field the focus.
+  QTimer::singleShot(0, d->FindEdit, &QLineEdit::selectAll);
 }
 
-void TEditeur::Remplacer() {
-  TReplaceDialog* d = ReplaceDialog1();
-  d->show();
-  d->raise();
-  d->activateWindow();
+// A message about a search made from a dialog on screen: once the box is closed the keyboard
+// goes back to that dialog, never to the document, where the next search text would land.
+void tellMiss(TEditeur* window, TFindDialog* dialog, const QString& text) {
+  const bool fromDialog = dialog->isVisible();
+  const QPointer<QWidget> field = dialog->focusWidget() ? dialog->focusWidget() : dialog->FindEdit;
+  Prompts::get().information(fromDialog ? static_cast<QWidget*>(dialog) : window, text);
+  if (!fromDialog || !dialog->isVisible()) return;
+  dialog->raise();
+  dialog->activateWindow();
+  if (field) field->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace
+
+void TEditeur::Chercher() { present(FindDialog1()); }
+
+void TEditeur::Remplacer() { present(ReplaceDialog1()); }
+
+void TEditeur::showFindDialogs(bool shown) {
+  if (!shown) {
+    for (QDialog* d : {static_cast<QDialog*>(findDialog_), static_cast<QDialog*>(replaceDialog_)})
+      if (d && d->isVisible()) {
+        d->hide();
+        hiddenDialogs_ << d;
+      }
+    return;
+  }
+  // Back as they were, behind the keyboard: the window just chosen keeps it.
+  for (const QPointer<QDialog>& d : std::as_const(hiddenDialogs_))
+    if (d) {
+      d->setAttribute(Qt::WA_ShowWithoutActivating, true);
+      d->show();
+      d->setAttribute(Qt::WA_ShowWithoutActivating, false);
+    }
+  hiddenDialogs_.clear();
 }
 
 void TEditeur::Continuer() { Find(FindDialog1()); }
 
 void TEditeur::Find(TFindDialog* dialog) {
   if (!ChercheMemo(Memo1, dialog->FindText(), dialog->Options()))
-    Prompts::get().information(
-        this, QStringLiteral("Chaîne rechechée \"") + dialog->FindText() + QStringLiteral("\" non trouvée"));
+    tellMiss(this, dialog,
+             QStringLiteral("Chaîne rechechée \"") + dialog->FindText() + QStringLiteral("\" non trouvée"));
 }
 
 void TEditeur::Replace(TReplaceDialog* dialog) {
@@ -83,8 +122,8 @@ void TEditeur::Replace(TReplaceDialog* dialog) {
 
   if (!dialog->ReplaceAllRequested()) {
     if (!ChercheMemo(Memo1, dialog->FindText(), dialog->Options()))
-      Prompts::get().information(this, QStringLiteral("Chaîne recherchée \"") +
-                                           dialog->FindText() + QStringLiteral("\"non trouvée"));
+      tellMiss(this, dialog, QStringLiteral("Chaîne recherchée \"") + dialog->FindText() +
+                                 QStringLiteral("\"non trouvée"));
     return;
   }
 

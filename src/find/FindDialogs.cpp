@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "ColorMemo.h"
@@ -83,6 +84,14 @@ void TFindDialog::build(bool withReplace) {
   auto* tout = new QHBoxLayout(this);
   tout->addLayout(gauche, 1);
   tout->addLayout(buttons_);
+
+  // The menu's shortcut does not reach a window of its own: here it takes the user back to the
+  // search text, ready to be typed over.
+  auto* again = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+  connect(again, &QShortcut::activated, this, [this] {
+    FindEdit->setFocus(Qt::ShortcutFocusReason);
+    FindEdit->selectAll();
+  });
 
   connect(FindNextButton, &QPushButton::clicked, this, &TFindDialog::Find);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
