@@ -139,6 +139,7 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   TreeView1->setTreeModel(treeModel_);
   TreeView1->installEventFilter(this);
   connect(TreeView1, &QAbstractItemView::doubleClicked, this, [this] { TreeView1DblClick(); });
+  connect(TreeView1, &TreeList::nodeChosen, this, [this] { TreeView1DblClick(); });
   TreeView1->setAccessibleName(QStringLiteral("Arborescence du document"));
 
   Splitter1->addWidget(PageControl1);
@@ -329,7 +330,7 @@ void TEditeur::Memo1KeyPress(QKeyEvent* event, bool* handled) {
     return;
   }
   if (enter && ArbreAuto) {
-    Arborescence();
+    runCommand([this] { refreshTree(true); });
     return;
   }
   if (!CodageAuto) return;
@@ -650,13 +651,20 @@ void TEditeur::status(const QString& text) {
   if (host_) host_->showStatus(text);
 }
 
-void TEditeur::Arborescence() {
+void TEditeur::Arborescence() { refreshTree(false); }
+
+void TEditeur::refreshTree(bool whileTyping) {
   if (!Fichier.toLower().contains(QLatin1String(".xml"))) return;
   CurseurOccupe curseur;
   const std::unique_ptr<TextLines> lignes = Memo1->LinesView();
   if (analysis::Valid(*lignes).code > 0) {
     curseur.rendre();
-    Prompts::get().information(this, QStringLiteral("Le document contient des erreurs"));
+    // A document being typed is seldom whole: a box at every Enter would also swallow the
+    // Enter that closes it. The tree keeps what it showed.
+    if (whileTyping)
+      status(QStringLiteral("Le document contient des erreurs"));
+    else
+      Prompts::get().information(this, QStringLiteral("Le document contient des erreurs"));
     return;
   }
   status(QStringLiteral("Construit l'arborescence"));

@@ -159,6 +159,8 @@ class TEditeur : public QWidget {
   void Memo1MouseMove();
   // Marks the tag at the caret and its partner, when the caret stands in a start or end tag.
   void markMatchingTag();
+  // The tree rebuilt; on a fault, a box for the command, a status line while typing.
+  void refreshTree(bool whileTyping);
   void wrapSelection(const QString& before, const QString& after);
   void insertDeclaration(const QString& declaration);
   bool lectureSeule(const QString& path);

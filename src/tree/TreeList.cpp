@@ -1,9 +1,12 @@
 #include "TreeList.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include "TreeModel.h"
@@ -47,7 +50,7 @@ class TreeDelegate : public QStyledItemDelegate {
 TreeList::TreeList(QWidget* parent) : QTableView(parent) {
   horizontalHeader()->hide();
   verticalHeader()->hide();
-  horizontalHeader()->setStretchLastSection(true);
+  horizontalHeader()->setStretchLastSection(false);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setMinimumSectionSize(1);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
@@ -58,16 +61,45 @@ TreeList::TreeList(QWidget* parent) : QTableView(parent) {
   setHorizontalScrollMode(ScrollPerPixel);
   setEditTriggers(NoEditTriggers);
   setItemDelegate(new TreeDelegate(this));
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TreeList::fitColumn);
 }
 
 void TreeList::setTreeModel(TreeModel* model) {
   model_ = model;
   setModel(model);
+  // Queued: the view lays out its new rows first.
+  connect(model, &QAbstractItemModel::modelReset, this, &TreeList::refitColumn, Qt::QueuedConnection);
+  connect(model, &QAbstractItemModel::layoutChanged, this, &TreeList::refitColumn, Qt::QueuedConnection);
+  connect(model, &QAbstractItemModel::rowsInserted, this, &TreeList::refitColumn, Qt::QueuedConnection);
+  connect(model, &QAbstractItemModel::rowsRemoved, this, &TreeList::refitColumn, Qt::QueuedConnection);
+  refitColumn();
 }
 
 void TreeList::setIndentation(int pixels) {
   indent_ = pixels;
+  refitColumn();
   viewport()->update();
+}
+
+void TreeList::refitColumn() {
+  widest_ = 0;
+  fitColumn();
+}
+
+void TreeList::fitColumn() {
+  const int rows = model_ ? model_->rowCount() : 0;
+  const int first = std::max(0, rowAt(0));
+  int last = rowAt(viewport()->height() - 1);
+  if (last < 0) last = rows - 1;
+  for (int r = first; r <= last && r < rows; ++r)
+    widest_ = std::max(widest_, sizeHintForIndex(model_->index(r, 0)).width());
+  const int width = std::max(widest_, viewport()->width());
+  if (model_ && columnWidth(0) != width) setColumnWidth(0, width);
+}
+
+void TreeList::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  fitColumn();
 }
 
 int32_t TreeList::currentNode() const { return model_ ? model_->nodeOf(currentIndex()) : -1; }
@@ -145,6 +177,11 @@ void TreeList::keyPressEvent(QKeyEvent* event) {
         if (children && model_->isExpanded(node)) collapse(node);
         else if (event->key() == Qt::Key_Left && model_->tree().parent(node) >= 0)
           setCurrentIndex(model_->indexOf(model_->tree().parent(node)));
+        return;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+      case Qt::Key_Space:
+        emit nodeChosen();
         return;
       case Qt::Key_Home:
       case Qt::Key_End: {

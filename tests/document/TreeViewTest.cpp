@@ -7,6 +7,7 @@
 #include <QFocusEvent>
 #include <QFile>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -152,6 +153,64 @@ TEST_F(TreeViewTest, EnterRebuildsTheTreeOnlyWithAutomaticRefresh) {
   e.Actauto2(true);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   EXPECT_EQ(shown(e), QStringList({"<r>", "  <n>"}));
+}
+
+TEST_F(TreeViewTest, AutomaticRefreshOfAHalfTypedDocumentTellsTheStatusLineAndKeepsTheTree) {
+  TEditeur& e = opened("h.xml", {"<r><n></n>", "</r>"});
+  e.show();
+  QApplication::setActiveWindow(&e);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+  e.Memo1->FocusText();
+  e.Actauto1(true);
+  e.Memo1->SetLines({"<r><n></n><p>", "</r>"});
+  e.Memo1->SetSelStart(13);
+  host.status.clear();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(prompts.log.isEmpty());
+  EXPECT_EQ(host.status.value(host.status.size() - 1), "Le document contient des erreurs");
+  EXPECT_EQ(shown(e), QStringList({"<r>", "  <n>"}));
+  // Both Enters typed: none went to a box.
+  EXPECT_EQ(e.Memo1->Lines(), QStringList({"<r><n></n><p>", "", "", "</r>"}));
+  // The menu command still says it in a box.
+  e.Arborescence();
+  EXPECT_EQ(prompts.messages(), QStringList({"Le document contient des erreurs"}));
+}
+
+TEST_F(TreeViewTest, EnterOrSpaceOnANodeSelectsItsStartTag) {
+  TEditeur& e = opened("k.xml", kItems);
+  e.show();
+  QApplication::setActiveWindow(&e);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+  const qint64 line3 = QString(kItems.mid(0, 3).join("\r\n")).size() + 2;
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    e.Memo1->SetSelStart(0);
+    e.TreeView1->setFocus();
+    select(e, 1);
+    QTest::keyClick(e.TreeView1, Qt::Key_Down);
+    QTest::keyClick(e.TreeView1, key);
+    EXPECT_EQ(e.Memo1->SelStart(), line3) << key;
+    EXPECT_EQ(e.Memo1->SelLength(), 6) << key;
+    EXPECT_TRUE(e.Memo1->isAncestorOf(QApplication::focusWidget())) << key;
+  }
+}
+
+TEST_F(TreeViewTest, DeepNestingScrollsSideways) {
+  QStringList lines;
+  for (int i = 0; i < 40; ++i) lines << QString("<niveau%1>").arg(i);
+  for (int i = 39; i >= 0; --i) lines << QString("</niveau%1>").arg(i);
+  TEditeur& e = opened("p.xml", lines);
+  e.resize(400, 300);
+  e.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&e));
+  QScrollBar* bar = e.TreeView1->horizontalScrollBar();
+  // The deepest rows are below the view at first; they count once scrolled to.
+  select(e, 39);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return bar->maximum() > 39 * 19 - 400 && bar->isVisible(); }, 5000));
+  // A shallow tree fits: no scroll bar.
+  e.Memo1->SetLines({"<r>", "<a/>", "</r>"});
+  e.Arborescence();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return bar->maximum() == 0; }, 5000));
 }
 
 }  // namespace
