@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include "Application.h"
@@ -100,6 +101,13 @@ class DesktopTest : public ::testing::Test {
     return out;
   }
   // Runs the event loop until the process ends (a blocking wait would starve a server here).
+  // Lets every event already posted and every zero-delay timer run: what a drop or a refused
+  // request set going has happened, or never will.
+  static void settle() {
+    bool done = false;
+    QTimer::singleShot(0, [&done] { done = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&done] { return done; }, 5000));
+  }
   static bool finishes(QProcess& p, int ms = 30000) {
     QElapsedTimer t;
     t.start();
@@ -199,7 +207,7 @@ TEST_F(DesktopTest, DroppedFilesOpenAsDocumentsEvenOverTheText) {
   std::unique_ptr<QMimeData> both(urls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)}));
   EXPECT_TRUE(dragAndDrop(form->mdiArea()->viewport(), both.get(),
                           Qt::CopyAction | Qt::MoveAction | Qt::LinkAction));
-  QTest::qWait(50);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return captions().size() == 2; }, 5000));
   EXPECT_EQ(captions(), (QStringList{"a.xml", "b b.css"}));
 
   // Over a document's text the file opens; its name is not typed into the text.
@@ -207,7 +215,8 @@ TEST_F(DesktopTest, DroppedFilesOpenAsDocumentsEvenOverTheText) {
   QWidget* view = text->Memo1->findChildren<QWidget*>().value(0, text->Memo1);
   std::unique_ptr<QMimeData> one(urls({QUrl::fromLocalFile(a)}));
   EXPECT_TRUE(dragAndDrop(view, one.get(), Qt::CopyAction));
-  QTest::qWait(50);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return captions().size() == 3; }, 5000));
+  settle();
   EXPECT_EQ(captions().size(), 3);
   EXPECT_EQ(text->Memo1->Lines(), QStringList{"<a>x</a>"});
 
@@ -216,7 +225,7 @@ TEST_F(DesktopTest, DroppedFilesOpenAsDocumentsEvenOverTheText) {
   EXPECT_FALSE(dragAndDrop(form->mdiArea()->viewport(), web.get(), Qt::CopyAction));
   std::unique_ptr<QMimeData> moveOnly(urls({QUrl::fromLocalFile(a)}));
   EXPECT_FALSE(dragAndDrop(form->mdiArea()->viewport(), moveOnly.get(), Qt::MoveAction));
-  QTest::qWait(50);
+  settle();
   EXPECT_EQ(captions().size(), 3);
 }
 
@@ -241,7 +250,7 @@ TEST_F(DesktopTest, ALaterStartHandsItsFilesOverEvenWhileTheSplashShows) {
   EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
 
   // The main window comes after the splash: the files wait for it.
-  QTest::qWait(50);
+  settle();
   makeForm();
   first.setReceiver([this](const QStringList& files) { form->openFiles(files); });
   EXPECT_EQ(captions(), (QStringList{"c.css", "é t é.xml", "-tiret.xml"}));
@@ -299,8 +308,7 @@ TEST(FileDrops, ADroppedNameThatIsNotUtf8KeepsItsBytes) {
 TEST_F(DesktopTest, AHandOverBringsAMinimizedEditorBack) {
   makeForm();
   form->showMinimized();
-  QTest::qWait(20);
-  ASSERT_TRUE(form->isMinimized());
+  ASSERT_TRUE(QTest::qWaitFor([this] { return form->isMinimized(); }, 5000));
   bringForward(*form);
   EXPECT_FALSE(form->isMinimized());
   EXPECT_TRUE(form->isVisible());
@@ -409,10 +417,10 @@ print(answer.decode() or "rien")
            QString::fromUtf8(p.readAllStandardError()).trimmed();
   };
   EXPECT_EQ(run({"--reuid=65534", "--regid=65534", "--clear-groups"}), QStringLiteral("rien"));
-  QTest::qWait(50);
+  settle();
   EXPECT_TRUE(received.isEmpty());
   EXPECT_EQ(run({}), QStringLiteral("O"));
-  QTest::qWait(50);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
   EXPECT_EQ(received, QList<QStringList>{{"/tmp/intrus.xml"}});
 }
 
@@ -451,7 +459,7 @@ TEST_F(DesktopTest, MalformedRequestsAreRefused) {
   };
   for (const auto& r : refused) EXPECT_EQ(send(r.bytes), QByteArray("|fin")) << r.what;
   EXPECT_EQ(send(QByteArray("Tov1\0\0\0\x0b", 8) + name), QByteArray("O|fin"));
-  QTest::qWait(50);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
   EXPECT_EQ(received, QList<QStringList>{{"/tmp/x.xml"}});
 }
 
