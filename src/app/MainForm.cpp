@@ -27,6 +27,7 @@
 #include "Arbre.h"
 #include "Assistant.h"
 #include "Desktop.h"
+#include "FileName.h"
 #include "ColorMemo.h"
 #include "Editeur.h"
 #include "FileDrops.h"
@@ -607,7 +608,7 @@ void TMainForm::FileOpenItemClick() {
 
 TEditeur* TMainForm::openDocument(const QString& path) {
   TEditeur* e = NouveauDocument(path);
-  e->setWindowTitle(QFileInfo(path).fileName());
+  e->setWindowTitle(filename::display(QFileInfo(path).fileName()));
   if (!path.toLower().contains(QLatin1String(".xml"))) e->Tag = 1;
   if (!e->OpenFile(path)) {
     // A window left bound to a file it could not read would write over it at the next save.

@@ -24,6 +24,7 @@
 #include "Conversion.h"
 #include "Cp1252.h"
 #include "DocumentHost.h"
+#include "FileName.h"
 #include "Dtd.h"
 #include "DtdGenerator.h"
 #include "FBalise.h"
@@ -251,7 +252,7 @@ void TEditeur::SaveAs() {
     if (chemin.isEmpty()) break;
     if (!chemin.contains(u'.')) chemin += QStringLiteral(".xml");
     Fichier = chemin;
-    setWindowTitle(nomDeFichier(Fichier));
+    setWindowTitle(filename::display(nomDeFichier(Fichier)));
     if (lectureSeule(Fichier)) continue;
     if (ecrire(Fichier)) {
       Repertoire = folderOf(Fichier);
@@ -598,7 +599,7 @@ void TEditeur::FormActivate() {
 void TEditeur::closeEvent(QCloseEvent* event) {
   if (Memo1->Modified()) {
     const Prompts::Answer reponse = Prompts::get().confirmOrCancel(
-        this, QStringLiteral("Enregistrer changements dans '%1'?").arg(nomDeFichier(Fichier)));
+        this, QStringLiteral("Enregistrer changements dans '%1'?").arg(filename::display(nomDeFichier(Fichier))));
     if (reponse == Prompts::Answer::Cancel) {
       event->ignore();
       return;

@@ -1,6 +1,7 @@
 #include "FileName.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <QFile>
 
@@ -95,26 +96,28 @@ QString display(const QString& name) {
 }
 
 QString recover(const QString& name) {
-  if (!name.contains(QChar::ReplacementCharacter)) return name;
+  struct stat st {};
+  if (name.isEmpty() || ::lstat(toNative(name).constData(), &st) == 0) return name;
   const qsizetype slash = name.lastIndexOf(u'/');
-  const QString folder = slash < 0 ? QString() : recover(name.left(slash));
   const QString leaf = name.mid(slash + 1);
-  if (!leaf.contains(QChar::ReplacementCharacter)) return folder + u'/' + leaf;
-  const QByteArray nativeFolder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/")
-                                                                            : toNative(folder);
-  DIR* d = ::opendir(nativeFolder.constData());
-  if (!d) return name;
+  const QString folder = slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : recover(name.left(slash));
+  const QString joined = slash < 0 ? leaf : slash == 0 ? u'/' + leaf : folder + u'/' + leaf;
+  if (leaf.isEmpty()) return joined;
+  DIR* d = ::opendir(slash < 0 ? "." : toNative(folder).constData());
+  if (!d) return joined;
   QString found;
   int matches = 0;
   while (const dirent* e = ::readdir(d)) {
     const QByteArray entry(e->d_name);
-    if (QFile::decodeName(entry) != leaf) continue;
-    found = fromNative(entry);
+    if (entry == "." || entry == "..") continue;
+    const QString kept = fromNative(entry);
+    if (QFile::decodeName(entry) != leaf && display(kept) != leaf) continue;
+    found = kept;
     ++matches;
   }
   ::closedir(d);
-  if (matches != 1) return name;
-  return slash < 0 ? found : folder + u'/' + found;
+  if (matches != 1) return joined;
+  return slash < 0 ? found : slash == 0 ? u'/' + found : folder + u'/' + found;
 }
 
 }  // namespace filename

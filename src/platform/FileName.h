@@ -15,8 +15,9 @@ QByteArray toNative(const QString& name);
 // For messages and captions: each kept byte shown as its Windows-1252 character.
 QString display(const QString& name);
 
-// A name that a widget decoded itself, with U+FFFD for each byte it could not: the name on disk
-// it stands for when exactly one entry of its folder decodes to it; otherwise name unchanged.
+// A name that does not exist as given, because a widget decoded the bytes itself (U+FFFD for
+// each byte it could not) or the user typed it as display() shows it: the name on disk it stands
+// for when exactly one entry of its folder reads so; otherwise name unchanged.
 QString recover(const QString& name);
 
 }  // namespace filename

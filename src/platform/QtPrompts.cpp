@@ -69,7 +69,7 @@ class OpenDialog final : public QFileDialog {
     if (typed.size() != 1) return;
     const QFileInfo asTyped(typed.constFirst());
     // A folder is entered; anything else that exists is the loader's to take or refuse. A
-    // listed name that is not UTF-8 exists only by its bytes.
+    // name that is not UTF-8 exists only by its bytes.
     if (asTyped.exists() || filename::recover(typed.constFirst()) != typed.constFirst())
       return QFileDialog::accept();
     const QString name = asTyped.fileName();
@@ -127,7 +127,9 @@ QString runFileDialog(QWidget* parent, const Prompts::FileRequest& r, QFileDialo
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
   if (r.selectedFilter)
     *r.selectedFilter = std::max<int>(0, int(filters.indexOf(dialog->selectedNameFilter())));
-  const QString chosen = filename::recover(dialog->selectedFiles().constFirst());
+  // Qt's list leaves out a name that is not UTF-8; typed as it shows elsewhere, it still opens.
+  const QString chosen = opening ? filename::recover(dialog->selectedFiles().constFirst())
+                                 : dialog->selectedFiles().constFirst();
   // As with the desktop's own dialogs, the chosen folder becomes the current directory: a
   // wizard document's bare file name is saved there later.
   QDir::setCurrent(QFileInfo(chosen).absolutePath());

@@ -290,6 +290,7 @@ TEST_F(DesktopTest, ANameThatIsNotUtf8IsHandedOverAndOpensByItsBytes) {
   while (form->editeurs().isEmpty() && t.elapsed() < 10000) QTest::qWait(10);
   ASSERT_EQ(form->editeurs().size(), 1);
   EXPECT_EQ(filename::toNative(form->editeurs().first()->GetFichier()), native);
+  EXPECT_EQ(captions(), QStringList{QStringLiteral("nomé.xml")});
   EXPECT_EQ(form->editeurs().first()->Memo1->Lines(), QStringList{"<a>x</a>"});
   EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.log.join(" | ").toStdString();
   ::unlink(native.constData());

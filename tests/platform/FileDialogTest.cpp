@@ -1,7 +1,9 @@
 // The real file dialogs: French whatever the machine's locale, the open dialog's starting name
 // and default suffix, and nothing written into the user's configuration.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 #include <utility>
@@ -22,6 +24,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "FileName.h"
 #include "French.h"
 #include "QtPrompts.h"
 
@@ -221,4 +224,28 @@ TEST(FileDialog, WritesNothingIntoTheUsersConfiguration) {
        it.hasNext();)
     written << it.next();
   EXPECT_EQ(written, QStringList());
+}
+
+// A name written from Windows ("nom" and the byte E9): Qt's list leaves it out, but typed as the
+// program shows it ("nomé.xml"), it is the file's own name that comes back.
+TEST(FileDialog, OpensANameThatIsNotUtf8TypedAsItIsShown) {
+  QTemporaryDir dir;
+  const QByteArray native = QFile::encodeName(dir.path()) + "/nom\xe9.xml";
+  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  writeBytes(dir.filePath(QStringLiteral("autre.xml")), "<a/>");
+  QString refusal;
+  answerNextMessage(&refusal);
+  const QString chosen = openWith(openRequest(dir.path()), [&](QFileDialog& dialog) {
+    auto* view = dialog.findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* buttons = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_TRUE(view && edit && buttons);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) > 0; }, 5000));
+    edit->setText(QStringLiteral("nomé.xml"));
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+  });
+  EXPECT_EQ(filename::toNative(chosen), native) << refusal.toStdString();
+  ::unlink(native.constData());
 }

@@ -119,6 +119,8 @@ TEST(FileName, ANameDecodedByAWidgetFindsItsFile) {
   const QString shown = QFile::decodeName(folder + "/nom\xe9.xml");
   ASSERT_TRUE(shown.contains(QChar::ReplacementCharacter));
   EXPECT_EQ(filename::toNative(filename::recover(shown)), folder + "/nom\xe9.xml");
+  // Typed as the captions and messages show it.
+  EXPECT_EQ(filename::toNative(filename::recover(dir.filePath("nomé.xml"))), folder + "/nom\xe9.xml");
   // Two names decode alike: neither is guessed.
   const QString twice = QFile::decodeName(folder + "/autre\xe9.xml");
   EXPECT_EQ(filename::recover(twice), twice);
