@@ -51,13 +51,27 @@ void forEachAttribute(std::string_view tag, size_t k, OnAttribute&& onAttribute)
   }
 }
 
-// The end of the start tag whose "<" is at q: its ">", or the next "<" (a "<" never stands in
-// a tag, so a tag left open ends there and no two tags share text), or the text's end.
-int64_t startTagEnd(std::string_view t, int64_t q) {
-  const auto n = int64_t(t.size());
-  int64_t p = q + 1;
-  while (p < n && t[size_t(p)] != '>' && t[size_t(p)] != '<') ++p;
-  return p;
+// The end of the start tag whose "<" is at q in a text of n characters read by at(i): its ">"
+// outside the quoted values (a value may hold ">"), or the next "<" (a "<" never stands in a
+// tag, so a tag left open ends there and no two tags share text), or the text's end.
+template <class At>
+int64_t startTagEnd(At&& at, int64_t q, int64_t n) {
+  bool value = false;  // after "=", where a quote opens a value
+  for (int64_t p = q + 1; p < n; ++p) {
+    const char c = at(p);
+    if (c == '>' || c == '<') return p;
+    if (value && (c == '"' || c == '\'')) {
+      ++p;
+      while (p < n && at(p) != c && at(p) != '<') ++p;
+      if (p >= n || at(p) == '<') return p;
+      value = false;
+    } else if (c == '=') {
+      value = true;
+    } else if (!isSpace(c)) {
+      value = false;
+    }
+  }
+  return n;
 }
 
 // The first c at or after from in the store, or -1; reads the chunks where they lie.
@@ -206,7 +220,7 @@ DataRows Remplit(const TextStore& store) {
     if (q + 1 < n && (t[size_t(q) + 1] == '?' || t[size_t(q) + 1] == '!' || t[size_t(q) + 1] == '/' ||
                       t[size_t(q) + 1] == '<'))
       return;
-    const int64_t end = startTagEnd(t, q);
+    const int64_t end = startTagEnd([&](int64_t i) { return t[size_t(i)]; }, q, n);
     const std::string_view g = t.substr(size_t(q), size_t(std::min(end, q + kLongestTag) - q));
     size_t nameEnd = 1;
     while (nameEnd < g.size() && !endsName(g[nameEnd])) ++nameEnd;
@@ -272,11 +286,9 @@ Write EcritBalise(const TextStore& store, int32_t rank, std::string_view label, 
     }
   }
   if (place < 0) return w;
-  // The tag ends at its ">", or left open at the next "<" or the text's end.
-  const int64_t chevron = findInStore(store, place, '>');
-  const int64_t next = findInStore(store, place + 1, '<');
-  const bool closed = chevron >= 0 && (next < 0 || chevron < next);
-  const int64_t close = closed ? chevron : next >= 0 ? next : store.size();
+  // The tag ends as the rows read it: at its ">", or left open.
+  const int64_t close = startTagEnd([&](int64_t i) { return store.at(i); }, place, store.size());
+  const bool closed = close < store.size() && store.at(close) == '>';
 
   if (attribute.empty() && arrow == std::string_view::npos) {
     // An empty-element tag or a tag left open has no content, and a line break alone before

@@ -58,6 +58,7 @@ TEST(DataRows, RowsOfElementsAndAttributes) {
        {"<r><a\tx=\"1\">v</a><b", "y='2'/><c\"d\">w</c></r>"}, {"r=", "a=v", "a->x=1", "b=", "b->y=2", "c=w"}},
       {"a tag left open ends at the next <", {"<r><a x=\"1\" <b>t</b></a></r>"}, {"r=", "a=", "a->x=1", "b=t"}},
       {"a run of < opens nothing", {"<<<<<r>x</r>"}, {"r=x"}},
+      {"a > in a quoted value", {"<r><a t=\"x>y\" u='>'>texte</a></r>"}, {"r=", "a=texte", "a->t=x>y", "a->u=>"}},
       {"no end tag, no value", {"<r><a>texte", "</r>"}, {"r=", "a="}},
       {"control characters dropped", {"<r><a>un\tdeux", "trois</a></r>"}, {"r=", "a=undeuxtrois"}},
       {"a blank in a value stays in it", {"<r a=\"x y\" b=\"2\">", "</r>"}, {"r=", "r->a=x y", "r->b=2"}},
@@ -99,6 +100,9 @@ TEST(DataRows, WriteBackAtThePlaceOfTheSameRank) {
       {"a name ending at a tab is counted", {"<r><a\tx=\"1\">p</a><a>q</a></r>"}, 2, "a", "z",
        "<r><a\tx=\"1\">p</a><a>z</a></r>"},
       {"a tag left open has no content", {"<r><a x=\"1\" <b>t</b></r>"}, 1, "a", "z", "<not written>"},
+      {"the content after a > in a quoted value", {"<r><a t=\"x>y\">texte</a></r>"}, 1, "a", "z",
+       "<r><a t=\"x>y\">z</a></r>"},
+      {"a value holding >", {"<r><a t=\"x>y\">texte</a></r>"}, 1, "a->t", "z", "<r><a t=\"z\">texte</a></r>"},
       {"an attribute after a value holding a blank",
        {"<p class='a b' id=\"x\" titre=\"l'ete\"></p>"}, 1, "p->id", "y", "<p class='a b' id=\"y\" titre=\"l'ete\"></p>"},
       {"empty element with a blank", {"<r><br />texte</r>"}, 1, "br", "x", "<not written>"},
@@ -128,7 +132,19 @@ QStringList plainRows(const QStringList& lines) {
       if (on || line[p] != '<') continue;
       const std::string x = t.substr(pos + p);
       if (x.compare(0, 2, "<?") == 0 || x.compare(0, 2, "<!") == 0 || x.compare(0, 2, "</") == 0) continue;
-      const size_t end = std::min(x.find_first_of("<>", 1), x.size());
+      const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+      // The tag ends at a "<", or at the first ">" outside a value quoted after "=".
+      size_t end = 1;
+      for (char quote = 0, last = 0; end < x.size() && x[end] != '<'; ++end) {
+        const char c = x[end];
+        if (quote) {
+          if (c == quote) quote = 0, last = c;
+          continue;
+        }
+        if (c == '>') break;
+        if ((c == '"' || c == '\'') && last == '=') quote = c;
+        if (!space(c)) last = c;
+      }
       const bool closed = end < x.size() && x[end] == '>';
       const std::string g = x.substr(0, end);  // without its ">"
       size_t nameEnd = 1;
@@ -142,7 +158,6 @@ QStringList plainRows(const QStringList& lines) {
       out << decode(name) + "=" + decode(v);
       // Attributes: name = value, the value quoted (to the tag's end when the quote never closes)
       // or up to a blank.
-      const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
       size_t k = nameEnd;
       while (k < g.size()) {
         while (k < g.size() && (space(g[k]) || g[k] == '/')) ++k;
@@ -173,7 +188,7 @@ QStringList plainRows(const QStringList& lines) {
 
 // Random markup noise: tags left open, stray quotes and slashes, comments and sections cut short.
 QStringList noise(std::mt19937& rng, int pieces) {
-  static const char* const kPieces[] = {"<",   ">",  "a",    "bc", " ",   "=",   "'",    "\"",       "/",     "\t",
+  static const char* const kPieces[] = {"<",   ">",  "a",    "bc", " ",   "=",   "'",    "\"",       "/",     "\t", "=\"",
                                         "</a>", "<a", "<bc ", "x=", "<!--", "-->", "]]", "<![CDATA[", "<?p ?>", "\n"};
   QString text;
   for (int i = 0; i < pieces; ++i) text += kPieces[rng() % std::size(kPieces)];
