@@ -180,15 +180,26 @@ Insertion duplicateElement(const TextLines& lines, const Place& place, std::stri
     }
   }
   // The copy keeps every tag whole and the breaks between them; a quote outside a tag stays.
+  // A ">" inside a value quoted after "=" belongs to the value, not to the tag's end.
   std::string copy = "\r\n";
   bool inTag = true;
+  char quote = 0;     // the quote of the value being copied
+  char lastMark = 0;  // the last character of the tag that is not a blank
   const auto take = [&](char c) {
     if (c == '\r' || c == '\n') copy.push_back(c);
     if (c == '<' && !inTag) copy.push_back(c);
     if (inTag) copy.push_back(c);
     if (c == '"' && !inTag) copy.push_back(c);
+    if (quote != 0 && c != '<') {
+      if (c == quote) quote = 0;
+      lastMark = c;
+      return;
+    }
+    quote = 0;
     if (c == '<') inTag = true;
     if (c == '>') inTag = false;
+    if (inTag && (c == '"' || c == '\'') && lastMark == '=') quote = c;
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') lastMark = c;
   };
   // The character before the "<" comes along when it is indentation; any other is the end of
   // a tag or text before the element, and would stray into the copy.

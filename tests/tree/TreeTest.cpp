@@ -101,13 +101,26 @@ std::pair<int64_t, std::string> plainDuplicate(const QStringList& lines, const s
   }
   std::string c = "\r\n";
   bool on = true;
-  for (const char ch : e) {
+  char quote = 0;
+  for (size_t i = 0; i < e.size(); ++i) {
+    const char ch = e[i];
     if (ch == '\r' || ch == '\n') c += ch;
     if (ch == '<' && !on) c += ch;
     if (on) c += ch;
     if (ch == '"' && !on) c += ch;
+    // Inside a tag, a quote right after "=" and blanks opens a value that runs to the same
+    // quote (or a "<"), and a ">" in it is text.
+    if (quote) {
+      if (ch == quote || ch == '<') quote = 0;
+      if (ch != '<') continue;
+    }
     if (ch == '<') on = true;
     if (ch == '>') on = false;
+    if (on && (ch == '"' || ch == '\'')) {
+      size_t k = i;
+      while (k > 0 && std::string_view(" \t\r\n").find(e[k - 1]) != std::string_view::npos) --k;
+      if (k > 0 && e[k - 1] == '=') quote = ch;
+    }
   }
   const int64_t where = (indented ? p - 1 : p) + int64_t(e.size());
   return {where, c};
@@ -204,6 +217,10 @@ TEST(TreeDuplicate, CopiesTagsAndOneCharacterOfIndentation) {
   const tree::Insertion second = tree::duplicateElement(shared, tree::nthLineHolding(shared, "<a", 1), "<a");
   EXPECT_EQ(second.text, "\r\n<a></a>");
   EXPECT_EQ(second.position, 11);
+  // A ">" in a quoted value is no end of the tag: the copy keeps the tag whole.
+  const StringListLines valued({"<r><a t=\"x>y\" u='>'>1</a></r>"});
+  EXPECT_EQ(tree::duplicateElement(valued, tree::nthLineHolding(valued, "<a", 1), "<a").text,
+            "\r\n<a t=\"x>y\" u='>'></a>");
   // Without an end tag the copy runs to the end of the text.
   const StringListLines open({"<a>", " <b>x"});
   const tree::Insertion rest = tree::duplicateElement(open, tree::nthLineHolding(open, "<b", 1), "<b");
