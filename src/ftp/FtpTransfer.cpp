@@ -138,6 +138,8 @@ QString FtpTransfer::french(const QString& engineText) {
   const QRegularExpressionMatch m = socketError.match(t);
   if (m.hasMatch()) return QStringLiteral("La connexion a échoué : ") + frenchSocketError(m.captured(1).toInt()) + u'.';
   if (t.startsWith(QLatin1String("500 FtpException: "))) return french(t.mid(18));
+  if (t.startsWith(QLatin1String("500 TLS handshake failed: ")))
+    return QStringLiteral("La négociation du chiffrement a échoué (%1).").arg(ftp::printable(t.mid(26)));
   if (t.startsWith(QLatin1String("500 Control connection closed")))
     return QStringLiteral("La connexion avec le serveur a été coupée.");
   return QStringLiteral("Erreur du transfert FTP : ") + ftp::printable(t);

@@ -341,6 +341,26 @@ TEST(FtpTransfer, FolderThatCannotBeEnteredIsSkippedWithoutClimbingOut) {
   EXPECT_TRUE(t.log.contains(QStringLiteral("Dossier non envoyé : ") + t.local.filePath(QStringLiteral("interdit"))));
 }
 
+TEST(FtpTransfer, EngineTextsAreShownInFrench) {
+  const struct {
+    const char* engine;
+    const char* french;
+  } cases[] = {
+      {"FTP component not connected", "La connexion avec le serveur est fermée. Cliquez sur « Connecter »."},
+      {"STOR/APPE: not connected", "La connexion avec le serveur est fermée. Cliquez sur « Connecter »."},
+      {"Password emtpy", "Le mot de passe est vide."},
+      {"500 Connection refused (Winsock error #111)",
+       "La connexion a échoué : le serveur refuse la connexion (aucun service FTP sur ce port ?)."},
+      {"500 Host not found (Winsock error #11001)", "La connexion a échoué : hôte introuvable."},
+      {"500 FtpException: Password emtpy", "Le mot de passe est vide."},
+      {"500 TLS handshake failed: wrong version number",
+       "La négociation du chiffrement a échoué (wrong version number)."},
+      {"quelque chose\x1b[2J", "Erreur du transfert FTP : quelque chose\\x1b[2J"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FtpTransfer::french(QString::fromUtf8(c.engine)), QString::fromUtf8(c.french)) << c.engine;
+}
+
 TEST(FtpTransfer, HostFieldTakesAPort) {
   const struct {
     const char* text;
