@@ -85,7 +85,9 @@ TEST_F(KeyboardTest, AfterAMissTheKeyboardIsBackInTheDialog) {
     EXPECT_TRUE(d->isAncestorOf(QApplication::focusWidget()));
     QTest::keyClicks(QApplication::focusWidget(), "y");
     // Enter was typed in the search field, which has the keyboard again.
-    if (!c.replaceButton) EXPECT_EQ(d->FindText(), "zzzy");
+    if (!c.replaceButton) {
+      EXPECT_EQ(d->FindText(), "zzzy");
+    }
     EXPECT_EQ(e->Memo1->Lines(), text);
     d->hide();
   }
