@@ -8,13 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <functional>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -65,18 +65,23 @@ struct Mutant {
   std::string bytes;
 };
 
-// Up to `most` mutants of each kind, spread over the file: each regex match outside comments,
-// CDATA and the DOCTYPE is replaced by what `change` makes of it.
-void mutate(const std::string& t, const std::vector<bool>& mask, const char* what, const std::string& pattern,
-            const std::function<std::string(const std::smatch&)>& change, std::vector<Mutant>& out, size_t most = 5) {
-  const std::regex re(pattern);
+// Up to `most` mutants of each kind, spread over the file: each match of pattern outside comments,
+// CDATA and the DOCTYPE is replaced by what `change` makes of it. The bytes are read as Latin-1,
+// one character a byte, so that positions agree.
+using Change = std::function<QString(const QRegularExpressionMatch&)>;
+void mutate(const std::string& t, const std::vector<bool>& mask, const char* what, const char* pattern,
+            const Change& change, std::vector<Mutant>& out, size_t most = 5) {
+  const QString text = QString::fromLatin1(t.data(), qsizetype(t.size()));
   struct Place {
     size_t at, length;
     std::string replacement;
   };
   std::vector<Place> found;
-  for (auto it = std::sregex_iterator(t.begin(), t.end(), re); it != std::sregex_iterator(); ++it)
-    if (mask[size_t(it->position())]) found.push_back({size_t(it->position()), size_t(it->length()), change(*it)});
+  for (auto it = QRegularExpression(QString::fromLatin1(pattern)).globalMatch(text); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    if (mask[size_t(m.capturedStart())])
+      found.push_back({size_t(m.capturedStart()), size_t(m.capturedLength()), change(m).toLatin1().toStdString()});
+  }
   const size_t step = found.size() > most ? found.size() / most : 1;
   for (size_t i = 0; i < found.size(); i += step) {
     std::string b = t;
@@ -88,30 +93,32 @@ void mutate(const std::string& t, const std::vector<bool>& mask, const char* wha
 std::vector<Mutant> mutants(const std::string& t) {
   const std::vector<bool> mask = markupMask(t);
   std::vector<Mutant> out;
-  mutate(t, mask, "end tag dropped", "</[A-Za-z:.-]+>", [](const std::smatch&) { return std::string(); }, out);
-  mutate(t, mask, "end tag renamed", "</([A-Za-z:.-]+)>", [](const std::smatch& m) { return "</" + m[1].str() + "x>"; }, out);
-  mutate(t, mask, "start tag dropped", "<[A-Za-z][A-Za-z:.-]*( [^<>]*[^/<>])?>", [](const std::smatch&) { return std::string(); }, out);
+  using M = QRegularExpressionMatch;
+  const auto none = [](const M&) { return QString(); };
+  mutate(t, mask, "end tag dropped", "</[A-Za-z:.-]+>", none, out);
+  mutate(t, mask, "end tag renamed", "</([A-Za-z:.-]+)>", [](const M& m) { return "</" + m.captured(1) + "x>"; }, out);
+  mutate(t, mask, "start tag dropped", "<[A-Za-z][A-Za-z:.-]*( [^<>]*[^/<>])?>", none, out);
   mutate(t, mask, "value unquoted", " ([A-Za-z:]+)=\"([A-Za-z0-9.]+)\"",
-         [](const std::smatch& m) { return " " + m[1].str() + "=" + m[2].str(); }, out);
+         [](const M& m) { return " " + m.captured(1) + "=" + m.captured(2); }, out);
   mutate(t, mask, "value left open", " ([A-Za-z:]+)=\"([A-Za-z0-9.]+)\"/?>",
-         [](const std::smatch& m) { return " " + m[1].str() + "=\"" + m[2].str() + ">"; }, out);
-  mutate(t, mask, "reference without ;", "&([A-Za-z][A-Za-z0-9.-]*);", [](const std::smatch& m) { return "&" + m[1].str() + " "; }, out);
-  mutate(t, mask, "lone ampersand", ">([A-Za-z]+)</", [](const std::smatch& m) { return ">" + m[1].str() + " & co</"; }, out);
-  mutate(t, std::vector<bool>(t.size(), true), "standalone", "standalone=\"(yes|no)\"", [](const std::smatch&) { return std::string("standalone=\"maybe\""); }, out);
+         [](const M& m) { return " " + m.captured(1) + "=\"" + m.captured(2) + ">"; }, out);
+  mutate(t, mask, "reference without ;", "&([A-Za-z][A-Za-z0-9.-]*);", [](const M& m) { return "&" + m.captured(1) + " "; }, out);
+  mutate(t, mask, "lone ampersand", ">([A-Za-z]+)</", [](const M& m) { return ">" + m.captured(1) + " & co</"; }, out);
+  mutate(t, std::vector<bool>(t.size(), true), "standalone", "standalone=\"(yes|no)\"",
+         [](const M&) { return QStringLiteral("standalone=\"maybe\""); }, out);
   // Two end tags alone on consecutive lines, swapped: elements that overlap across lines.
-  mutate(t, mask, "end tags swapped", "\n( *)</([A-Za-z:.-]+)>\n( *)</([A-Za-z:.-]+)>\n", [](const std::smatch& m) {
-    return "\n" + m[1].str() + "</" + m[4].str() + ">\n" + m[3].str() + "</" + m[2].str() + ">\n";
+  mutate(t, mask, "end tags swapped", "\n( *)</([A-Za-z:.-]+)>\n( *)</([A-Za-z:.-]+)>\n", [](const M& m) {
+    return "\n" + m.captured(1) + "</" + m.captured(4) + ">\n" + m.captured(3) + "</" + m.captured(2) + ">\n";
   }, out);
   // A second root after the first one.
-  const std::smatch root = [&] {
-    std::smatch m;
-    static const std::regex first("<([A-Za-z][A-Za-z:.-]*)[ \n>]");
-    std::string::const_iterator from = t.begin();
-    while (std::regex_search(from, t.end(), m, first) && !mask[size_t(m.position() + (from - t.begin()))])
-      from += m.position() + 1;
-    return m;
-  }();
-  if (!root.empty()) out.push_back({"second root", t + "<" + root[1].str() + "></" + root[1].str() + ">\n"});
+  const QString text = QString::fromLatin1(t.data(), qsizetype(t.size()));
+  for (auto it = QRegularExpression(QStringLiteral("<([A-Za-z][A-Za-z:.-]*)[ \n>]")).globalMatch(text); it.hasNext();) {
+    const M m = it.next();
+    if (!mask[size_t(m.capturedStart())]) continue;
+    const std::string root = m.captured(1).toStdString();
+    out.push_back({"second root", t + "<" + root + "></" + root + ">\n"});
+    break;
+  }
   return out;
 }
 
