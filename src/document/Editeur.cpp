@@ -40,45 +40,45 @@
 
 namespace {
 
-const QStringList kLignesInitiales = {QStringLiteral("<?xml version=\"1.0\"?>"),
+const QStringList kNewDocumentLines = {QStringLiteral("<?xml version=\"1.0\"?>"),
                                       QStringLiteral("<body>"), QString(),
                                       QStringLiteral("</body>")};
 
-const QString kFiltreEnregistrer = QStringLiteral(
+const QString kSaveFilter = QStringLiteral(
     "Fichiers xml (*.xml)|*.xml|Fichiers dtd (*.dtd)|*.dtd|Fichiers css (*.css)|*.css|"
     "Fichiers xsl (*.xsl)|*.xsl");
 
-constexpr int kHauteurArbre = 109;
-constexpr int kLargeurColonneLibelle = 200;
+constexpr int kTreeHeight = 109;
+constexpr int kLabelColumnWidth = 200;
 // Column 1 leaves room for column 0, the grid lines and the frame.
-constexpr int kReserveColonneValeur = 206;
+constexpr int kValueColumnReserve = 206;
 // A redo snapshot shorter than this is never restored.
-constexpr qint64 kLignesRetablirMin = 3;
+constexpr qint64 kMinRedoLines = 3;
 
-QString nomDeFichier(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+QString fileNameOf(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 
 // Lines as the document's line rules count them: an empty last line after a final break is not
 // a line of its own, and the empty text has none.
-qint64 lignesComptees(const TextStore& texte) {
-  if (texte.size() == 0) return 0;
-  const qint64 n = texte.lineCount();
-  return n > 1 && texte.lineLength(n - 1) == 0 ? n - 1 : n;
+qint64 countedLines(const TextStore& text) {
+  if (text.size() == 0) return 0;
+  const qint64 n = text.lineCount();
+  return n > 1 && text.lineLength(n - 1) == 0 ? n - 1 : n;
 }
 
 // The busy cursor of a long command, given back however the command ends.
-class CurseurOccupe {
+class BusyCursor {
  public:
-  CurseurOccupe() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~CurseurOccupe() { rendre(); }
-  void rendre() {
-    if (actif_) QApplication::restoreOverrideCursor();
-    actif_ = false;
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { release(); }
+  void release() {
+    if (active_) QApplication::restoreOverrideCursor();
+    active_ = false;
   }
-  CurseurOccupe(const CurseurOccupe&) = delete;
-  CurseurOccupe& operator=(const CurseurOccupe&) = delete;
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
 
  private:
-  bool actif_ = true;
+  bool active_ = true;
 };
 
 }  // namespace
@@ -87,9 +87,9 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
     : QWidget(parent), host_(host) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(caption);
-  QFont police = font();
-  police.setPixelSize(16);
-  setFont(police);
+  QFont windowFont = font();
+  windowFont.setPixelSize(16);
+  setFont(windowFont);
 
   Splitter1 = new QSplitter(Qt::Vertical, this);
   Splitter1->setHandleWidth(3);
@@ -102,15 +102,15 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   PageControl1->addWidget(TabSheet2);
 
   Memo1 = new TColorMemo(TabSheet1);
-  QFont policeMemo(QStringLiteral("Times New Roman"));
-  policeMemo.setPixelSize(17);
-  Memo1->SetMemoFont(policeMemo);
+  QFont memoFont(QStringLiteral("Times New Roman"));
+  memoFont.setPixelSize(17);
+  Memo1->SetMemoFont(memoFont);
   Memo1->SetWordWrap(true);
   Memo1->setAccessibleName(QStringLiteral("Texte du document"));
   Memo1->SetColorRules(SourceViewRules());
-  auto* dispositionSource = new QVBoxLayout(TabSheet1);
-  dispositionSource->setContentsMargins(0, 0, 0, 0);
-  dispositionSource->addWidget(Memo1);
+  auto* sourceLayout = new QVBoxLayout(TabSheet1);
+  sourceLayout->setContentsMargins(0, 0, 0, 0);
+  sourceLayout->addWidget(Memo1);
 
   dataModel_ = new DataModel(this);
   StringGrid1 = new StringGrid(TabSheet2);
@@ -119,7 +119,7 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   StringGrid1->verticalHeader()->hide();
   StringGrid1->verticalHeader()->setMinimumSectionSize(1);
   StringGrid1->verticalHeader()->setDefaultSectionSize(24);
-  StringGrid1->horizontalHeader()->setDefaultSectionSize(kLargeurColonneLibelle);
+  StringGrid1->horizontalHeader()->setDefaultSectionSize(kLabelColumnWidth);
   StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   // A double click opens "Modifier donnée" rather than the cell's own editor.
@@ -130,9 +130,9 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   connect(StringGrid1, &QAbstractItemView::doubleClicked, this, [this] { StringGrid1DblClick(); });
   connect(dataModel_, &DataModel::cellEdited, this, [this](int row) { StringGrid1SetEditText(row); });
   StringGrid1->setAccessibleName(QStringLiteral("Données du document"));
-  auto* dispositionDonnees = new QVBoxLayout(TabSheet2);
-  dispositionDonnees->setContentsMargins(0, 0, 0, 0);
-  dispositionDonnees->addWidget(StringGrid1);
+  auto* dataLayout = new QVBoxLayout(TabSheet2);
+  dataLayout->setContentsMargins(0, 0, 0, 0);
+  dataLayout->addWidget(StringGrid1);
 
   treeModel_ = new TreeModel(this);
   TreeView1 = new TreeList(Splitter1);
@@ -149,18 +149,18 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   Splitter1->setStretchFactor(0, 1);
   Splitter1->setStretchFactor(1, 0);
 
-  auto* disposition = new QVBoxLayout(this);
-  disposition->setContentsMargins(0, 0, 0, 0);
-  disposition->addWidget(Splitter1);
+  auto* windowLayout = new QVBoxLayout(this);
+  windowLayout->setContentsMargins(0, 0, 0, 0);
+  windowLayout->addWidget(Splitter1);
 
   resize(629, 429);
-  Splitter1->setSizes({429 - kHauteurArbre - Splitter1->handleWidth(), kHauteurArbre});
+  Splitter1->setSizes({429 - kTreeHeight - Splitter1->handleWidth(), kTreeHeight});
   PageControl1->setCurrentWidget(TabSheet1);
 
-  Memo1->SetLines(kLignesInitiales);
+  Memo1->SetLines(kNewDocumentLines);
   Memo1->SetModified(false);
-  ajusteMarges();
-  ajusteColonnes();
+  fitMargins();
+  fitColumns();
 
   // Avoids a doubled separator when the current directory is the root.
   Repertoire = QDir::currentPath();
@@ -194,15 +194,15 @@ bool TEditeur::runCommand(const std::function<void()>& command) {
 
 bool TEditeur::OpenFile(const QString& path) {
   // Read a block at a time into the store: a large file is never held twice while it loads.
-  TextStore::Builder texte;
-  const QString erreur =
-      textfile::readBlocks(path, [&texte](std::string_view bloc) { texte.append(bloc); });
-  if (!erreur.isEmpty()) {
-    Prompts::get().error(this, erreur);
+  TextStore::Builder text;
+  const QString error =
+      textfile::readBlocks(path, [&text](std::string_view block) { text.append(block); });
+  if (!error.isEmpty()) {
+    Prompts::get().error(this, error);
     return false;
   }
   try {
-    Memo1->SetStore(texte.finish());
+    Memo1->SetStore(text.finish());
   } catch (const std::bad_alloc&) {
     Prompts::get().error(this, textfile::tooLargeMessage());
     return false;
@@ -230,52 +230,52 @@ void TEditeur::Init(const QStringList& lines) {
 }
 
 void TEditeur::Enregistrer() {
-  if (Fichier.isEmpty() || neverSaved_ || lectureSeule(Fichier))
+  if (Fichier.isEmpty() || neverSaved_ || isReadOnly(Fichier))
     SaveAs();
   else
-    ecrire(Fichier);
+    writeFile(Fichier);
   Repertoire = folderOf(Fichier);
 }
 
 void TEditeur::SaveAs() {
   // The name and caption change only when the text is written under the new name.
-  const QString ancienFichier = Fichier;
-  const QString ancienTitre = windowTitle();
+  const QString oldFile = Fichier;
+  const QString oldCaption = windowTitle();
   for (;;) {
-    Prompts::FileRequest demande;
-    demande.title = QStringLiteral("Enregistrer sous");
-    demande.filter = kFiltreEnregistrer;
-    demande.defaultSuffix = QStringLiteral("xml");
-    demande.fileName = nomDeFichier(Fichier);
-    demande.directory = folderOf(Fichier);
-    QString chemin = Prompts::get().saveFile(this, demande);
-    if (chemin.isEmpty()) break;
-    if (!chemin.contains(u'.')) chemin += QStringLiteral(".xml");
-    Fichier = chemin;
-    setWindowTitle(filename::display(nomDeFichier(Fichier)));
-    if (lectureSeule(Fichier)) continue;
-    if (ecrire(Fichier)) {
+    Prompts::FileRequest request;
+    request.title = QStringLiteral("Enregistrer sous");
+    request.filter = kSaveFilter;
+    request.defaultSuffix = QStringLiteral("xml");
+    request.fileName = fileNameOf(Fichier);
+    request.directory = folderOf(Fichier);
+    QString path = Prompts::get().saveFile(this, request);
+    if (path.isEmpty()) break;
+    if (!path.contains(u'.')) path += QStringLiteral(".xml");
+    Fichier = path;
+    setWindowTitle(filename::display(fileNameOf(Fichier)));
+    if (isReadOnly(Fichier)) continue;
+    if (writeFile(Fichier)) {
       Repertoire = folderOf(Fichier);
       neverSaved_ = false;
       return;
     }
     break;
   }
-  Fichier = ancienFichier;
-  setWindowTitle(ancienTitre);
+  Fichier = oldFile;
+  setWindowTitle(oldCaption);
 }
 
-bool TEditeur::ecrire(const QString& path) {
-  const QString erreur = textfile::saveBytes(path, Memo1->Bytes());
-  if (!erreur.isEmpty()) {
-    Prompts::get().error(this, erreur);
+bool TEditeur::writeFile(const QString& path) {
+  const QString error = textfile::saveBytes(path, Memo1->Bytes());
+  if (!error.isEmpty()) {
+    Prompts::get().error(this, error);
     return false;
   }
   Memo1->SetModified(false);
   return true;
 }
 
-bool TEditeur::lectureSeule(const QString& path) {
+bool TEditeur::isReadOnly(const QString& path) {
   if (path.isEmpty()) return false;
   const QFileInfo info(path);
   if (!info.exists() || info.isDir()) return false;
@@ -295,27 +295,27 @@ void TEditeur::Memorise() {
   PositionMemorisee = Memo1->SelStart() + Memo1->SelLength();
 }
 
-bool TEditeur::RedoAvailable() const { return lignesComptees(LignesRetablir) >= kLignesRetablirMin; }
+bool TEditeur::RedoAvailable() const { return countedLines(LignesRetablir) >= kMinRedoLines; }
 
-void TEditeur::remplaceLignes(const TextStore& lignes) {
-  const bool change = !(Memo1->Store() == lignes);
-  const bool modifie = Memo1->Modified();
-  Memo1->SetStore(lignes);
+void TEditeur::replaceLines(const TextStore& lines) {
+  const bool changed = !(Memo1->Store() == lines);
+  const bool wasModified = Memo1->Modified();
+  Memo1->SetStore(lines);
   // Restoring a snapshot is an edit: the text no longer matches the file.
-  Memo1->SetModified(modifie || change);
-  Memo1->SetSelStart(std::min<qint64>(PositionMemorisee, lignes.size()));
+  Memo1->SetModified(wasModified || changed);
+  Memo1->SetSelStart(std::min<qint64>(PositionMemorisee, lines.size()));
   Memo1->ScrollCaret();
 }
 
 void TEditeur::Annuler() {
   LignesRetablir = Memo1->Store();
   if (host_) host_->setRedoEnabled(true);
-  remplaceLignes(LignesAnnuler);
+  replaceLines(LignesAnnuler);
 }
 
 void TEditeur::Retablir() {
   if (!RedoAvailable()) return;
-  remplaceLignes(LignesRetablir);
+  replaceLines(LignesRetablir);
   if (host_) host_->setRedoEnabled(false);
 }
 
@@ -350,8 +350,8 @@ void TEditeur::Memo1KeyPress(QKeyEvent* event, bool* handled) {
 void TEditeur::FermerBalise() {
   if (!Fichier.isEmpty() && !Fichier.toLower().contains(QLatin1String(".xml"))) return;
   if (host_) host_->showStatus(QStringLiteral("Cherche balise"));
-  const std::string fin = closer_.endTag(Memo1->Store(), Memo1->SelStart());
-  if (!fin.empty()) Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(fin)));
+  const std::string endTag = closer_.endTag(Memo1->Store(), Memo1->SelStart());
+  if (!endTag.empty()) Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(endTag)));
   if (host_) host_->showStatus(QString());
 }
 
@@ -374,54 +374,54 @@ void TEditeur::Attribut() { insertDeclaration(QStringLiteral("<!ATTLIST >")); }
 void TEditeur::Entite() { insertDeclaration(QStringLiteral("<!ENTITY >")); }
 
 void TEditeur::Balise1() {
-  TFBalise dialogue(this);
-  dialogue.Init(*Memo1->LinesView());
-  Prompts::get().showModal(dialogue);
-  const QString balise = dialogue.Result();
-  if (!balise.isEmpty()) Memo1->SetSelText(balise);
+  TFBalise dialog(this);
+  dialog.Init(*Memo1->LinesView());
+  Prompts::get().showModal(dialog);
+  const QString tag = dialog.Result();
+  if (!tag.isEmpty()) Memo1->SetSelText(tag);
 }
 
 void TEditeur::Speciaux() {
-  TCaractsDialog dialogue(this);
-  Prompts::get().showModal(dialogue);
-  const QString reference = dialogue.Result();
+  TCaractsDialog dialog(this);
+  Prompts::get().showModal(dialog);
+  const QString reference = dialog.Result();
   if (!reference.isEmpty()) Memo1->SetSelText(reference);
 }
 
 void TEditeur::Importer() {
-  Prompts::FileRequest demande;
-  demande.title = QStringLiteral("Insérer texte");
-  demande.defaultSuffix = QStringLiteral("txt");
-  demande.filter = QStringLiteral("Fichiers texte (*.txt)|*.txt|Tous les fichiers (*.*)|*.*");
-  const QString chemin = Prompts::get().openFile(this, demande);
-  if (chemin.isEmpty()) return;
-  textfile::LoadedBytes fichier = textfile::loadBytes(chemin);
-  if (!fichier.ok) {
-    Prompts::get().error(this, fichier.error);
+  Prompts::FileRequest request;
+  request.title = QStringLiteral("Insérer texte");
+  request.defaultSuffix = QStringLiteral("txt");
+  request.filter = QStringLiteral("Fichiers texte (*.txt)|*.txt|Tous les fichiers (*.*)|*.*");
+  const QString path = Prompts::get().openFile(this, request);
+  if (path.isEmpty()) return;
+  textfile::LoadedBytes file = textfile::loadBytes(path);
+  if (!file.ok) {
+    Prompts::get().error(this, file.error);
     return;
   }
   // Taken only now: a cancelled dialog or an unreadable file keeps the earlier snapshot.
   Memorise();
-  const std::string texte = typing::insertionText(std::move(fichier.bytes));
-  Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(texte)));
+  const std::string text = typing::insertionText(std::move(file.bytes));
+  Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(text)));
 }
 
 void TEditeur::OptEdit() {
-  QFont police = Memo1->MemoFont();
-  if (Prompts::get().font(this, police)) Memo1->SetMemoFont(police);
+  QFont textFont = Memo1->MemoFont();
+  if (Prompts::get().font(this, textFont)) Memo1->SetMemoFont(textFont);
 }
 
 void TEditeur::Options() {
-  TStartDialog dialogue(this);
-  dialogue.SetBase(Repertoire);
-  dialogue.Init(*Memo1->LinesView());
-  if (Prompts::get().showModal(dialogue) != QDialog::Accepted) return;
-  const QStringList avant = Memo1->Lines();
-  const QStringList apres = dialogue.Result(avant);
-  if (apres == avant) return;
+  TStartDialog dialog(this);
+  dialog.SetBase(Repertoire);
+  dialog.Init(*Memo1->LinesView());
+  if (Prompts::get().showModal(dialog) != QDialog::Accepted) return;
+  const QStringList before = Memo1->Lines();
+  const QStringList after = dialog.Result(before);
+  if (after == before) return;
   Memorise();
   const qint64 caret = Memo1->SelStart();
-  Memo1->SetLines(apres);
+  Memo1->SetLines(after);
   Memo1->SetSelStart(caret);
 }
 
@@ -429,30 +429,30 @@ void TEditeur::Convertir() {
   if (Prompts::get().confirm(this, QStringLiteral("Convertir les caractères spéciaux ?")) !=
       Prompts::Answer::Yes)
     return;
-  int64_t remplaces = 0;
-  TextStore converti;
+  int64_t replaced = 0;
+  TextStore converted;
   {
-    CurseurOccupe curseur;
-    converti = conversion::Convertir(Memo1->Store(), &remplaces);
+    BusyCursor cursor;
+    converted = conversion::Convertir(Memo1->Store(), &replaced);
   }
-  if (remplaces > 0) {
+  if (replaced > 0) {
     Memorise();
     const qint64 caret = Memo1->SelStart();
-    Memo1->SetStore(converti);
+    Memo1->SetStore(converted);
     Memo1->SetSelStart(caret);
   }
   Prompts::get().information(this, QStringLiteral("Remplacement terminé"));
 }
 
 void TEditeur::Casse() {
-  const QString texte = Memo1->SelText();
-  TFCasse dialogue(this);
-  dialogue.Init(texte);
-  Prompts::get().showModal(dialogue);
-  const QString resultat = dialogue.Result();
-  if (texte.isEmpty() || resultat == texte) return;
+  const QString text = Memo1->SelText();
+  TFCasse dialog(this);
+  dialog.Init(text);
+  Prompts::get().showModal(dialog);
+  const QString result = dialog.Result();
+  if (text.isEmpty() || result == text) return;
   Memorise();
-  Memo1->SetSelText(resultat);
+  Memo1->SetSelText(result);
 }
 
 void TEditeur::CarXml(QString& s) { conversion::CarXml(s); }
@@ -475,14 +475,14 @@ void TEditeur::Coller() {
 void TEditeur::ToutSelectionner() { Memo1->SelectAll(); }
 
 void TEditeur::Imprimer() {
-  QPrinter& imprimante = Prompts::printer();
-  if (!Prompts::get().print(this, imprimante)) return;
-  imprimante.setPrintRange(QPrinter::AllPages);
+  QPrinter& printer = Prompts::printer();
+  if (!Prompts::get().print(this, printer)) return;
+  printer.setPrintRange(QPrinter::AllPages);
   // A size in screen pixels would print minute on a fine printer: keep the size the user sees.
-  QFont police = Memo1->MemoFont();
-  if (police.pixelSize() > 0) police.setPointSizeF(police.pixelSize() * 72.0 / Memo1->logicalDpiY());
-  if (!printTextLines(imprimante, police, Memo1->Lines()) ||
-      imprimante.printerState() == QPrinter::Error)
+  QFont textFont = Memo1->MemoFont();
+  if (textFont.pixelSize() > 0) textFont.setPointSizeF(textFont.pixelSize() * 72.0 / Memo1->logicalDpiY());
+  if (!printTextLines(printer, textFont, Memo1->Lines()) ||
+      printer.printerState() == QPrinter::Error)
     Prompts::get().error(this, QStringLiteral("Impossible d'imprimer le document « %1 » : "
                                               "l'imprimante n'a pas pu être ouverte.")
                                    .arg(windowTitle()));
@@ -490,33 +490,33 @@ void TEditeur::Imprimer() {
 
 qint64 TEditeur::Ligne() const {
   // The caret's line, except that a caret after a final break stays on the last counted line.
-  const qint64 comptees = lignesComptees(Memo1->Store());
-  if (comptees == 0) return 1;
-  return std::min(Memo1->LineOfPosition(Memo1->SelStart()) + 1, comptees);
+  const qint64 counted = countedLines(Memo1->Store());
+  if (counted == 0) return 1;
+  return std::min(Memo1->LineOfPosition(Memo1->SelStart()) + 1, counted);
 }
 
 void TEditeur::Memo1MouseMove() {
   if (host_) host_->showStatus(QStringLiteral("Ligne : ") + QString::number(Ligne()));
 }
 
-void TEditeur::Valid(int& code, QString& texte) const {
-  const analysis::Fault faute = analysis::Valid(*Memo1->LinesView());
-  code = faute.code;
-  texte = faute.text;
+void TEditeur::Valid(int& code, QString& text) const {
+  const analysis::Fault fault = analysis::Valid(*Memo1->LinesView());
+  code = fault.code;
+  text = fault.text;
 }
 
-void TEditeur::Validdtd(int& code, QString& texte) const {
-  const analysis::Fault faute =
+void TEditeur::Validdtd(int& code, QString& text) const {
+  const analysis::Fault fault =
       analysis::Validdtd(*Memo1->LinesView(), analysis::fileDtdLoader(folderOf(Fichier)));
-  code = faute.code;
-  texte = faute.text;
+  code = fault.code;
+  text = fault.text;
 }
 
 void TEditeur::Valider(bool dtd) {
   if (host_) host_->showStatus(QStringLiteral("Valide document"));
   QString message;
   {
-    CurseurOccupe curseur;
+    BusyCursor cursor;
     message = analysis::checkReport(*Memo1->LinesView(), dtd,
                                     analysis::fileDtdLoader(folderOf(Fichier)));
   }
@@ -536,7 +536,7 @@ void TEditeur::VueSource() {
 }
 
 void TEditeur::Vuedonnees() {
-  ajusteColonnes();
+  fitColumns();
   PageControl1->setCurrentWidget(TabSheet2);
   Remplit();
   StringGrid1->setFocus();
@@ -581,12 +581,12 @@ void TEditeur::StringGrid1SetEditText(int row) {
 void TEditeur::StringGrid1DblClick() {
   const int row = StringGrid1->currentIndex().row();
   if (row < 0) return;
-  TEditCell dialogue(this);
-  dialogue.Init(dataModel_->value(row));
-  dialogue.exec();
-  const QString texte = dialogue.Result();
-  if (texte.isEmpty()) return;
-  dataModel_->setValue(row, texte, false);
+  TEditCell dialog(this);
+  dialog.Init(dataModel_->value(row));
+  dialog.exec();
+  const QString text = dialog.Result();
+  if (text.isEmpty()) return;
+  dataModel_->setValue(row, text, false);
   writeRow(row);
 }
 
@@ -598,14 +598,14 @@ void TEditeur::FormActivate() {
 
 void TEditeur::closeEvent(QCloseEvent* event) {
   if (Memo1->Modified()) {
-    const Prompts::Answer reponse = Prompts::get().confirmOrCancel(
-        this, QStringLiteral("Enregistrer changements dans '%1'?").arg(filename::display(nomDeFichier(Fichier))));
-    if (reponse == Prompts::Answer::Cancel) {
+    const Prompts::Answer answer = Prompts::get().confirmOrCancel(
+        this, QStringLiteral("Enregistrer changements dans '%1'?").arg(filename::display(fileNameOf(Fichier))));
+    if (answer == Prompts::Answer::Cancel) {
       event->ignore();
       return;
     }
     // A cancelled or failed save keeps the window, and the text, open.
-    if (reponse == Prompts::Answer::Yes) {
+    if (answer == Prompts::Answer::Yes) {
       Enregistrer();
       if (Memo1->Modified()) {
         event->ignore();
@@ -616,17 +616,17 @@ void TEditeur::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TEditeur::ajusteMarges() { Memo1->SetInsets(3, 2, 3, 2); }
+void TEditeur::fitMargins() { Memo1->SetInsets(3, 2, 3, 2); }
 
-void TEditeur::ajusteColonnes() {
-  StringGrid1->setColumnWidth(0, kLargeurColonneLibelle);
-  StringGrid1->setColumnWidth(1, std::max(0, StringGrid1->width() - kReserveColonneValeur));
+void TEditeur::fitColumns() {
+  StringGrid1->setColumnWidth(0, kLabelColumnWidth);
+  StringGrid1->setColumnWidth(1, std::max(0, StringGrid1->width() - kValueColumnReserve));
 }
 
 void TEditeur::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  ajusteMarges();
-  ajusteColonnes();
+  fitMargins();
+  fitColumns();
 }
 
 bool TEditeur::eventFilter(QObject* watched, QEvent* event) {
@@ -640,7 +640,7 @@ bool TEditeur::eventFilter(QObject* watched, QEvent* event) {
     }
   } else if (watched == StringGrid1 && event->type() == QEvent::Resize) {
     // The grid on the hidden page is laid out only when shown, after the window's resize.
-    ajusteColonnes();
+    fitColumns();
   }
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
       (watched == StringGrid1 || StringGrid1->isAncestorOf(static_cast<QWidget*>(watched))))
@@ -656,10 +656,10 @@ void TEditeur::Arborescence() { refreshTree(false); }
 
 void TEditeur::refreshTree(bool whileTyping) {
   if (!Fichier.toLower().contains(QLatin1String(".xml"))) return;
-  CurseurOccupe curseur;
-  const std::unique_ptr<TextLines> lignes = Memo1->LinesView();
-  if (analysis::Valid(*lignes).code > 0) {
-    curseur.rendre();
+  BusyCursor cursor;
+  const std::unique_ptr<TextLines> lines = Memo1->LinesView();
+  if (analysis::Valid(*lines).code > 0) {
+    cursor.release();
     // A document being typed is seldom whole: a box at every Enter would also swallow the
     // Enter that closes it. The tree keeps what it showed.
     if (whileTyping)
@@ -669,22 +669,22 @@ void TEditeur::refreshTree(bool whileTyping) {
     return;
   }
   status(QStringLiteral("Construit l'arborescence"));
-  treeModel_->setTree(tree::buildTree(*lignes));
+  treeModel_->setTree(tree::buildTree(*lines));
   if (treeModel_->tree().size() > 0) TreeView1->setCurrentNode(0);
   status(QString());
 }
 
 void TEditeur::TreeView1DblClick() {
-  const int32_t noeud = TreeView1->currentNode();
-  const int32_t n = tree::occurrence(treeModel_->tree(), noeud);
+  const int32_t node = TreeView1->currentNode();
+  const int32_t n = tree::occurrence(treeModel_->tree(), node);
   if (n == 0) return;
   status(QStringLiteral("Cherche balise"));
-  const std::string& label = treeModel_->tree().label(noeud);
-  const std::string_view cherche = std::string_view(label).substr(0, label.size() - 1);
-  const tree::Place place = tree::nthLineHolding(*Memo1->LinesView(), cherche, n);
+  const std::string& label = treeModel_->tree().label(node);
+  const std::string_view sought = std::string_view(label).substr(0, label.size() - 1);
+  const tree::Place place = tree::nthLineHolding(*Memo1->LinesView(), sought, n);
   if (place.position > 0) {
     Memo1->SetSelStart(place.position);
-    Memo1->SetSelLength(place.line >= 0 ? qint64(cherche.size()) + 1 : 0);
+    Memo1->SetSelLength(place.line >= 0 ? qint64(sought.size()) + 1 : 0);
     Memo1->ScrollCaret();
     Memo1->FocusText();
   }
@@ -701,19 +701,19 @@ void TEditeur::Dupnoeud() {
     return;
   }
   Memorise();
-  const int32_t noeud = TreeView1->currentNode();
-  const int32_t n = tree::occurrence(treeModel_->tree(), noeud);
+  const int32_t node = TreeView1->currentNode();
+  const int32_t n = tree::occurrence(treeModel_->tree(), node);
   if (n == 0) return;
   status(QStringLiteral("Duplique noeud"));
-  const std::string& label = treeModel_->tree().label(noeud);
-  const std::string_view nom = std::string_view(label).substr(0, label.size() - 1);
-  const std::unique_ptr<TextLines> lignes = Memo1->LinesView();
-  const tree::Insertion ajout =
-      tree::duplicateElement(*lignes, tree::nthLineHolding(*lignes, nom, n), nom);
-  if (ajout.position >= 0) {
-    Memo1->SetSelStart(ajout.position);
+  const std::string& label = treeModel_->tree().label(node);
+  const std::string_view name = std::string_view(label).substr(0, label.size() - 1);
+  const std::unique_ptr<TextLines> lines = Memo1->LinesView();
+  const tree::Insertion insertion =
+      tree::duplicateElement(*lines, tree::nthLineHolding(*lines, name, n), name);
+  if (insertion.position >= 0) {
+    Memo1->SetSelStart(insertion.position);
     Memo1->SetSelText(
-        cp1252::decode(QByteArray::fromRawData(ajout.text.data(), qsizetype(ajout.text.size()))));
+        cp1252::decode(QByteArray::fromRawData(insertion.text.data(), qsizetype(insertion.text.size()))));
   }
   status(QString());
   if (PageControl1->currentWidget() == TabSheet2) Remplit();
@@ -724,6 +724,6 @@ void TEditeur::Gendtd() {
     Prompts::get().information(this, QStringLiteral("Le document contient des erreurs"));
     return;
   }
-  TextStore texte = Memo1->Store();
-  if (dtdgen::Gendtd(texte)) Memo1->SetStore(texte);
+  TextStore text = Memo1->Store();
+  if (dtdgen::Gendtd(text)) Memo1->SetStore(text);
 }

@@ -66,8 +66,8 @@ class TEditeur : public QWidget {
   bool GetArbreActif() const { return ArbreActif; }
 
   // Analysis commands.
-  void Valid(int& code, QString& texte) const;
-  void Validdtd(int& code, QString& texte) const;
+  void Valid(int& code, QString& text) const;
+  void Validdtd(int& code, QString& text) const;
   void Valider(bool dtd);
 
   // Find and replace (EditeurFind.cpp): the dialogs are made on first use and kept, with their
@@ -163,12 +163,12 @@ class TEditeur : public QWidget {
   void refreshTree(bool whileTyping);
   void wrapSelection(const QString& before, const QString& after);
   void insertDeclaration(const QString& declaration);
-  bool lectureSeule(const QString& path);
+  bool isReadOnly(const QString& path);
   QString folderOf(const QString& path) const;
-  bool ecrire(const QString& path);
-  void remplaceLignes(const TextStore& lignes);
-  void ajusteColonnes();
-  void ajusteMarges();
+  bool writeFile(const QString& path);
+  void replaceLines(const TextStore& lines);
+  void fitColumns();
+  void fitMargins();
 
   void status(const QString& text);
   void writeRow(int row);

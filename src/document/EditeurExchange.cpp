@@ -34,21 +34,21 @@ bool write(QWidget* parent, const QString& name, const std::string& bytes) {
 
 void TEditeur::Exporter() {
   if (!Fichier.toLower().contains(QStringLiteral(".xml"))) return;
-  int filtre = 0;
-  Prompts::FileRequest demande;
-  demande.title = QStringLiteral("Exporter");
-  demande.filter = QStringLiteral("Fichiers texte (*.txt)|*.txt|Fichier HTML (*.htm)|*.htm");
-  demande.defaultSuffix = QStringLiteral("txt");
-  demande.directory = Repertoire;
-  demande.selectedFilter = &filtre;
-  QString nom = Prompts::get().saveFile(this, demande);
-  if (nom.isEmpty()) return;
-  if (filtre == 0) {
-    if (!endsWithAny(nom, {QLatin1String(".txt")})) nom += QStringLiteral(".txt");
-    Exportetxt(nom);
+  int filter = 0;
+  Prompts::FileRequest request;
+  request.title = QStringLiteral("Exporter");
+  request.filter = QStringLiteral("Fichiers texte (*.txt)|*.txt|Fichier HTML (*.htm)|*.htm");
+  request.defaultSuffix = QStringLiteral("txt");
+  request.directory = Repertoire;
+  request.selectedFilter = &filter;
+  QString name = Prompts::get().saveFile(this, request);
+  if (name.isEmpty()) return;
+  if (filter == 0) {
+    if (!endsWithAny(name, {QLatin1String(".txt")})) name += QStringLiteral(".txt");
+    Exportetxt(name);
   } else {
-    if (!endsWithAny(nom, {QLatin1String(".htm"), QLatin1String(".html")})) nom += QStringLiteral(".htm");
-    ExporteHtm(nom);
+    if (!endsWithAny(name, {QLatin1String(".htm"), QLatin1String(".html")})) name += QStringLiteral(".htm");
+    ExporteHtm(name);
   }
 }
 
@@ -60,22 +60,22 @@ bool TEditeur::Exportetxt(const QString& name) {
 
 bool TEditeur::ExporteHtm(const QString& name) {
   Memorise();
-  const QByteArray titre = cp1252::encode(Fichier);
+  const QByteArray title = cp1252::encode(Fichier);
   return write(this, name,
                exchange::ExporteHtm(*Memo1->LinesView(),
-                                    std::string_view(titre.constData(), size_t(titre.size()))));
+                                    std::string_view(title.constData(), size_t(title.size()))));
 }
 
 void TEditeur::Importetxt() {
-  Prompts::FileRequest demande;
-  demande.title = QStringLiteral("Insérer texte");
-  demande.filter = QStringLiteral("Fichiers texte (*.txt)|*.txt|Tous les fichiers (*.*)|*.*");
-  demande.defaultSuffix = QStringLiteral("txt");
-  demande.directory = Repertoire;
-  const QString nom = Prompts::get().openFile(this, demande);
-  if (nom.isEmpty()) return;
-  TImport dialogue(this);
-  if (!dialogue.Init(nom)) return;
-  dialogue.exec();
-  dialogue.Result(Memo1);
+  Prompts::FileRequest request;
+  request.title = QStringLiteral("Insérer texte");
+  request.filter = QStringLiteral("Fichiers texte (*.txt)|*.txt|Tous les fichiers (*.*)|*.*");
+  request.defaultSuffix = QStringLiteral("txt");
+  request.directory = Repertoire;
+  const QString name = Prompts::get().openFile(this, request);
+  if (name.isEmpty()) return;
+  TImport dialog(this);
+  if (!dialog.Init(name)) return;
+  dialog.exec();
+  dialog.Result(Memo1);
 }
