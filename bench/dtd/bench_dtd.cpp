@@ -22,14 +22,6 @@ namespace {
 
 using namespace bench;
 
-// Processor time of this process, in milliseconds: the machine may be shared, and wall time
-// then measures the neighbours too.
-double cpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
 // With dtd, an internal DTD of a line per element before the root, for the generation to replace.
 std::string distinctElements(int count, bool dtd) {
   std::string s = "<?xml version=\"1.0\"?>\r\n";

@@ -3,6 +3,8 @@
 // medians and the run of an external program to compare against.
 #include <sys/resource.h>
 
+#include <ctime>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -12,6 +14,14 @@
 #include <vector>
 
 namespace bench {
+
+// Processor time of this process, in milliseconds: the machine may be shared, and wall time
+// then measures the neighbours too.
+inline double cpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
 
 // Without a display the windows are drawn offscreen. Before the application is made.
 inline void offscreenWithoutDisplay() {
