@@ -92,7 +92,7 @@ void typeAndAccept(QFileDialog& dialog, const QString& name) {
 
 // Accepts the next message box, whenever it comes within a few seconds, and gives its text.
 void answerNextMessage(QString* text) {
-  auto* timer = new QTimer;
+  auto* timer = new QTimer(QCoreApplication::instance());  // freed with the application at the latest
   QObject::connect(timer, &QTimer::timeout, [timer, text, tries = 0]() mutable {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box) {
