@@ -260,3 +260,26 @@ TEST(ColourView, ScanStartsKeyMaxHeightMinusOneLinesAboveTheFirstShown) {
 }
 
 }  // namespace
+
+// A whole text set by code (the options dialog's rewrite, a redo) one character longer on as
+// many lines is no keystroke: every line takes the colours of its own text.
+TEST(ColourView, WholeTextSetOneCharacterLongerRecoloursEveryLine) {
+  Coloured w;
+  const QStringList before = {QStringLiteral("<?xml version=\"1.0\" standalone=\"no\"?>"),
+                              QStringLiteral("<a>"), QStringLiteral("<b>texte</b>"),
+                              QStringLiteral("</a>")};
+  w.memo->SetLines(before);
+  const qint64 caret = w.memo->LineStart(2) + 4;
+  w.memo->SetSelStart(caret);
+  QApplication::processEvents();
+  w.image();
+  QStringList after = before;
+  after[0].replace(QStringLiteral("\"no\""), QStringLiteral("\"yes\""));
+  w.memo->SetLines(after);
+  w.memo->SetSelStart(caret + 1);
+  const QImage img = w.image();
+  for (int line : {1, 3}) {
+    const qint64 close = w.memo->LineStart(line) + w.memo->Line(line).size() - 1;
+    EXPECT_TRUE(near(w.colourAt(img, close), kBlue)) << "'>' of line " << line;
+  }
+}
