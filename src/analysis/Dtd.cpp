@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "LineViews.h"
 #include "ScanSupport.h"
 #include "TextFile.h"
@@ -171,7 +171,7 @@ class Index {
 DtdLoader fileDtdLoader(const QString& documentFolder) {
   return [documentFolder](std::string_view name, std::vector<std::string>& lines) {
     if (name.empty()) return false;
-    const QString nom = cp1252::decode(QByteArray(name.data(), qsizetype(name.size())));
+    const QString nom = storetext::decode(name);
     QStringList paths;
     if (QFileInfo(nom).isRelative() && !documentFolder.isEmpty()) paths << QDir(documentFolder).filePath(nom);
     paths << nom;

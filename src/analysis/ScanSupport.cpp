@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 
 namespace analysis::detail {
 
@@ -29,8 +29,8 @@ inline uint32_t exactHash(const char* d, size_t n, bool closed) {
 }
 
 uint32_t foldHash(const TagKey& k) {
-  uint32_t h = 2166136261u;
-  for (char c : k.name) h = (h ^ uint8_t(cp1252::upperByte(c))) * 16777619u;
+  const uint64_t wide = storetext::hashIgnoringCase(k.name);
+  uint32_t h = uint32_t(wide ^ (wide >> 32));
   return (h ^ (k.closed ? 0x100u : 0x200u)) * 16777619u;
 }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "ScanSupport.h"
 #include "tags.h"
 
@@ -14,7 +14,7 @@ namespace analysis {
 namespace {
 
 QString decoded(std::string_view bytes) {
-  return cp1252::decode(QByteArray(bytes.data(), qsizetype(bytes.size())));
+  return storetext::decode(bytes);
 }
 
 bool badDeclaration(const TextLines& lines) {

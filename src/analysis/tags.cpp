@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 
 namespace analysis {
 
@@ -20,7 +20,7 @@ std::string TagKey::text() const {
 
 QString TagKey::toQString() const {
   const std::string t = text();
-  return cp1252::decode(QByteArray(t.data(), qsizetype(t.size())));
+  return storetext::decode(t);
 }
 
 bool TagKey::is(std::string_view key) const {
@@ -259,10 +259,7 @@ int ControleAttributs(std::string_view text) {
 }
 
 bool sameKeyIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i] && cp1252::upperByte(a[i]) != cp1252::upperByte(b[i])) return false;
-  return true;
+  return storetext::equalIgnoringCase(a, b);
 }
 
 bool sameKeyIgnoringCase(const TagKey& a, const TagKey& b) {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 
 namespace {
 
@@ -24,8 +24,7 @@ QString upperAscii(QString s) {
 }
 
 std::string bytes(const QString& s) {
-  const QByteArray b = cp1252::encode(s);
-  return std::string(b.constData(), size_t(b.size()));
+  return storetext::encode(s);
 }
 
 // The first occurrence of needle in [pos, end) of hay, or -1.

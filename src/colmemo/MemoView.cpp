@@ -20,7 +20,7 @@
 #include <QStyleHints>
 #include <QTextCharFormat>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "MemoAccessible.h"
 
 namespace {
@@ -177,13 +177,12 @@ MemoView::MemoView(QWidget* parent) : QAbstractScrollArea(parent) {
 MemoView::~MemoView() = default;
 
 QString MemoView::decode(std::string_view bytes) {
-  return cp1252::decode(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())));
+  return storetext::decode(bytes);
 }
 
 std::string MemoView::toStoreBytes(const QString& text) {
-  const QByteArray encoded = cp1252::encode(text);
-  const std::string_view bytes(encoded.constData(), size_t(encoded.size()));
-  if (allBreaksCrLf(bytes)) return std::string(bytes);
+  std::string bytes = storetext::encode(text);
+  if (allBreaksCrLf(bytes)) return bytes;
   return TextStore::normalise(bytes);
 }
 

@@ -1,9 +1,9 @@
 #include "DataModel.h"
 
-#include "Cp1252.h"
+#include "StoreText.h"
 
 namespace {
-QString decode(const std::string& s) { return cp1252::decode(QByteArray::fromStdString(s)); }
+QString decode(const std::string& s) { return storetext::decode(s); }
 }  // namespace
 
 DataModel::DataModel(QObject* parent) : QAbstractTableModel(parent) {}

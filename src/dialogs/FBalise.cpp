@@ -6,7 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "tags.h"
 
 namespace {
@@ -36,10 +36,8 @@ QStringList tagKeysOf(const TextLines& lines) {
          p = analysis::findByte(line, p + 1, '<')) {
       const std::string key = pickerKey(line.substr(size_t(p), size_t(analysis::kTagWindow)));
       if (key.empty()) continue;
-      std::string upper = key;
-      for (char& c : upper) c = cp1252::upperByte(c);
-      if (seen.insert(std::move(upper)).second)
-        keys << cp1252::decode(QByteArray(key.data(), qsizetype(key.size())));
+      if (seen.insert(storetext::upper(key)).second)
+        keys << storetext::decode(key);
     }
   }
   return keys;

@@ -12,7 +12,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "Prompts.h"
 #include "tags.h"
 
@@ -25,7 +25,7 @@ const QStringList kEncodings = {
     "Shift_JIS",  "EUC-JP"};
 
 QString decoded(std::string_view bytes) {
-  return cp1252::decode(QByteArray(bytes.data(), qsizetype(bytes.size())));
+  return storetext::decode(bytes);
 }
 
 // The first quoted value of the line from marker on, apostrophes read as double quotes.

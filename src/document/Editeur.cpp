@@ -22,7 +22,7 @@
 #include "EditCell.h"
 #include "StringGrid.h"
 #include "Conversion.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "DocumentHost.h"
 #include "FileName.h"
 #include "Dtd.h"
@@ -351,7 +351,7 @@ void TEditeur::FermerBalise() {
   if (!Fichier.isEmpty() && !Fichier.toLower().contains(QLatin1String(".xml"))) return;
   if (host_) host_->showStatus(QStringLiteral("Cherche balise"));
   const std::string endTag = closer_.endTag(Memo1->Store(), Memo1->SelStart());
-  if (!endTag.empty()) Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(endTag)));
+  if (!endTag.empty()) Memo1->SetSelText(storetext::decode(endTag));
   if (host_) host_->showStatus(QString());
 }
 
@@ -403,7 +403,7 @@ void TEditeur::Importer() {
   // Taken only now: a cancelled dialog or an unreadable file keeps the earlier snapshot.
   Memorise();
   const std::string text = typing::insertionText(std::move(file.bytes));
-  Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(text)));
+  Memo1->SetSelText(storetext::decode(text));
 }
 
 void TEditeur::OptEdit() {
@@ -551,12 +551,12 @@ void TEditeur::Remplit() {
 }
 
 bool TEditeur::EcritBalise(int rank, const QString& label, const QString& value) {
-  const dataview::Write w = dataview::EcritBalise(Memo1->Store(), rank, cp1252::encode(label).toStdString(),
-                                                  cp1252::encode(value).toStdString());
+  const dataview::Write w = dataview::EcritBalise(Memo1->Store(), rank, storetext::encode(label),
+                                                  storetext::encode(value));
   if (w.from >= 0) {
     Memo1->SetSelStart(w.from);
     Memo1->SetSelLength(w.length);
-    Memo1->SetSelText(cp1252::decode(QByteArray::fromStdString(w.text)));
+    Memo1->SetSelText(storetext::decode(w.text));
   }
   return w.found;
 }
@@ -713,7 +713,7 @@ void TEditeur::Dupnoeud() {
   if (insertion.position >= 0) {
     Memo1->SetSelStart(insertion.position);
     Memo1->SetSelText(
-        cp1252::decode(QByteArray::fromRawData(insertion.text.data(), qsizetype(insertion.text.size()))));
+        storetext::decode(insertion.text));
   }
   status(QString());
   if (PageControl1->currentWidget() == TabSheet2) Remplit();

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 
 #include "ColorMemo.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "Editeur.h"
 #include "Exchange.h"
 #include "Import.h"
@@ -60,10 +60,7 @@ bool TEditeur::Exportetxt(const QString& name) {
 
 bool TEditeur::ExporteHtm(const QString& name) {
   Memorise();
-  const QByteArray title = cp1252::encode(Fichier);
-  return write(this, name,
-               exchange::ExporteHtm(*Memo1->LinesView(),
-                                    std::string_view(title.constData(), size_t(title.size()))));
+  return write(this, name, exchange::ExporteHtm(*Memo1->LinesView(), storetext::encode(Fichier)));
 }
 
 void TEditeur::Importetxt() {

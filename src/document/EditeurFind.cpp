@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "ColorMemo.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "DocumentHost.h"
 #include "Editeur.h"
 #include "FindDialogs.h"
@@ -15,17 +15,14 @@
 namespace {
 
 std::string bytesOf(const QString& text) {
-  const QByteArray b = cp1252::encode(text);
-  return std::string(b.constData(), size_t(b.size()));
+  return storetext::encode(text);
 }
 
 // The selection equals the find text whatever the case, the match-case option notwithstanding.
 bool selectionIs(TColorMemo* memo, const std::string& s) {
   if (s.empty() || memo->SelLength() != qint64(s.size())) return false;
   const std::string sel = memo->Store().text(memo->SelStart(), memo->SelLength());
-  for (size_t i = 0; i < s.size(); ++i)
-    if (cp1252::upperByte(sel[i]) != cp1252::upperByte(s[i])) return false;
-  return true;
+  return storetext::equalIgnoringCase(sel, s);
 }
 
 }  // namespace

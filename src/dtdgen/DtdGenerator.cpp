@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "tags.h"
 
 namespace dtdgen {
@@ -286,14 +286,11 @@ Declarations collect(const TextLines& lines) {
       if (body.empty()) continue;
       if (d.root.empty()) d.root = body.substr(0, body.find(' '));
       std::string entry = "<!ELEMENT " + body + ">";
-      uint64_t h = kHashStart;
-      for (const char c : entry) h = grow(h, cp1252::upperByte(c));
+      const uint64_t h = storetext::hashIgnoringCase(entry);
       bool known = false;
       seen.find(h, [&](size_t e) {
         const std::string& other = d.entries[e];
-        known = other.size() == entry.size() &&
-                std::equal(entry.begin(), entry.end(), other.begin(),
-                           [](char a, char b) { return cp1252::upperByte(a) == cp1252::upperByte(b); });
+        known = storetext::equalIgnoringCase(entry, other);
         return !known;
       });
       if (known) continue;

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "ColorMemo.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "Prompts.h"
 #include "TextFile.h"
 
@@ -20,12 +20,11 @@ namespace {
 constexpr int kPreviewLines = 4;
 
 QString fromBytes(const std::string& s) {
-  return cp1252::decode(QByteArray(s.data(), qsizetype(s.size())));
+  return storetext::decode(s);
 }
 
 std::string toBytes(const QString& s) {
-  const QByteArray b = cp1252::encode(s);
-  return std::string(b.constData(), size_t(b.size()));
+  return storetext::encode(s);
 }
 
 }  // namespace

@@ -12,19 +12,18 @@
 #include <QVBoxLayout>
 
 #include "ColorMemo.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 
 bool ChercheMemo(TColorMemo* memo, const QString& s, const SearchOptions& options) {
-  const QByteArray bytes = cp1252::encode(s);
-  if (bytes.isEmpty()) return false;
+  const std::string bytes = storetext::encode(s);
+  if (bytes.empty()) return false;
   const TextStore text = memo->Store();  // a snapshot: no copy of the text
   if (text.size() == 0) return false;
   const std::optional<int64_t> p =
-      ChercheTampon(text, memo->SelStart(), memo->SelLength(),
-                    std::string_view(bytes.constData(), size_t(bytes.size())), options);
+      ChercheTampon(text, memo->SelStart(), memo->SelLength(), bytes, options);
   if (!p) return false;
   memo->SetSelStart(*p);
-  memo->SetSelLength(bytes.size());
+  memo->SetSelLength(qint64(bytes.size()));
   return true;
 }
 

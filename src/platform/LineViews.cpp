@@ -6,7 +6,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "Cp1252.h"
+#include "StoreText.h"
 
 namespace {
 
@@ -91,8 +91,7 @@ StringListLines::StringListLines(const QStringList& lines) {
   starts_.reserve(size_t(lines.size()) + 2);
   for (const QString& l : lines) {
     starts_.push_back(int64_t(bytes_.size()));
-    const QByteArray b = cp1252::encode(l);
-    bytes_.append(b.constData(), size_t(b.size()));
+    bytes_ += storetext::encode(l);
   }
   if (lines.isEmpty()) starts_.push_back(0);
   starts_.push_back(int64_t(bytes_.size()));

@@ -58,7 +58,7 @@ class BufferLines final : public TextLines {
   std::vector<int64_t> wide_;
 };
 
-// The lines of a string list, each encoded once with cp1252::encode (a character the set cannot
+// The lines of a string list, each encoded once with storetext::encode (a character the set cannot
 // hold becomes its numeric character reference, as when the editor saves). An empty list reads
 // as one empty line.
 class StringListLines final : public TextLines {

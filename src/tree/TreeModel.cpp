@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 
 TreeModel::TreeModel(QObject* parent) : QAbstractListModel(parent) { tree_.finish(); }
 
@@ -101,7 +101,7 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole: {
       const std::string& label = tree_.label(node);
-      return cp1252::decode(QByteArray::fromRawData(label.data(), qsizetype(label.size())));
+      return storetext::decode(label);
     }
     case DepthRole: return tree_.depth(node);
     case HasChildrenRole: return tree_.hasChildren(node);

@@ -2,7 +2,7 @@
 // The options shared by "find" and "replace": the find dialog's check boxes and direction.
 #include <QStringList>
 
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "Search.h"
 
 namespace batch {
@@ -18,8 +18,7 @@ inline SearchOptions takeSearchOptions(QStringList& args) {
 
 // A text typed into the dialog: Windows-1252 bytes, characters it lacks as references.
 inline std::string dialogText(const QString& text) {
-  const QByteArray b = cp1252::encode(text);
-  return std::string(b.constData(), size_t(b.size()));
+  return storetext::encode(text);
 }
 
 inline bool holdsLineBreak(const QString& text) {

@@ -7,7 +7,7 @@
 
 #include "Batch.h"
 #include "ColorRules.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "FileName.h"
 
 namespace {
@@ -61,8 +61,7 @@ int listing(const TextStore& store, const QString& path, const QString& outPath)
 
   std::string out =
       "<!DOCTYPE html>\r\n<html lang=\"fr\">\r\n<head>\r\n<meta charset=\"windows-1252\">\r\n<title>";
-  const QByteArray name = cp1252::encode(filename::display(QFileInfo(path).fileName()));
-  escaped(out, std::string_view(name.constData(), size_t(name.size())));
+  escaped(out, storetext::encode(filename::display(QFileInfo(path).fileName())));
   out += "</title>\r\n<style>\r\npre { font-family: \"Times New Roman\", serif; font-size: 17px; }\r\n";
   const std::vector<TColor> colours = coloursOf(rules);
   // A short element a colour (custom elements show inline): the markup of millions of runs is

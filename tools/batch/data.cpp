@@ -2,7 +2,7 @@
 #include <string>
 
 #include "Batch.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "DataRows.h"
 #include "XmlDocument.h"
 
@@ -11,7 +11,7 @@ namespace {
 // A cell's text on one line: backslashes and characters below code 32 spelled out.
 QString escaped(const std::string& bytes) {
   QString out;
-  for (const QChar c : cp1252::decode(QByteArray::fromStdString(bytes))) {
+  for (const QChar c : storetext::decode(bytes)) {
     if (c == u'\\') out += QStringLiteral("\\\\");
     else if (c == u'\t') out += QStringLiteral("\\t");
     else if (c == u'\r') out += QStringLiteral("\\r");
@@ -43,7 +43,7 @@ int set(TextStore& text, qsizetype row, const QString& value, const QString& out
                                          .arg(row)
                                          .arg(d.rows.size()));
   const size_t r = size_t(row - 1);
-  const std::string bytes = cp1252::encode(value).toStdString();
+  const std::string bytes = storetext::encode(value);
   // As an edited cell: a value equal to the one shown is not written.
   bool kept = true;
   if (bytes != d.value(r)) {

@@ -1,5 +1,5 @@
 #include "Batch.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "Exchange.h"
 #include "FileName.h"
 
@@ -27,10 +27,8 @@ int run(const QStringList& arguments) {
   const std::unique_ptr<TextLines> lines = document.lines();
   if (text) return batch::writeDocument(exchange::Exportetxt(*lines), outPath);
   // The page's title is the document's name as the editor holds it, a full path.
-  const QByteArray title = cp1252::encode(filename::display(QFileInfo(args[0]).absoluteFilePath()));
-  return batch::writeDocument(
-      exchange::ExporteHtm(*lines, std::string_view(title.constData(), size_t(title.size()))),
-      outPath);
+  const std::string title = storetext::encode(filename::display(QFileInfo(args[0]).absoluteFilePath()));
+  return batch::writeDocument(exchange::ExporteHtm(*lines, title), outPath);
 }
 
 }  // namespace

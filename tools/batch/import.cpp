@@ -1,13 +1,12 @@
 #include "Batch.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "Exchange.h"
 #include "TextFile.h"
 
 namespace {
 
 std::string bytesOf(const QString& s) {
-  const QByteArray b = cp1252::encode(s);
-  return std::string(b.constData(), size_t(b.size()));
+  return storetext::encode(s);
 }
 
 int run(const QStringList& arguments) {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "Batch.h"
-#include "Cp1252.h"
+#include "StoreText.h"
 #include "Tree.h"
 #include "XmlDocument.h"
 
@@ -22,7 +22,7 @@ int run(const QStringList& args) {
     const int32_t id = t.labelId(i);
     if (size_t(id) >= utf8.size()) utf8.resize(size_t(id) + 1);
     if (utf8[size_t(id)].empty())
-      utf8[size_t(id)] = cp1252::decode(QByteArray::fromStdString(t.label(i))).toUtf8().toStdString();
+      utf8[size_t(id)] = storetext::decode(t.label(i)).toUtf8().toStdString();
     depth[size_t(i)] = t.parent(i) < 0 ? 0 : depth[size_t(t.parent(i))] + 1;
     out.append(size_t(depth[size_t(i)]) * 2, ' ');
     out += utf8[size_t(id)];
