@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-translations-l10n
+  qt6-base-dev qt6-translations-l10n libicu-dev
   xvfb xauth x11-utils imagemagick poppler-utils
   python3-pyftpdlib curl libxml2-utils
   libssl-dev openssl python3-openssl vsftpd
