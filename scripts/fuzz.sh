@@ -13,7 +13,7 @@ fi
 
 racine=$(cd "$(dirname "$0")/.." && pwd)
 build=$racine/fuzz-build
-cibles=(fuzz_valid fuzz_dtd fuzz_differentiel fuzz_store fuzz_ftpreply fuzz_colour)
+cibles=(fuzz_valid fuzz_dtd fuzz_differentiel fuzz_store fuzz_ftpreply fuzz_colour fuzz_encoding)
 
 cmake -S "$racine" -B "$build" -G Ninja -DTOVELO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null || exit 2
 cmake --build "$build" --target "${cibles[@]}" || exit 2
@@ -34,6 +34,8 @@ for cible in "${cibles[@]}"; do
   if [ "$cible" = fuzz_store ]; then longueur=1024; dictionary=(); fi
   # Reply lines: what matters is lines cut anywhere and overlong, not the tag syntax.
   if [ "$cible" = fuzz_ftpreply ]; then longueur=16384; dictionary=(); fi
+  # Encodings: byte shapes matter more than tags; the generic converters read the whole input.
+  if [ "$cible" = fuzz_encoding ]; then longueur=4096; fi
   echo "== $cible: $secondes s"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
