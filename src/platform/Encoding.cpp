@@ -430,6 +430,23 @@ class Markup {
     }
   }
 
+  // Steps over ASCII from p and stops at the first other byte or at end. In text, in a tag
+  // and in an attribute value only a few bytes change anything: the others are skipped eight
+  // at a time, which keeps a save of a large document near the speed of a copy.
+  const unsigned char* run(const unsigned char* p, const unsigned char* end) {
+    while (p < end) {
+      switch (state_) {
+        case Text: p = findStop<'<'>(p, end); break;
+        case Tag: p = findStop<'"', '\'', '>'>(p, end); break;
+        case AttrValue: p = quote_ == '"' ? findStop<'"'>(p, end) : findStop<'\''>(p, end); break;
+        default: break;
+      }
+      if (p == end || *p >= 0x80) break;
+      step(*p++);
+    }
+    return p;
+  }
+
   // Text content, attribute values, and the quoted values of entity and attribute-list
   // declarations, where a character reference means the character.
   bool referenceAllowed() const {
@@ -442,6 +459,24 @@ class Markup {
   enum State : uint8_t {
     Text, Subset, Open, Bang, BangDash, CdataOpen, Comment, Cdata, Pi, Tag, AttrValue, Decl, DeclValue
   };
+
+  // The first byte from p that is one of Cs or not ASCII, or end.
+  template <unsigned char... Cs>
+  static const unsigned char* findStop(const unsigned char* p, const unsigned char* end) {
+    if constexpr (std::endian::native == std::endian::little) {
+      constexpr uint64_t ones = 0x0101010101010101ull;
+      const auto zeroByte = [](uint64_t v) { return (v - ones) & ~v & kHighBits; };
+      for (; end - p >= 8; p += 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        // A borrow marks bytes after a match only, so the lowest bit set is the first stop.
+        const uint64_t m = (w & kHighBits) | (zeroByte(w ^ (ones * Cs)) | ...);
+        if (m) return p + (std::countr_zero(m) >> 3);
+      }
+    }
+    while (p < end && *p < 0x80 && ((*p != Cs) && ...)) ++p;
+    return p;
+  }
 
   State base() const { return inSubset_ ? Subset : Text; }
 
@@ -1111,12 +1146,11 @@ bool Encoder::encodeBody(const char* begin, const char* finish, std::string& out
   const bool copyAscii = !generic && d.asciiIdentity;
   const unsigned char* run = p;  // ASCII copied as it is
   while (p < end) {
-    const unsigned char b = *p;
-    if (b < 0x80 && copyAscii) {
-      s.markup.step(b);
-      ++p;
-      continue;
+    if (copyAscii) {
+      p = s.markup.run(p, end);
+      if (p == end) break;
     }
+    const unsigned char b = *p;
     if (copyAscii) out.append(reinterpret_cast<const char*>(run), size_t(p - run));
     int n = 1;
     char32_t c = b;
