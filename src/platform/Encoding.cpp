@@ -996,7 +996,8 @@ bool Encoder::encode(std::string_view store, std::string& out) {
   ok = encodeBody(store.data(), reinterpret_cast<const char*>(cut), out);
   if (!ok) return false;
   s.carry.assign(reinterpret_cast<const char*>(cut), store.size() - size_t(cut - p));
-  s.breaks += countBreaks(piece.data(), piece.data() + piece.size(), s.pendingCr);
+  // Only a refusal needs the line, and only encodings that cannot hold everything refuse.
+  if (!codec_.universal()) s.breaks += countBreaks(piece.data(), piece.data() + piece.size(), s.pendingCr);
   return true;
 }
 
