@@ -726,6 +726,69 @@ Detection detect(std::string_view bytes) {
 // ---------------------------------------------------------------------------------------------
 // Decoder
 
+namespace {
+
+// Without shifts between states, so that a character's bytes do not depend on those before.
+bool statelessConverter(const std::string& icuName) {
+  const Converter c = openConverter(icuName);
+  if (!c) return false;
+  switch (ucnv_getType(c.get())) {
+    case UCNV_MBCS:
+    case UCNV_DBCS:
+    case UCNV_SBCS:
+    case UCNV_UTF32_BigEndian:
+    case UCNV_UTF32_LittleEndian:
+    case UCNV_CESU8:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Each character read is kept only when it is written back as the very bytes it came from.
+std::string decodeCharacterByCharacter(const std::string& bytes, const std::string& icuName, int64_t& escaped) {
+  std::string text;
+  const Converter reader = openConverter(icuName);
+  const Converter writer = openConverter(icuName);
+  if (!reader || !writer) return text;
+  setStopCallbacks(reader.get());
+  setStopCallbacks(writer.get());
+  std::unordered_map<char32_t, std::string> written;
+  const char* src = bytes.data();
+  const char* const end = src + bytes.size();
+  while (src < end) {
+    const char* const before = src;
+    UErrorCode e = U_ZERO_ERROR;
+    const UChar32 c = ucnv_getNextUChar(reader.get(), &src, end, &e);
+    if (src <= before) src = before + 1;
+    bool kept = U_SUCCESS(e) && c >= 0 && c <= 0x10FFFF && !U_IS_SURROGATE(c);
+    if (kept) {
+      auto it = written.find(char32_t(c));
+      if (it == written.end()) {
+        UChar u[2];
+        int32_t n = 0;
+        U16_APPEND_UNSAFE(u, n, c);
+        char out[16];
+        UErrorCode we = U_ZERO_ERROR;
+        ucnv_resetFromUnicode(writer.get());
+        const int32_t length = ucnv_fromUChars(writer.get(), out, sizeof out, u, n, &we);
+        it = written.emplace(char32_t(c), U_SUCCESS(we) ? std::string(out, size_t(length)) : std::string()).first;
+      }
+      kept = it->second == std::string_view(before, size_t(src - before));
+    }
+    if (kept) {
+      appendUtf8(text, char32_t(c));
+    } else {
+      for (const char* b = before; b < src; ++b) appendEscape(text, static_cast<unsigned char>(*b));
+      escaped += src - before;
+      ucnv_resetToUnicode(reader.get());
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
 struct Decoder::State {
   std::string carry;             // UTF-8: a sequence the piece cut
   int pendingByte = -1;          // UTF-16: the odd byte
@@ -914,6 +977,13 @@ void Decoder::finish(std::string& out) {
     } else {
       text.clear();
     }
+  }
+  if (text.empty() && !bytes.empty() && statelessConverter(codec_.impl().icuName)) {
+    // One character at a time: only the sequences that would not come back are escaped.
+    escaped = 0;
+    text = decodeCharacterByCharacter(bytes, codec_.impl().icuName, escaped);
+    const Encoded back = encode(text, codec_, false);
+    if (!back.ok || back.bytes != bytes) text.clear();
   }
   if (text.empty() && !bytes.empty()) {
     // Kept readable where the encoding agrees with ASCII, else every byte escaped.

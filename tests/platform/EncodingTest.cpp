@@ -173,6 +173,16 @@ TEST(Encoding, InvalidUtf8IsKeptAsOneEscapePerByte) {
   EXPECT_EQ(escaped, 3);
 }
 
+TEST(Encoding, ASequenceReadAsACharacterWrittenOtherwiseIsKeptAloneAsEscapes) {
+  // 87 90 reads as U+2252, which the converter writes as 81 E0: the rest still reads.
+  const std::string bytes = "<a>\x87\x90\x82\xA0</a>";
+  int64_t escaped = 0;
+  const std::string store = encoding::decode(bytes, Codec::forName("Shift_JIS"), &escaped);
+  EXPECT_EQ(encoding::toQString(store), QString::fromUtf8("<a>\uFFFD\uFFFDあ</a>"));
+  EXPECT_EQ(escaped, 2);
+  EXPECT_EQ(encoding::encode(store, Codec::forName("Shift_JIS"), false).bytes, bytes);
+}
+
 TEST(Encoding, DetectionFollowsTheMarkThenTheDeclarationThenTheBytes) {
   const struct {
     std::string head;
