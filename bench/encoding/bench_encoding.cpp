@@ -7,7 +7,8 @@
 // processor time of detection, of decoding in 64 KiB pieces as the store is built, and of
 // encoding the store in 64 KiB pieces as a save writes; the same conversions by iconv in the
 // same run (its whole process, output dropped); throughputs in MB/s of the file's bytes and the
-// ratios. Every round trip is checked: a benchmark of a wrong conversion is no figure.
+// ratios. Every round trip is checked: a benchmark of a wrong conversion is no figure. Last, the
+// store-form helpers of the view on the last file's text.
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
   }
   QTemporaryDir temp;
   int status = 0;
+  std::string lastStore;
   std::printf("%-22s %-13s %8s %9s %9s %11s %11s %8s %8s\n", "file", "encoding", "detect", "decode",
               "encode", "iconv dec", "iconv enc", "dec/ic", "enc/ic");
   std::printf("%-22s %-13s %8s %9s %9s %11s %11s %8s %8s\n", "", "", "ms", "MB/s", "MB/s", "MB/s", "MB/s",
@@ -108,6 +110,7 @@ int main(int argc, char** argv) {
                      qPrintable(codec.name()));
         status = 1;
       }
+      lastStore = store;
       const QString storePath = temp.filePath(QStringLiteral("store.txt"));
       QFile s(storePath);
       if (!s.open(QIODevice::WriteOnly) || s.write(store.data(), qint64(store.size())) != qint64(store.size())) {
@@ -129,5 +132,22 @@ int main(int argc, char** argv) {
   }
   std::printf("(processor time, median of %d runs; iconv's figures are its whole process; a ratio above 1: "
               "faster than iconv)\n", runs);
+  if (!lastStore.empty()) {
+    // The helpers the view calls on every paint and key, over the whole of the last text.
+    size_t count = 0;
+    const double countMs = medianCpuMs(runs, [&] { count = encoding::charCount(lastStore); });
+    QString shown;
+    const double showMs = medianCpuMs(runs, [&] { shown = encoding::toQString(lastStore); });
+    size_t steps = 0;
+    const double backMs = medianCpuMs(runs, [&] {
+      steps = 0;
+      for (size_t at = lastStore.size(); at > 0; at = encoding::previousCharStart(lastStore, at)) ++steps;
+    });
+    std::printf("store helpers on the last text (%zu characters): charCount %.0f MB/s, toQString %.0f MB/s, "
+                "previousCharStart %.1f ns a character\n",
+                count, mbPerSecond(lastStore.size(), countMs), mbPerSecond(lastStore.size(), showMs),
+                steps ? backMs * 1e6 / double(steps) : 0.0);
+    if (steps != count || size_t(shown.size()) < count) status = 1;
+  }
   return status;
 }
