@@ -30,7 +30,22 @@ std::string bytesOf(const QString& s) {
   __builtin_trap();
 }
 
-QString text(int code, const QString& t) { return QString::number(code) + u' ' + t; }
+// The code, the text and the place of a fault, "LINE:COLUMN-LINE:COLUMN" as people count.
+QString text(const reference::Result& r) {
+  QString s = QString::number(r.code) + u' ' + r.text;
+  if (r.code != 0) s += QStringLiteral(" %1:%2-%3:%4").arg(r.fromLine).arg(r.fromColumn).arg(r.toLine).arg(r.toColumn);
+  return s;
+}
+
+QString text(const TextLines& lines, const analysis::Fault& f) {
+  QString s = QString::number(f.code) + u' ' + f.text;
+  if (f.code != analysis::kNoFault) {
+    const analysis::LineColumn from = analysis::lineColumnOf(lines, f.from);
+    const analysis::LineColumn to = analysis::lineColumnOf(lines, f.to);
+    s += QStringLiteral(" %1:%2-%3:%4").arg(from.line).arg(from.column).arg(to.line).arg(to.column);
+  }
+  return s;
+}
 
 }  // namespace
 
@@ -56,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const reference::Result rv = reference::Valid(document);
   const analysis::Fault pv = analysis::Valid(view);
-  if (rv.code != pv.code || rv.text != pv.text) mismatch("Valid", text(rv.code, rv.text), text(pv.code, pv.text));
+  if (text(rv) != text(view, pv)) mismatch("Valid", text(rv), text(view, pv));
 
   // The overlap test of every start tag, comments or not, at its place in its line.
   int questions = 0;
@@ -79,11 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const reference::Result rd = reference::Validdtd(document, load);
   const analysis::Fault pd = analysis::Validdtd(view, productLoader);
-  if (rd.code != pd.code || rd.text != pd.text) mismatch("Validdtd", text(rd.code, rd.text), text(pd.code, pd.text));
+  if (text(rd) != text(view, pd)) mismatch("Validdtd", text(rd), text(view, pd));
 
   // "Valider le document" checks the start tags in the same walk as the well-formedness.
   const QString rr = reference::report(document, true, load);
-  const QString pr = analysis::checkReport(view, true, productLoader);
+  analysis::Fault pf;
+  const QString pr = analysis::checkReport(view, true, productLoader, &pf);
   if (rr != pr) mismatch("message", rr, pr);
+  const reference::Result& rf = rv.code != 0 ? rv : rd;
+  if (pf.code != analysis::kNoFault && text(rf) != text(view, pf)) mismatch("place", text(rf), text(view, pf));
   return 0;
 }

@@ -231,14 +231,17 @@ class DtdCheck final : public detail::TagHook {
     if (!k.valid) return true;
     name_ = k.name;
     examined_ = true;
+    at_ = {line, q};
     code_ = index_.check(t.line(), line, body, name_);
     return code_ == kNoFault;
   }
 
-  Fault fault() const {
+  // The fault, placed on the tag last examined, in lines (those that were walked).
+  Fault fault(const TextLines& lines) const {
     Fault f;
     f.code = code_;
     if (examined_) f.text = TagKey{name_, true, true}.toQString();
+    if (code_ != kNoFault) detail::placeTag(f, lines, at_.line, at_.offset);
     return f;
   }
 
@@ -246,6 +249,7 @@ class DtdCheck final : public detail::TagHook {
   Index index_;
   std::string_view name_;
   bool examined_ = false;
+  TextPlace at_;
   int code_ = kNoFault;
 };
 
@@ -261,7 +265,7 @@ Fault Validdtd(const TextLines& lines, const DtdLoader& load) {
     LineTags t(lines, l);
     walkLine(t.line(), inComment, [&](int64_t q) { return more = check.onTag(t, l, q); });
   }
-  return check.fault();
+  return check.fault(lines);
 }
 
 QString checkReport(const TextLines& lines, bool dtd, const DtdLoader& load, Fault* fault) {
@@ -277,7 +281,7 @@ QString checkReport(const TextLines& lines, bool dtd, const DtdLoader& load, Fau
     std::optional<DtdCheck> check;
     if (!list.empty()) check.emplace(list);
     f = detail::validWith(lines, check ? &*check : nullptr);
-    if (f.code == kNoFault && check) f = check->fault();
+    if (f.code == kNoFault && check) f = check->fault(lines);
     message = f.code == kNoFault ? QStringLiteral("Le document est valide") : faultMessage(f);
   }
   if (fault) *fault = f;

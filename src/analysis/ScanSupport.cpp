@@ -1,5 +1,6 @@
 #include "ScanSupport.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "StoreText.h"
@@ -81,6 +82,20 @@ int KeyTable::foldOf(const TagKey& k) {
   return id;
 }
 
+TextPlace placeInWindow(const TextLines& lines, int64_t line, int64_t col, int64_t at) {
+  int64_t offset = col + at;
+  for (int64_t n = lines.count(); line + 1 < n && offset > int64_t(lines.line(line).size()); ++line)
+    offset -= int64_t(lines.line(line).size()) + 2;
+  return {line, offset};
+}
+
+void placeTag(Fault& f, const TextLines& lines, int64_t line, int64_t q) {
+  LineTags t(lines, line);
+  const LineTags::TagEnd end = t.textEnd(q);
+  f.from = {line, q};
+  f.to = {line + end.linesBelow, end.offset};
+}
+
 std::string joinedWindow(const TextLines& lines, int64_t line, int64_t col, int64_t n) {
   const std::string_view first = lines.line(line);
   std::string s(size_t(col) < first.size() ? first.substr(size_t(col), size_t(n)) : std::string_view());
@@ -93,3 +108,17 @@ std::string joinedWindow(const TextLines& lines, int64_t line, int64_t col, int6
 }
 
 }  // namespace analysis::detail
+
+namespace analysis {
+
+// A byte is a character in the lines' Windows-1252 text.
+int64_t characterColumn(std::string_view line, int64_t offset) {
+  return std::clamp<int64_t>(offset, 0, int64_t(line.size())) + 1;
+}
+
+LineColumn lineColumnOf(const TextLines& lines, const TextPlace& place) {
+  if (place.line < 0 || place.line >= lines.count()) return {};
+  return {place.line + 1, characterColumn(lines.line(place.line), place.offset)};
+}
+
+}  // namespace analysis

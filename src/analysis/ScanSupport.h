@@ -9,6 +9,14 @@
 #include "Wellformed.h"
 #include "tags.h"
 
+namespace analysis {
+
+// The column, from 1 and in characters, of the byte offset in line: the one place that knows
+// how many bytes a character takes in the lines.
+int64_t characterColumn(std::string_view line, int64_t offset);
+
+}  // namespace analysis
+
 namespace analysis::detail {
 
 // Names are a few bytes long: a loop beats a library call.
@@ -83,5 +91,11 @@ Fault validWith(const TextLines& lines, TagHook* hook);
 
 // The at most n characters of the lines joined by CR LF, from column col of line line.
 std::string joinedWindow(const TextLines& lines, int64_t line, int64_t col, int64_t n);
+
+// The place of offset at in that window (which never points into a line break).
+TextPlace placeInWindow(const TextLines& lines, int64_t line, int64_t col, int64_t at);
+
+// The fault's place: the tag whose "<" is at offset q of line line, to past its end.
+void placeTag(Fault& f, const TextLines& lines, int64_t line, int64_t q);
 
 }  // namespace analysis::detail

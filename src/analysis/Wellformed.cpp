@@ -17,7 +17,8 @@ QString decoded(std::string_view bytes) {
   return storetext::decode(bytes);
 }
 
-bool badDeclaration(const TextLines& lines) {
+// The fault's place: where "standalone=" begins.
+bool badDeclaration(const TextLines& lines, Fault& f) {
   // "<?xml" holds no line break, so its first occurrence in the joined text is the first one
   // found line by line.
   for (int64_t i = 0, n = lines.count(); i < n; ++i) {
@@ -28,15 +29,17 @@ bool badDeclaration(const TextLines& lines) {
     const size_t j = s.find("standalone=");
     if (j == std::string::npos) return false;
     const std::string_view v = ValeurGuillemets(std::string_view(s).substr(j));
-    return v.empty() || std::string_view("yes no").find(v) == std::string_view::npos;
+    if (!v.empty() && std::string_view("yes no").find(v) != std::string_view::npos) return false;
+    f.from = f.to = detail::placeInWindow(lines, i, x, int64_t(j));
+    return true;
   }
   return false;
 }
 
 // The entity check of one line, outside comments and CDATA sections (inComment: the state at the
 // line's start): every "&" must begin a reference; the fault's text is the line from the "&", at
-// most 10 characters.
-bool badEntity(std::string_view l, bool inComment, Fault& f) {
+// most 10 characters, its place the "&" on line number.
+bool badEntity(std::string_view l, int64_t number, bool inComment, Fault& f) {
   const auto n = int64_t(l.size());
   if (findByte(l, 0, '&') >= n) return false;
   for (int64_t p = 0; p < n;) {
@@ -52,6 +55,7 @@ bool badEntity(std::string_view l, bool inComment, Fault& f) {
     if (bad < open) {
       f.code = kEntityWithoutSemicolon;
       f.text = decoded(l.substr(size_t(bad), 10));
+      f.from = f.to = {number, bad};
       return true;
     }
     inComment = true;
@@ -143,9 +147,9 @@ class Verification {
     free_ = n;
     return below;
   }
-  QString firstOpenKey();
+  void firstOpen(Fault& f);
   int64_t questionsBefore(int64_t line, int64_t pos);
-  QString questionKey(int64_t r);
+  void question(int64_t r, Fault& f);
   void firstOverlap(Fault& f);
 
   const TextLines& lines_;
@@ -156,6 +160,8 @@ class Verification {
   int64_t stamp_ = 0;
   int root_ = -1;
   int unopened_ = -1;
+  TextPlace unopenedAt_;  // the "<" of the last end tag that found nothing open
+  int64_t line_ = 0;      // the line being walked
   int lastKey_ = -1;  // the key of the last tag met, for KeyTable::exactAfter
   bool inComment_ = false;
   // False once an end tag has no open entry at all: the outcome is then fault 2 and the
@@ -201,7 +207,8 @@ Fault Verification::run() {
   Fault f;
   for (int64_t l = 0, n = lines_.count(); l < n; ++l) {
     LineTags t(lines_, l);
-    if (entity_.code == kNoFault) badEntity(t.line(), inComment_, entity_);
+    line_ = l;
+    if (entity_.code == kNoFault) badEntity(t.line(), l, inComment_, entity_);
     const bool startsInComment = inComment_;
     if (!startsInComment) newScan(-1);
     bool fault = false;
@@ -215,6 +222,7 @@ Fault Verification::run() {
           std::string_view body;
           if (!k.valid) k = t.tagTextKey(q, &body);  // an empty element's name
           f.text = k.toQString();
+          detail::placeTag(f, lines_, l, q);
           fault = true;
           return false;
         },
@@ -228,11 +236,12 @@ Fault Verification::run() {
   // Outcome of the open/close pass.
   if (unopened_ < 0 && std::any_of(folds_.begin(), folds_.end(), [](const Fold& fo) { return fo.starts > fo.ends; })) {
     f.code = kUnclosedTag;
-    f.text = firstOpenKey();
+    firstOpen(f);
   }
   if (unopened_ >= 0) {
     f.code = kUnopenedTag;
     f.text = keys_.key(unopened_).toQString();
+    detail::placeTag(f, lines_, unopenedAt_.line, unopenedAt_.offset);
   }
   if (f.code == kNoFault) firstOverlap(f);
   return f;
@@ -251,6 +260,7 @@ bool Verification::tag(LineTags& t, int64_t q) {
     Fold& fo = fold(id);
     if (fo.ends == fo.starts) {
       unopened_ = id;
+      unopenedAt_ = {line_, q};
       tracking_ = false;
       return true;
     }
@@ -401,7 +411,7 @@ void Verification::endLine() {
 
 // The first entry of the open list, where an end tag removes the first (oldest) equal entry: of
 // each key with entries left, its latest ones are left. Found again by the same walk.
-QString Verification::firstOpenKey() {
+void Verification::firstOpen(Fault& fault) {
   std::vector<int64_t> seen(folds_.size(), 0);
   bool inComment = false;
   QString key;
@@ -414,10 +424,11 @@ QString Verification::firstOpenKey() {
       const size_t f = size_t(keys_.folded(keys_.exact(k)));  // known already: no new id
       if (seen[f]++ < folds_[f].ends) return true;
       key = k.toQString();
+      detail::placeTag(fault, lines_, l, q);
       return false;
     });
   }
-  return key;
+  fault.text = key;
 }
 
 // Number of questions asked before the position (line, pos): the start tags with a key, which
@@ -433,8 +444,8 @@ int64_t Verification::questionsBefore(int64_t line, int64_t pos) {
   return n;
 }
 
-// The key of the question of stamp r, found again by the same walk.
-QString Verification::questionKey(int64_t r) {
+// The key and place of the question of stamp r, found again by the same walk.
+void Verification::question(int64_t r, Fault& f) {
   int64_t n = 0;
   bool inComment = false;
   QString key;
@@ -445,10 +456,11 @@ QString Verification::questionKey(int64_t r) {
       const TagKey k = t.startKey(q);
       if (!k.valid || n++ < r) return true;
       key = k.toQString();
+      detail::placeTag(f, lines_, l, q);
       return false;
     });
   }
-  return key;
+  f.text = key;
 }
 
 void Verification::firstOverlap(Fault& f) {
@@ -474,7 +486,7 @@ void Verification::firstOverlap(Fault& f) {
   for (int64_t r = from; r < answers_.size(); ++r) {
     if (answers_[r] == kTrue) {
       f.code = kOverlappingTag;
-      f.text = questionKey(r);
+      question(r, f);
       return;
     }
   }
@@ -486,7 +498,7 @@ namespace detail {
 
 Fault validWith(const TextLines& lines, TagHook* hook) {
   Fault f;
-  if (badDeclaration(lines)) {
+  if (badDeclaration(lines, f)) {
     f.code = kBadStandalone;
     return f;
   }

@@ -23,10 +23,27 @@ enum FaultCode : int {
   kMissingAttribute = 12,
 };
 
+// A place in the lines: a 0-based line and a byte offset in it.
+struct TextPlace {
+  int64_t line = -1;
+  int64_t offset = 0;
+  bool operator==(const TextPlace&) const = default;
+};
+
 struct Fault {
   int code = kNoFault;
   QString text;  // a tag key or a piece of the line, as each code defines it
+  // Where the check stopped, for a fault: the faulty tag from its "<" to past its end (it may go
+  // on over the next lines), or, for a fault that has no tag, one place (to == from).
+  TextPlace from, to;
 };
+
+// A place as people count it: line and column from 1, the column in characters.
+struct LineColumn {
+  int64_t line = 0;
+  int64_t column = 0;
+};
+LineColumn lineColumnOf(const TextLines& lines, const TextPlace& place);
 
 // Runs the five passes (declaration, open/close, outcome, overlap, entity) over the lines.
 Fault Valid(const TextLines& lines);

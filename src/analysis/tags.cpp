@@ -186,6 +186,11 @@ std::string_view LineTags::text(int64_t p) {
   return line_.substr(size_t(p), size_t((e.closed ? e.end + 1 : e.end) - p));
 }
 
+LineTags::TagEnd LineTags::textEnd(int64_t p) {
+  const TagExtent& e = extent(p);
+  return {lastLine_, e.closed ? e.end + 1 : e.end};
+}
+
 TagKey LineTags::keyAt(int64_t p) {
   const auto n = int64_t(line_.size());
   if (p < 0 || p >= n) return {};

@@ -193,6 +193,13 @@ class LineTags {
   // in "/". *body receives the tag's text up to its ">" (and the "/" of an empty element),
   // excluded.
   TagKey tagTextKey(int64_t p, std::string_view* body);
+  // Where the text of the tag at p ends (past its last character): how many lines below this
+  // one, and the offset in that line.
+  struct TagEnd {
+    int64_t linesBelow = 0;
+    int64_t offset = 0;
+  };
+  TagEnd textEnd(int64_t p);
 
  private:
   const TagExtent& extent(int64_t p);

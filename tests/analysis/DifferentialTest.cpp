@@ -97,10 +97,43 @@ class Comparer {
   int mismatches_ = 0;
 };
 
-QString faultMismatch(const char* what, const reference::Result& expected, const analysis::Fault& actual) {
-  if (expected.code == actual.code && expected.text == actual.text) return {};
-  return QStringLiteral("%1: reference %2 \"%3\", product %4 \"%5\"")
-      .arg(QString::fromUtf8(what)).arg(expected.code).arg(expected.text).arg(actual.code).arg(actual.text);
+// "L:C-L:C", as people count, of a fault of doc; empty without a fault.
+QString placeOf(const reference::Result& r) {
+  if (r.code == 0) return {};
+  return QStringLiteral("%1:%2-%3:%4").arg(r.fromLine).arg(r.fromColumn).arg(r.toLine).arg(r.toColumn);
+}
+
+QString placeOf(const QStringList& doc, const analysis::Fault& f) {
+  if (f.code == analysis::kNoFault) return {};
+  const StringListLines lines(doc);
+  const analysis::LineColumn from = analysis::lineColumnOf(lines, f.from);
+  const analysis::LineColumn to = analysis::lineColumnOf(lines, f.to);
+  return QStringLiteral("%1:%2-%3:%4").arg(from.line).arg(from.column).arg(to.line).arg(to.column);
+}
+
+// The reference is the judge of the place as of the code and text.
+QString faultMismatch(const char* what, const QStringList& doc, const reference::Result& expected,
+                      const analysis::Fault& actual) {
+  const QString expectedPlace = placeOf(expected);
+  const QString actualPlace = placeOf(doc, actual);
+  if (expected.code == actual.code && expected.text == actual.text && expectedPlace == actualPlace) return {};
+  return QStringLiteral("%1: reference %2 \"%3\" %4, product %5 \"%6\" %7")
+      .arg(QString::fromUtf8(what)).arg(expected.code).arg(expected.text, expectedPlace)
+      .arg(actual.code).arg(actual.text, actualPlace);
+}
+
+// What the check command (dtd false) or the validate command reports on both sides: the same
+// message and the same place.
+QString reportMismatch(const QStringList& d, bool dtd, const reference::Loader& load,
+                       const analysis::DtdLoader& productLoad) {
+  const reference::Result v = reference::Valid(d);
+  const QString expectedPlace = placeOf(v.code != 0 || !dtd ? v : reference::Validdtd(d, load));
+  const QString expected = reference::report(d, dtd, load);
+  analysis::Fault f;
+  const QString actual = produitRapport(d, dtd, productLoad, &f);
+  const QString actualPlace = placeOf(d, f);
+  if (expected == actual && expectedPlace == actualPlace) return {};
+  return QStringLiteral("report: ") + expected + u' ' + expectedPlace + QStringLiteral(" / ") + actual + u' ' + actualPlace;
 }
 
 reference::Loader loaderOf(const QString& name, const QStringList& external) {
@@ -227,11 +260,8 @@ TEST(Differential, ValidAndChevaucheAgreeOnRandomDocuments) {
     const QStringList doc = g.document();
     codes[reference::Valid(doc).code]++;
     valid.compare(trial, doc, [](const QStringList& d) {
-      const QString e = faultMismatch("Valid", reference::Valid(d), produitValid(d));
-      if (!e.isEmpty()) return e;
-      const QString expected = reference::report(d, false, {});
-      const QString actual = produitRapport(d, false, {});
-      return expected == actual ? QString() : QStringLiteral("message: ") + expected + QStringLiteral(" / ") + actual;
+      const QString e = faultMismatch("Valid", d, reference::Valid(d), produitValid(d));
+      return e.isEmpty() ? reportMismatch(d, false, {}, {}) : e;
     });
     if (trial % 3 != 0) continue;  // the overlap test on every tag is the slow part
     for (const Question& q : startTags(doc)) {
@@ -250,7 +280,7 @@ TEST(Differential, ValidAgreesOnLongerDocuments) {
     const QStringList doc = g.longDocument(g.between(5, 80));
     codes[reference::Valid(doc).code]++;
     valid.compare(trial, doc, [](const QStringList& d) {
-      return faultMismatch("Valid", reference::Valid(d), produitValid(d));
+      return faultMismatch("Valid", d, reference::Valid(d), produitValid(d));
     });
   }
   EXPECT_GT(codes[0], 200);
@@ -269,7 +299,7 @@ TEST(Differential, ValidAndChevaucheAgreeOnRecordsALine) {
     const QStringList doc = g.recordsDocument(g.between(1, 15));
     codes[reference::Valid(doc).code]++;
     valid.compare(trial, doc, [](const QStringList& d) {
-      return faultMismatch("Valid", reference::Valid(d), produitValid(d));
+      return faultMismatch("Valid", d, reference::Valid(d), produitValid(d));
     });
     for (const Question& q : startTags(doc)) {
       const bool expected = reference::Chevauche(doc, q.key, q.line, q.position);
@@ -305,11 +335,8 @@ TEST(Differential, LitDtdAndValiddtdAgreeOnRandomDocuments) {
              asLiterals(actual);
     };
     const auto dtd = [&load, &productLoad](const QStringList& doc) {
-      const QString e = faultMismatch("Validdtd", reference::Validdtd(doc, load), produitValiddtd(doc, productLoad));
-      if (!e.isEmpty()) return e;
-      const QString expected = reference::report(doc, true, load);
-      const QString actual = produitRapport(doc, true, productLoad);
-      return expected == actual ? QString() : QStringLiteral("message: ") + expected + QStringLiteral(" / ") + actual;
+      const QString e = faultMismatch("Validdtd", doc, reference::Validdtd(doc, load), produitValiddtd(doc, productLoad));
+      return e.isEmpty() ? reportMismatch(doc, true, load, productLoad) : e;
     };
     read.compare(trial, d.lines, list, d.external);
     dtdCheck.compare(trial, d.lines, dtd, d.external);
@@ -317,7 +344,8 @@ TEST(Differential, LitDtdAndValiddtdAgreeOnRandomDocuments) {
     if (!d.externalName.isEmpty() && !dtd(d.lines).isEmpty()) {
       external.compare(trial, d.external, [&](const QStringList& ext) {
         const reference::Loader c2 = loaderOf(d.externalName, ext);
-        return faultMismatch("Validdtd", reference::Validdtd(d.lines, c2), produitValiddtd(d.lines, productLoaderOf(d.externalName, ext)));
+        return faultMismatch("Validdtd", d.lines, reference::Validdtd(d.lines, c2),
+                             produitValiddtd(d.lines, productLoaderOf(d.externalName, ext)));
       });
     }
   }
@@ -471,6 +499,54 @@ TEST(KnownAnswers, EmptyNameIsDeclaredByAnyElementDeclaration) {
     const analysis::Fault f = produitValiddtd(doc, productLoad);
     EXPECT_EQ(f.code, 0) << line.toStdString();
     EXPECT_EQ(f.text, u"<>"_qs);
+  }
+}
+
+// Where each fault lies, on both sides: "LINE:COLUMN-LINE:COLUMN" from the tag's "<" to just past
+// its text, or one place for a fault without a tag; columns count characters, a tab as one.
+TEST(KnownAnswers, EveryFaultIsPlacedOnBothSides) {
+  const QString dtd = u"<!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT a ANY><!ATTLIST a id CDATA #REQUIRED>]>"_qs;
+  struct Placed {
+    const char* name;
+    QStringList lines;
+    bool dtd;
+    QString message;
+    QString place;
+  };
+  const std::vector<Placed> cases = {
+      {"unclosed after a tab", {u"<r>"_qs, u"\t<é>"_qs, u"</r>"_qs}, false, u"Balise <é> non fermée"_qs, u"2:2-2:5"_qs},
+      {"unclosed over two lines", {u"<r>"_qs, u"<a"_qs, u"  b='1'>"_qs, u"</r>"_qs}, false,
+       u"Balise <a> non fermée"_qs, u"2:1-3:9"_qs},
+      {"unopened on the last line", {u"<r>"_qs, u"</r>"_qs, u"\t</x>"_qs}, false, u"Balise <x> non ouverte"_qs,
+       u"3:2-3:6"_qs},
+      {"the last unopened", {u"</x></y>"_qs, u"<r></r>"_qs}, false, u"Balise <y> non ouverte"_qs, u"1:5-1:9"_qs},
+      {"root after accents", {u"<r>"_qs, u"çà€<r>"_qs}, false, u"Racine <r> non unique"_qs, u"2:4-2:7"_qs},
+      {"attribute over two lines", {u"<r>"_qs, u"<p"_qs, u"lang=fr>"_qs, u"</p></r>"_qs}, false,
+       u"Attribut dans la balise <p> incorrect"_qs, u"2:1-3:9"_qs},
+      {"attribute of an empty element", {u"<r>\t<br a=b/></r>"_qs}, false, u"Attribut dans la balise <br> incorrect"_qs,
+       u"1:5-1:14"_qs},
+      {"ampersand after a tab", {u"<r>Å"_qs, u"\tAT&T</r>"_qs}, false, u"&T</r> Manque ; en fin d'entité"_qs,
+       u"2:4-2:4"_qs},
+      {"standalone on the next line", {u"<?xml version=\"1.0\""_qs, u"  standalone=\"peut-être\"?>"_qs, u"<r/>"_qs},
+       false, u"Déclaration xml ou attribut standalone incorrect"_qs, u"2:3-2:3"_qs},
+      {"overlap after tabs", {u"<a>"_qs, u"\t\t<b>"_qs, u"</a>"_qs, u"</b>"_qs}, false, u"Balise <b> chevauchée"_qs,
+       u"2:3-2:6"_qs},
+      {"tag stopped by the next line's", {u"<r>"_qs, u"<a"_qs, u"<b></a></b>"_qs, u"</r>"_qs}, false,
+       u"Balise <a> chevauchée"_qs, u"2:1-3:1"_qs},
+      {"undeclared after accents", {dtd, u"<r>"_qs, u"\tél<x/>"_qs, u"</r>"_qs}, true, u"Balise <x> non déclarée"_qs,
+       u"3:4-3:8"_qs},
+      {"required attribute missing on the last line", {dtd, u"<r><a"_qs, u" x='1'></a></r>"_qs}, true,
+       u"Attribut dans balise <a> manquant"_qs, u"2:4-3:8"_qs},
+      {"well formed", {u"<r/>"_qs}, false, u"Le document est bien formé"_qs, {}},
+      {"valid", {dtd, u"<r><a id='1'/></r>"_qs}, true, u"Le document est valide"_qs, {}},
+  };
+  for (const Placed& c : cases) {
+    const reference::Result v = reference::Valid(c.lines);
+    EXPECT_EQ(reference::report(c.lines, c.dtd, {}), c.message) << "reference, " << c.name;
+    EXPECT_EQ(placeOf(v.code != 0 || !c.dtd ? v : reference::Validdtd(c.lines, {})), c.place) << "reference, " << c.name;
+    analysis::Fault f;
+    EXPECT_EQ(produitRapport(c.lines, c.dtd, {}, &f), c.message) << "product, " << c.name;
+    EXPECT_EQ(placeOf(c.lines, f), c.place) << "product, " << c.name;
   }
 }
 

@@ -253,7 +253,7 @@ TEST(Rapport, EachCommandShowsOneMessage) {
       {{u"<r></r>"_qs}, true, u"Le document est valide"_qs, 0},
   };
   for (const auto& [lignes, avecDtd, message, code] : cas) {
-    Fault f{-1, {}};
+    Fault f{-1, {}, {}, {}};
     EXPECT_EQ(produitRapport(lignes, avecDtd, {}, &f), message);
     EXPECT_EQ(f.code, code) << message.toStdString();
   }

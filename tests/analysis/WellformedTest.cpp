@@ -347,16 +347,16 @@ TEST(Valid, OverlapTestOfATagLaterOnItsLine) {
 
 TEST(Messages, EveryCodeHasTheEditorsText) {
   const std::vector<std::pair<Fault, QString>> cas = {
-      {{1, u"<a>"_qs}, u"Balise <a> non fermée"_qs},
-      {{2, u"<a>"_qs}, u"Balise <a> non ouverte"_qs},
-      {{3, u"<r>"_qs}, u"Racine <r> non unique"_qs},
-      {{4, u"<p>"_qs}, u"Attribut dans la balise <p> incorrect"_qs},
-      {{5, u"&T company"_qs}, u"&T company Manque ; en fin d'entité"_qs},
-      {{6, {}}, u"Déclaration xml ou attribut standalone incorrect"_qs},
-      {{7, u"<b>"_qs}, u"Balise <b> chevauchée"_qs},
-      {{11, u"<b>"_qs}, u"Balise <b> non déclarée"_qs},
-      {{12, u"<a>"_qs}, u"Attribut dans balise <a> manquant"_qs},
-      {{0, {}}, {}},
+      {{1, u"<a>"_qs, {}, {}}, u"Balise <a> non fermée"_qs},
+      {{2, u"<a>"_qs, {}, {}}, u"Balise <a> non ouverte"_qs},
+      {{3, u"<r>"_qs, {}, {}}, u"Racine <r> non unique"_qs},
+      {{4, u"<p>"_qs, {}, {}}, u"Attribut dans la balise <p> incorrect"_qs},
+      {{5, u"&T company"_qs, {}, {}}, u"&T company Manque ; en fin d'entité"_qs},
+      {{6, {}, {}, {}}, u"Déclaration xml ou attribut standalone incorrect"_qs},
+      {{7, u"<b>"_qs, {}, {}}, u"Balise <b> chevauchée"_qs},
+      {{11, u"<b>"_qs, {}, {}}, u"Balise <b> non déclarée"_qs},
+      {{12, u"<a>"_qs, {}, {}}, u"Attribut dans balise <a> manquant"_qs},
+      {{0, {}, {}, {}}, {}},
   };
   for (const auto& [faute, t] : cas) EXPECT_EQ(analysis::faultMessage(faute), t) << faute.code;
 }

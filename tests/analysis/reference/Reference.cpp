@@ -21,10 +21,29 @@ QString apostrophesAsQuotes(QString s) {
 // is Pos and never holds for an empty text.
 bool beginsWith(const QString& r, const QString& n) { return Copy(r, 1, n.size()) == n; }
 
-qsizetype indexIgnoringCase(const QStringList& list, const QString& key) {
-  for (qsizetype i = 0; i < list.size(); ++i)
-    if (sameKey(list[i], key)) return i;
-  return -1;
+// The place (0-based line, 1-based column) that lies n characters after column column of line
+// line in the lines joined by CR LF.
+std::pair<int, qsizetype> advance(const QStringList& lines, int line, qsizetype column, qsizetype n) {
+  column += n;
+  while (line + 1 < lines.size() && column > lines[line].size() + 1) {
+    column -= lines[line].size() + 2;
+    ++line;
+  }
+  return {line, column};
+}
+
+void placeAt(Result& r, int line, qsizetype column) {
+  r.fromLine = r.toLine = line + 1;
+  r.fromColumn = r.toColumn = column;
+}
+
+// The tag whose "<" is at 1-based p of line i (0-based), as far as its text goes.
+void placeTag(Result& r, const QStringList& lines, int i, qsizetype p) {
+  const auto [line, column] = advance(lines, i, p, tagText(lines, i, p).size());
+  r.fromLine = i + 1;
+  r.fromColumn = p;
+  r.toLine = line + 1;
+  r.toColumn = column;
 }
 
 }  // namespace
@@ -231,14 +250,22 @@ Result Valid(const QStringList& lines) {
       const QString value = ValeurGuillemets(Copy(decl, sa, 1024));
       if (Pos(value, QStringLiteral("yes no")) == 0) {
         r.code = 6;
+        const auto [line, column] = advance(lines, 0, 1, xml + sa - 2);
+        placeAt(r, line, column);
         return r;
       }
     }
   }
 
-  QStringList openList;
+  struct Open {
+    QString key;
+    int line;
+    qsizetype p;
+  };
+  QList<Open> openList;
   QString root;
   QString unopened;
+  Result unopenedPlace;
   bool active = false;
   for (qsizetype i = 0; i < lines.size(); ++i) {
     const QString& l = lines[i];
@@ -249,11 +276,15 @@ Result Valid(const QStringList& lines) {
       if (at(w, 2) == u'/') {
         const QString k = endKey(w);
         if (k.isEmpty()) continue;
-        const qsizetype idx = indexIgnoringCase(openList, k);
-        if (idx < 0)
+        qsizetype idx = -1;
+        for (qsizetype j = 0; j < openList.size() && idx < 0; ++j)
+          if (sameKey(openList[j].key, k)) idx = j;
+        if (idx < 0) {
           unopened = k;
-        else
+          placeTag(unopenedPlace, lines, int(i), p);
+        } else {
           openList.removeAt(idx);
+        }
       } else {
         const QString k = NomBalise(w);
         if (k.isEmpty()) {
@@ -265,6 +296,7 @@ Result Valid(const QStringList& lines) {
           if (!name.isEmpty() && ControleAttributs(g) == 4) {
             r.code = 4;
             r.text = name;
+            placeTag(r, lines, int(i), p);
             return r;
           }
           continue;
@@ -272,13 +304,15 @@ Result Valid(const QStringList& lines) {
         if (!root.isEmpty() && root == k) {
           r.code = 3;
           r.text = root;
+          placeTag(r, lines, int(i), p);
           return r;
         }
         if (root.isEmpty()) root = k;
-        openList.append(k);
+        openList.append({k, int(i), p});
         if (ControleAttributs(w) == 4) {
           r.code = 4;
           r.text = k;
+          placeTag(r, lines, int(i), p);
           return r;
         }
       }
@@ -286,9 +320,11 @@ Result Valid(const QStringList& lines) {
   }
   if (!openList.isEmpty()) {
     r.code = 1;
-    r.text = openList.first();
+    r.text = openList.first().key;
+    placeTag(r, lines, openList.first().line, openList.first().p);
   }
   if (!unopened.isEmpty()) {
+    r = unopenedPlace;
     r.code = 2;
     r.text = unopened;
   }
@@ -306,18 +342,21 @@ Result Valid(const QStringList& lines) {
       if (!k.isEmpty() && Chevauche(lines, k, int(i), p - 1)) {
         r.code = 7;
         r.text = k;
+        placeTag(r, lines, int(i), p);
         return r;
       }
     }
   }
 
   active = false;
-  for (const QString& l : lines) {
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    const QString& l = lines[i];
     for (qsizetype p = 1; p <= l.size(); ++p) {
       if (commentState(active, l, p)) continue;
       if (at(l, p) != u'&' || isReference(l, p)) continue;
       r.code = 5;
       r.text = Copy(l, p, 10);
+      placeAt(r, int(i), p);
       return r;
     }
   }
@@ -415,7 +454,10 @@ Result Validdtd(const QStringList& lines, const Loader& load) {
         }
       }
       if (!declared) r.code = 11;
-      if (r.code > 0) return r;
+      if (r.code > 0) {
+        placeTag(r, lines, int(i), p);
+        return r;
+      }
     }
   }
   return r;

@@ -13,6 +13,13 @@ namespace reference {
 struct Result {
   int code = 0;
   QString text;
+  // Where a fault lies, lines and columns from 1, columns in characters: its tag from the "<"
+  // to just past the tag's text, or one place (to equal to from) for a fault without a tag.
+  // All 0 without a fault.
+  int fromLine = 0;
+  qsizetype fromColumn = 0;
+  int toLine = 0;
+  qsizetype toColumn = 0;
 };
 
 // Gives the lines of the external DTD named after SYSTEM; false when the file is absent.
