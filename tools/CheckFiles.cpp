@@ -17,16 +17,19 @@ constexpr int kFault = 1;
 constexpr int kError = 2;
 
 constexpr const char* kHelp =
-    "Usage : %1 [--valid] FICHIER...\n"
+    "Usage : %1 [--valid] [--no-position] FICHIER...\n"
     "Vérifie chaque fichier comme la commande « Vérifier la syntaxe » de Tovelo, ou, avec\n"
     "--valid, comme « Valider le document » (bonne formation puis DTD de la déclaration\n"
     "DOCTYPE ; un fichier SYSTEM relatif est cherché dans le dossier du document, puis dans le\n"
     "dossier courant).\n"
-    "Écrit une ligne par fichier : le nom donné, « : » et le message que l'éditeur afficherait.\n"
+    "Écrit une ligne par fichier : le nom donné, « : » et le message que l'éditeur afficherait ;\n"
+    "pour une faute, le nom est suivi de la ligne et de la colonne où elle se trouve (comptées\n"
+    "à partir de 1, la colonne en caractères) : FICHIER:LIGNE:COLONNE: message.\n"
     "Options :\n"
-    "  --valid   valide aussi le document contre sa DTD\n"
-    "  --help    affiche cette aide\n"
-    "  --        la suite n'est faite que de noms de fichiers\n"
+    "  --valid         valide aussi le document contre sa DTD\n"
+    "  --no-position   n'écrit pas la ligne et la colonne : FICHIER: message\n"
+    "  --help          affiche cette aide\n"
+    "  --              la suite n'est faite que de noms de fichiers\n"
     "Code de sortie : 0 si tous les fichiers sont corrects, 1 si l'un d'eux a une faute,\n"
     "2 si un fichier n'a pas pu être lu ou si les arguments sont incorrects.\n";
 
@@ -35,6 +38,7 @@ constexpr const char* kHelp =
 int checkFiles(const QStringList& args, const QString& program) {
   const QString help = QString::fromUtf8(kHelp).arg(program);
   bool valid = false;
+  bool position = true;
   bool options = true;
   QStringList files;
   for (const QString& arg : args) {
@@ -45,6 +49,8 @@ int checkFiles(const QStringList& args, const QString& program) {
       return finishOutput(program, kAllGood);
     } else if (options && arg == u"--valid") {
       valid = true;
+    } else if (options && arg == u"--no-position") {
+      position = false;
     } else if (options && arg.startsWith(u'-') && arg.size() > 1) {
       writeErr(QStringLiteral("%1 : option inconnue « %2 »\n").arg(program, arg) + help);
       return kError;
@@ -71,7 +77,12 @@ int checkFiles(const QStringList& args, const QString& program) {
     analysis::Fault fault;
     const QString message =
         analysis::checkReport(lines, valid, analysis::fileDtdLoader(QFileInfo(name).absolutePath()), &fault);
-    writeOut(name + QStringLiteral(": ") + message + u'\n');
+    QString where;
+    if (position && fault.code != analysis::kNoFault) {
+      const analysis::LineColumn place = analysis::lineColumnOf(lines, fault.from);
+      where = QStringLiteral(":%1:%2").arg(place.line).arg(place.column);
+    }
+    writeOut(name + where + QStringLiteral(": ") + message + u'\n');
     if (fault.code != analysis::kNoFault && status == kAllGood) status = kFault;
   }
   return finishOutput(program, status);
