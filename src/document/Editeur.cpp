@@ -515,13 +515,17 @@ void TEditeur::Validdtd(int& code, QString& text) const {
 void TEditeur::Valider(bool dtd) {
   if (host_) host_->showStatus(QStringLiteral("Valide document"));
   QString message;
+  FaultPlace place;
   {
     BusyCursor cursor;
-    message = analysis::checkReport(*Memo1->LinesView(), dtd,
-                                    analysis::fileDtdLoader(folderOf(Fichier)));
+    const std::unique_ptr<TextLines> lines = Memo1->LinesView();
+    analysis::Fault fault;
+    message = analysis::checkReport(*lines, dtd, analysis::fileDtdLoader(folderOf(Fichier)), &fault);
+    place = placeOf(*lines, fault);
   }
   if (!message.isEmpty()) Prompts::get().information(this, message);
   if (host_) host_->showStatus(QString());
+  showFault(place);
 }
 
 void TEditeur::VueSource() {
@@ -658,14 +662,18 @@ void TEditeur::refreshTree(bool whileTyping) {
   if (!Fichier.toLower().contains(QLatin1String(".xml"))) return;
   BusyCursor cursor;
   const std::unique_ptr<TextLines> lines = Memo1->LinesView();
-  if (analysis::Valid(*lines).code > 0) {
+  if (const analysis::Fault fault = analysis::Valid(*lines); fault.code > 0) {
     cursor.release();
+    const FaultPlace place = placeOf(*lines, fault);
     // A document being typed is seldom whole: a box at every Enter would also swallow the
-    // Enter that closes it. The tree keeps what it showed.
-    if (whileTyping)
-      status(QStringLiteral("Le document contient des erreurs"));
-    else
+    // Enter that closes it. The tree keeps what it showed. Nor does the caret leave the place
+    // being typed at: the next key would land in, or replace, the faulty tag.
+    if (whileTyping) {
+      status(QStringLiteral("Le document contient des erreurs (") + lineColumnText(place) + u')');
+    } else {
       Prompts::get().information(this, QStringLiteral("Le document contient des erreurs"));
+      showFault(place);
+    }
     return;
   }
   status(QStringLiteral("Construit l'arborescence"));

@@ -12,6 +12,10 @@
 #include "TextStore.h"
 
 class DocumentHost;
+class TextLines;
+namespace analysis {
+struct Fault;
+}
 class QDialog;
 class QSplitter;
 class QStackedWidget;
@@ -161,6 +165,16 @@ class TEditeur : public QWidget {
   void markMatchingTag();
   // The tree rebuilt; on a fault, a box for the command, a status line while typing.
   void refreshTree(bool whileTyping);
+  // Where a fault of the check lies, lines and columns from 1: the faulty tag from (line,
+  // column) to (endLine, endColumn), or one place; line 0 without a fault.
+  struct FaultPlace {
+    qint64 line = 0, column = 0, endLine = 0, endColumn = 0;
+  };
+  static FaultPlace placeOf(const TextLines& lines, const analysis::Fault& fault);
+  // After a fault's box: the source view selects the faulty tag (or puts the caret at the
+  // place) and scrolls to it, and status panel 0 tells its line and column.
+  void showFault(const FaultPlace& place);
+  static QString lineColumnText(const FaultPlace& place);
   void wrapSelection(const QString& before, const QString& after);
   void insertDeclaration(const QString& declaration);
   bool isReadOnly(const QString& path);

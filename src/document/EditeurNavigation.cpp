@@ -1,5 +1,7 @@
 // Finding one's way in the document and tidying it: "Aller à la ligne...", the matching tag and
 // "Indenter le document" (the markup readers live in src/markup, without widgets).
+#include <algorithm>
+
 #include <QApplication>
 
 #include "ColorMemo.h"
@@ -8,6 +10,7 @@
 #include "Indent.h"
 #include "Prompts.h"
 #include "TagMatch.h"
+#include "Wellformed.h"
 
 namespace {
 // How far the partner of the tag at the caret is looked for as the caret moves: each move stays
@@ -43,6 +46,35 @@ void TEditeur::GoToLine() {
   Memo1->SetSelStart(pos);
   Memo1->ScrollCaret();
   Memo1->FocusText();
+}
+
+TEditeur::FaultPlace TEditeur::placeOf(const TextLines& lines, const analysis::Fault& fault) {
+  if (fault.code == analysis::kNoFault) return {};
+  const analysis::LineColumn from = analysis::lineColumnOf(lines, fault.from);
+  const analysis::LineColumn to = analysis::lineColumnOf(lines, fault.to);
+  return {from.line, from.column, to.line, to.column};
+}
+
+QString TEditeur::lineColumnText(const FaultPlace& place) {
+  return QStringLiteral("Ligne %1, colonne %2").arg(place.line).arg(place.column);
+}
+
+void TEditeur::showFault(const FaultPlace& place) {
+  if (place.line <= 0) return;
+  // Through the same reading of "L:C" as "Aller à la ligne...", so that columns count
+  // characters however the store holds them.
+  const TextStore text = Memo1->Store();
+  const auto position = [&text](qint64 line, qint64 column) {
+    return lineColumnPosition(text, QStringLiteral("%1:%2").arg(line).arg(column));
+  };
+  const int64_t from = position(place.line, place.column);
+  const int64_t to = position(place.endLine, place.endColumn);
+  if (from < 0) return;
+  Memo1->SetSelStart(from);
+  Memo1->SetSelLength(std::max<int64_t>(to - from, 0));
+  Memo1->ScrollCaret();
+  Memo1->FocusText();
+  status(lineColumnText(place));
 }
 
 void TEditeur::markMatchingTag() {

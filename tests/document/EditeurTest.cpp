@@ -576,17 +576,25 @@ class PromptsCurseur : public ScriptedPrompts {
 
 TEST_F(EditeurTest, ValiderReportsOnceClearsTheStatusAndRestoresTheCursor) {
   PromptsCurseur p;
+  // After a fault's box the source view selects the faulty tag (or puts the caret where a fault
+  // without a tag lies), and status panel 0 tells where.
   const struct {
     QStringList lignes;
     bool dtd;
     QString message;
+    QString selection;
+    qint64 caret;  // the selection's start
+    QString place;  // status panel 0 at the end
   } cas[] = {
-      {kNouveau, false, "Le document est bien formé"},
-      {{"<a>"}, false, "Balise <a> non fermée"},
-      {kNouveau, true, "Le document est valide"},
+      {kNouveau, false, "Le document est bien formé", "", 0, ""},
+      {{"<a>"}, false, "Balise <a> non fermée", "<a>", 0, "Ligne 1, colonne 1"},
+      {{"<r>", "\tçà<p", "lang=fr>", "</p></r>"}, false, "Attribut dans la balise <p> incorrect",
+       "<p\r\nlang=fr>", 8, "Ligne 2, colonne 4"},
+      {{"<r>", "AT&T", "</r>"}, false, "&T Manque ; en fin d'entité", "", 7, "Ligne 2, colonne 3"},
+      {kNouveau, true, "Le document est valide", "", 0, ""},
       {{"<!DOCTYPE r [", "<!ELEMENT r (a)*>", "<!ELEMENT a (#PCDATA)>", "]>",
         "<r><a>x</a><b>y</b></r>"},
-       true, "Balise <b> non déclarée"},
+       true, "Balise <b> non déclarée", "<b>", 73, "Ligne 5, colonne 12"},
   };
   for (const auto& c : cas) {
     SCOPED_TRACE(c.message.toStdString());
@@ -596,10 +604,14 @@ TEST_F(EditeurTest, ValiderReportsOnceClearsTheStatusAndRestoresTheCursor) {
     host.calls.clear();
     e.Valider(c.dtd);
     EXPECT_EQ(p.messages(), QStringList(c.message));
-    EXPECT_EQ(host.calls, QStringList({"status:Valide document", "status:"}));
+    QStringList statuses = {"status:Valide document", "status:"};
+    if (!c.place.isEmpty()) statuses << "status:" + c.place;
+    EXPECT_EQ(host.calls, statuses);
+    EXPECT_EQ(e.Memo1->SelText(), c.selection);
+    EXPECT_EQ(e.Memo1->SelStart(), c.caret);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
-  EXPECT_EQ(p.curseurPendantMessage, QList<bool>({false, false, false, false}));
+  EXPECT_EQ(p.curseurPendantMessage, QList<bool>(std::size(cas), false));
 
   // The DTD named after SYSTEM is found beside the document, whatever the current directory.
   QDir().mkpath(chemin("doc"));

@@ -74,9 +74,13 @@ TEST_F(TreeViewTest, OpeningBuildsTheTreeOnlyForXmlNames) {
 TEST_F(TreeViewTest, AFaultyDocumentKeepsTheTreeItHad) {
   TEditeur& e = opened("a.xml", {"<r>", "<a></a>", "</r>"});
   e.Memo1->SetLines({"<r>", "<a>", "</r>"});
+  host.status.clear();
   e.Arborescence();
   EXPECT_EQ(prompts.log, QStringList({"information: Le document contient des erreurs"}));
   EXPECT_EQ(shown(e), QStringList({"<r>", "  <a>"}));
+  // After the box, the faulty tag is selected and its place told.
+  EXPECT_EQ(e.Memo1->SelText(), "<a>");
+  EXPECT_EQ(host.status.value(host.status.size() - 1), "Ligne 2, colonne 1");
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   // The next good text replaces the tree, collapsed or not.
   e.Reduire();
@@ -168,13 +172,16 @@ TEST_F(TreeViewTest, AutomaticRefreshOfAHalfTypedDocumentTellsTheStatusLineAndKe
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   EXPECT_TRUE(prompts.log.isEmpty());
-  EXPECT_EQ(host.status.value(host.status.size() - 1), "Le document contient des erreurs");
+  EXPECT_EQ(host.status.value(host.status.size() - 1), "Le document contient des erreurs (Ligne 1, colonne 11)");
   EXPECT_EQ(shown(e), QStringList({"<r>", "  <n>"}));
-  // Both Enters typed: none went to a box.
+  // Both Enters typed where the caret was: none went to a box, nor to the faulty tag.
   EXPECT_EQ(e.Memo1->Lines(), QStringList({"<r><n></n><p>", "", "", "</r>"}));
-  // The menu command still says it in a box.
+  EXPECT_EQ(e.Memo1->SelStart(), 17);
+  EXPECT_EQ(e.Memo1->SelLength(), 0);
+  // The menu command still says it in a box, then selects the tag.
   e.Arborescence();
   EXPECT_EQ(prompts.messages(), QStringList({"Le document contient des erreurs"}));
+  EXPECT_EQ(e.Memo1->SelText(), "<p>");
 }
 
 TEST_F(TreeViewTest, EnterOrSpaceOnANodeSelectsItsStartTag) {
