@@ -22,13 +22,15 @@ void check(bool ok, const char* what) {
   if (!ok) fail(what);
 }
 
-std::string decodeCut(std::string_view bytes, const encoding::Codec& codec, size_t a, size_t b) {
+std::string decodeCut(std::string_view bytes, const encoding::Codec& codec, size_t a, size_t b,
+                      int64_t* escapes) {
   encoding::Decoder d(codec);
   std::string out;
   d.decode(bytes.substr(0, a), out);
   d.decode(bytes.substr(a, b - a), out);
   d.decode(bytes.substr(b), out);
   d.finish(out);
+  *escapes = d.undecodable();
   return out;
 }
 
@@ -44,8 +46,10 @@ std::string encodeCut(std::string_view store, const encoding::Codec& codec, bool
 void checkRoundTrip(std::string_view bytes, const encoding::Codec& codec, uint8_t c1, uint8_t c2) {
   const size_t a = bytes.empty() ? 0 : c1 % (bytes.size() + 1);
   const size_t b = std::max(a, bytes.empty() ? 0 : c2 % (bytes.size() + 1));
-  const std::string store = decodeCut(bytes, codec, a, b);
-  check(store == encoding::decode(bytes, codec), "decoding depends on where the bytes are cut");
+  int64_t cutEscapes = 0, wholeEscapes = 0;
+  const std::string store = decodeCut(bytes, codec, a, b, &cutEscapes);
+  check(store == encoding::decode(bytes, codec, &wholeEscapes), "decoding depends on where the bytes are cut");
+  check(cutEscapes == wholeEscapes, "the count of escapes depends on where the bytes are cut");
   // A decoded text holds no stray byte: every character is a sequence or an escape.
   for (size_t at = 0; at < store.size();) {
     int n = 0;
