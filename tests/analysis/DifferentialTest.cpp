@@ -523,6 +523,8 @@ TEST(KnownAnswers, EveryFaultIsPlacedOnBothSides) {
       {"root after accents", {u"<r>"_qs, u"çà€<r>"_qs}, false, u"Racine <r> non unique"_qs, u"2:4-2:7"_qs},
       {"attribute over two lines", {u"<r>"_qs, u"<p"_qs, u"lang=fr>"_qs, u"</p></r>"_qs}, false,
        u"Attribut dans la balise <p> incorrect"_qs, u"2:1-3:9"_qs},
+      {"after a tag over two lines", {u"<r a='1'"_qs, u"  b='2'><x y=z></x></r>"_qs}, false,
+       u"Attribut dans la balise <x> incorrect"_qs, u"2:9-2:16"_qs},
       {"attribute of an empty element", {u"<r>\t<br a=b/></r>"_qs}, false, u"Attribut dans la balise <br> incorrect"_qs,
        u"1:5-1:14"_qs},
       {"ampersand after a tab", {u"<r>Å"_qs, u"\tAT&T</r>"_qs}, false, u"&T</r> Manque ; en fin d'entité"_qs,
