@@ -1,5 +1,5 @@
-// tovelo-batch tree, dtd, duplicate and data give what the editor's window gives on the same
-// documents.
+// tovelo-batch check, tree, dtd, duplicate and data give what the editor's window gives on the
+// same documents.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -73,6 +73,19 @@ TEST(BatchParity, TreeDtdAndDataAsTheEditorGivesThem) {
     QPointer<TEditeur> e = new TEditeur(nullptr, "doc.xml");
     e->OpenFile(path);
     const std::string context = lines.join("\n").toStdString();
+
+    // "Vérifier la syntaxe" selects the fault where tovelo-batch check places it.
+    const QStringList opening = prompts.log;
+    e->Valider(false);
+    const BatchRun check = batch({"check", path});
+    QString where;
+    if (check.status == 1) {
+      const qint64 at = e->Memo1->SelStart();
+      const qint64 line = e->Memo1->LineOfPosition(at);
+      where = QStringLiteral(":%1:%2").arg(line + 1).arg(at - e->Memo1->Store().lineStart(line) + 1);
+    }
+    EXPECT_EQ(QString::fromUtf8(check.out), path + where + ": " + prompts.messages().last() + "\n") << context;
+    prompts.log = opening;
 
     const BatchRun tree = batch({"tree", path});
     if (!prompts.messages().isEmpty()) {
