@@ -120,6 +120,19 @@ struct TagCloser::Summary {
 
 TagCloser::TagCloser() = default;
 TagCloser::~TagCloser() = default;
+TagCloser::TagCloser(TagCloser&&) noexcept = default;
+TagCloser& TagCloser::operator=(TagCloser&&) noexcept = default;
+
+void TagCloser::prepare(const TextStore& text) {
+  held_.push_back(text);
+  for (int64_t pos = 0; pos < text.size();) {
+    int64_t start = 0;
+    const std::string_view chunk = text.piece(pos, &start);
+    if (chunk.empty()) break;
+    summaryOf(text, chunk, start);
+    pos = start + int64_t(chunk.size());
+  }
+}
 
 int TagCloser::keyId(std::string_view key) {
   return keys_.try_emplace(std::string(key), int(keys_.size())).first->second;

@@ -42,8 +42,13 @@ class TagCloser {
   ~TagCloser();
   TagCloser(const TagCloser&) = delete;
   TagCloser& operator=(const TagCloser&) = delete;
+  TagCloser(TagCloser&&) noexcept;
+  TagCloser& operator=(TagCloser&&) noexcept;
 
   std::string endTag(const TextStore& text, int64_t caret);
+  // Reads every chunk of text now, which the first question would otherwise do: a closer made
+  // apart (behind the window's thread) is prepared, then moved into the window's place.
+  void prepare(const TextStore& text);
 
  private:
   struct Summary;

@@ -28,12 +28,18 @@ std::string referenceEndTag(const std::string& t, size_t caret) {
   return {};
 }
 
-// Both scans, which must agree: the straight one and the one that keeps chunk summaries.
+// The scans, which must agree: the straight one, the one that keeps chunk summaries, and the
+// same prepared apart before the first question and moved into place, as a window does.
 std::string endTag(const std::string& text, int64_t caret) {
   const TextStore store(TextStore::normalise(text));
   const std::string straight = typing::endTagToClose(store, caret);
   typing::TagCloser closer;
   EXPECT_EQ(closer.endTag(store, caret), straight);
+  typing::TagCloser prepared;
+  prepared.prepare(TextStore(store));
+  typing::TagCloser taken;
+  taken = std::move(prepared);
+  EXPECT_EQ(taken.endTag(store, caret), straight);
   return straight;
 }
 
