@@ -1,6 +1,7 @@
 #include "Editeur.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -34,6 +35,7 @@
 #include "StartDialog.h"
 #include "TextFile.h"
 #include "TextPrinter.h"
+#include "TreeBuild.h"
 #include "TreeList.h"
 #include "TreeModel.h"
 #include "Wellformed.h"
@@ -142,6 +144,9 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   connect(TreeView1, &QAbstractItemView::doubleClicked, this, [this] { TreeView1DblClick(); });
   connect(TreeView1, &TreeList::nodeChosen, this, [this] { TreeView1DblClick(); });
   TreeView1->setAccessibleName(QStringLiteral("Arborescence du document"));
+  treeBuild_ = new tree::TreeBuild([](const TextLines& lines) { return analysis::Valid(lines); },
+                                   [this](tree::Outcome& outcome) { showTree(outcome, treeWhileTyping_); },
+                                   this);
 
   Splitter1->addWidget(PageControl1);
   Splitter1->addWidget(TreeView1);
@@ -185,11 +190,15 @@ bool TEditeur::runCommand(const std::function<void()>& command) {
   } catch (const std::bad_alloc&) {
     // The commands build their result apart and put it in the view at the end: the text is
     // the one from before the command.
-    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
-    status(QString());
-    Prompts::get().error(this, QStringLiteral("Mémoire insuffisante : la commande a été abandonnée."));
+    abandonForMemory();
     return false;
   }
+}
+
+void TEditeur::abandonForMemory() {
+  while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+  status(QString());
+  Prompts::get().error(this, QStringLiteral("Mémoire insuffisante : la commande a été abandonnée."));
 }
 
 bool TEditeur::OpenFile(const QString& path) {
@@ -212,8 +221,10 @@ bool TEditeur::OpenFile(const QString& path) {
   Memo1->SetModified(false);
   Memorise();
   Repertoire = folderOf(path);
-  // The text is loaded: a tree too large for the memory leaves it open without a tree.
-  runCommand([this] { Arborescence(); });
+  closerPrepared_ = false;
+  // The text is shown and takes keys at once; the tree follows. One too large for the memory
+  // leaves the text open without a tree.
+  refreshTreeBehind(false);
   PageControl1->setCurrentWidget(TabSheet1);
   Memo1->FocusText();
   return true;
@@ -226,7 +237,8 @@ void TEditeur::Init(const QStringList& lines) {
   Memorise();
   Fichier = windowTitle();
   neverSaved_ = true;
-  runCommand([this] { Arborescence(); });
+  closerPrepared_ = false;
+  refreshTreeBehind(false);
 }
 
 void TEditeur::Enregistrer() {
@@ -331,7 +343,7 @@ void TEditeur::Memo1KeyPress(QKeyEvent* event, bool* handled) {
     return;
   }
   if (enter && ArbreAuto) {
-    runCommand([this] { refreshTree(true); });
+    refreshTreeBehind(true);
     return;
   }
   if (!CodageAuto) return;
@@ -660,11 +672,36 @@ void TEditeur::Arborescence() { refreshTree(false); }
 
 void TEditeur::refreshTree(bool whileTyping) {
   if (!Fichier.toLower().contains(QLatin1String(".xml"))) return;
-  BusyCursor cursor;
-  const std::unique_ptr<TextLines> lines = Memo1->LinesView();
-  if (const analysis::Fault fault = analysis::Valid(*lines); fault.code > 0) {
-    cursor.release();
-    const FaultPlace place = placeOf(*lines, fault);
+  // What a build behind the window would bring is older than what this one shows.
+  treeBuild_->cancel();
+  treeText_ = Memo1->Store();
+  tree::Outcome outcome;
+  {
+    BusyCursor cursor;
+    outcome.lines = [snapshot = treeText_] { return snapshot.lines(); };
+    const std::unique_ptr<TextLines> lines = outcome.lines();
+    outcome.fault = analysis::Valid(*lines);
+    if (outcome.fault.code == 0) outcome.tree = tree::buildTree(*lines);
+  }
+  showTree(outcome, whileTyping);
+}
+
+void TEditeur::refreshTreeBehind(bool whileTyping) {
+  if (!Fichier.toLower().contains(QLatin1String(".xml"))) return;
+  treeWhileTyping_ = whileTyping;
+  treeText_ = Memo1->Store();
+  treeBuild_->start([snapshot = treeText_] { return snapshot.lines(); });
+  if (FermetureAuto) prepareCloser();
+}
+
+void TEditeur::showTree(tree::Outcome& outcome, bool whileTyping) {
+  const TextStore builtOn = std::exchange(treeText_, TextStore());
+  if (outcome.outOfMemory) {
+    abandonForMemory();
+    return;
+  }
+  if (outcome.fault.code > 0) {
+    const FaultPlace place = placeOf(*outcome.lines(), outcome.fault);
     // A document being typed is seldom whole: a box at every Enter would also swallow the
     // Enter that closes it. The tree keeps what it showed. Nor does the caret leave the place
     // being typed at: the next key would land in, or replace, the faulty tag.
@@ -672,15 +709,40 @@ void TEditeur::refreshTree(bool whileTyping) {
       status(QStringLiteral("Le document contient des erreurs (") + lineColumnText(place) + u')');
     } else {
       Prompts::get().information(this, QStringLiteral("Le document contient des erreurs"));
-      showFault(place);
+      // Typed into since the check: the place may hold other text now, and is only told.
+      if (Memo1->Store() == builtOn)
+        showFault(place);
+      else
+        status(lineColumnText(place));
     }
     return;
   }
   status(QStringLiteral("Construit l'arborescence"));
-  treeModel_->setTree(tree::buildTree(*lines));
-  if (treeModel_->tree().size() > 0) TreeView1->setCurrentNode(0);
+  runCommand([&] {
+    treeModel_->setTree(std::move(outcome.tree));
+    if (treeModel_->tree().size() > 0) TreeView1->setCurrentNode(0);
+  });
   status(QString());
 }
+
+void TEditeur::Actauto2(bool on) {
+  FermetureAuto = on;
+  if (on) prepareCloser();
+}
+
+void TEditeur::prepareCloser() {
+  // Only where FermerBalise answers, once for each text opened or made; later edits cost the
+  // closer only the chunks they touch.
+  if (closerPrepared_ || (!Fichier.isEmpty() && !Fichier.toLower().contains(QLatin1String(".xml")))) return;
+  closerPrepared_ = true;
+  treeBuild_->runBehind([this, snapshot = Memo1->Store()]() -> std::function<void()> {
+    auto prepared = std::make_shared<typing::TagCloser>();
+    prepared->prepare(snapshot);
+    return [this, prepared] { closer_ = std::move(*prepared); };
+  });
+}
+
+bool TEditeur::idleBehind() const { return treeBuild_->idle(); }
 
 void TEditeur::TreeView1DblClick() {
   const int32_t node = TreeView1->currentNode();

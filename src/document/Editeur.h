@@ -24,6 +24,10 @@ class TreeList;
 class StringGrid;
 class TColorMemo;
 class TreeModel;
+namespace tree {
+struct Outcome;
+class TreeBuild;
+}  // namespace tree
 class TFindDialog;
 class TReplaceDialog;
 
@@ -50,7 +54,8 @@ class TEditeur : public QWidget {
   QString GetRepertoire() const { return Repertoire; }
 
   void Actauto1(bool on) { ArbreAuto = on; }
-  void Actauto2(bool on) { FermetureAuto = on; }
+  // Automatic closing on: what the closer reads of the whole text is prepared behind the window.
+  void Actauto2(bool on);
   void Actauto3(bool on) { CodageAuto = on; }
   bool GetArbreAuto() const { return ArbreAuto; }
   bool GetFermetureAuto() const { return FermetureAuto; }
@@ -122,6 +127,9 @@ class TEditeur : public QWidget {
   void Reduire();
   void Dupnoeud();
   TreeModel* treeModel() const { return treeModel_; }
+  // Work started behind the window (the tree of an opened text or of an Enter, the closer's
+  // preparation) has come back: tests and benchmarks wait for it.
+  bool idleBehind() const;
 
   // "Générer DTD interne".
   void Gendtd();
@@ -175,6 +183,12 @@ class TEditeur : public QWidget {
   // place) and scrolls to it, and status panel 0 tells its line and column.
   void showFault(const FaultPlace& place);
   static QString lineColumnText(const FaultPlace& place);
+  // The same behind the window's thread, on a snapshot of the text: the window takes keys
+  // meanwhile, and the tree (or the fault) comes when it is ready.
+  void refreshTreeBehind(bool whileTyping);
+  void showTree(tree::Outcome& outcome, bool whileTyping);
+  void prepareCloser();
+  void abandonForMemory();
   void wrapSelection(const QString& before, const QString& after);
   void insertDeclaration(const QString& declaration);
   bool isReadOnly(const QString& path);
@@ -206,6 +220,10 @@ class TEditeur : public QWidget {
   bool CodageAuto = false;
   bool ArbreActif = false;
   typing::TagCloser closer_;  // keeps what it learnt of the text between two Enter keys
+  bool closerPrepared_ = false;  // for the text last opened or made
+  tree::TreeBuild* treeBuild_ = nullptr;
+  bool treeWhileTyping_ = false;  // the build under way was asked for by Enter
+  TextStore treeText_;            // the text it was asked for
   TFindDialog* findDialog_ = nullptr;
   TReplaceDialog* replaceDialog_ = nullptr;
   QList<QPointer<QDialog>> hiddenDialogs_;

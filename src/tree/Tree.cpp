@@ -68,12 +68,13 @@ void Tree::finish() {
   std::vector<int32_t>().swap(table_);
 }
 
-Tree buildTree(const TextLines& lines) {
+Tree buildTree(const TextLines& lines, const std::function<bool()>& stopped) {
   Tree tree;
   bool section = false;
   int32_t current = -1;
   std::string label;
   for (int64_t i = 0, count = lines.count(); i < count; ++i) {
+    if (stopped && i % 4096 == 0 && stopped()) break;
     const std::string_view line = lines.line(i);
     const auto n = int64_t(line.size());
     analysis::LineTags tags(lines, i);

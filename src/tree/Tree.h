@@ -4,6 +4,7 @@
 // elements costs tens of megabytes, not a widget item per node. Nodes are numbered in tree
 // order (depth-first, parent before children), which is also the order of their start tags.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,8 +42,9 @@ class Tree {
 };
 
 // Arborescence's scan: a node for every start tag with a key, children in document order; an
-// end tag closes the current node. CDATA sections are skipped, comments are not.
-Tree buildTree(const TextLines& lines);
+// end tag closes the current node. CDATA sections are skipped, comments are not. stopped, when
+// given, is asked now and then: once it says true the build ends, its tree unfinished.
+Tree buildTree(const TextLines& lines, const std::function<bool()>& stopped = {});
 
 // The occurrence number of the selected node (-1: none): how many nodes from index 1 up to
 // the selected one carry its label; for the first node, how many others carry it. 0: nothing

@@ -72,6 +72,7 @@ TEST(BatchParity, TreeDtdAndDataAsTheEditorGivesThem) {
     prompts.log.clear();
     QPointer<TEditeur> e = new TEditeur(nullptr, "doc.xml");
     e->OpenFile(path);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return e->idleBehind(); }, 10000));
     const std::string context = lines.join("\n").toStdString();
 
     // "Vérifier la syntaxe" selects the fault where tovelo-batch check places it.

@@ -111,6 +111,8 @@ TEST_F(WizardMenuTest, TreeAndSheetWizardsOpenTheirDocuments) {
   const QList<TEditeur*> windows = form->editeurs();
   EXPECT_EQ(windows[0]->Memo1->LineCount(), 14);
   EXPECT_EQ(windows[0]->Memo1->Line(13), QStringLiteral("</Body>"));
+  // The tree comes once built behind the window.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return windows[0]->idleBehind(); }, 10000));
   EXPECT_EQ(treeRows(windows[0]), 9);  // one row a node of the wizard's tree
   EXPECT_EQ(windows[1]->Memo1->Line(35), QStringLiteral("    <Program_Name>Tovelo</Program_Name>"));
   for (TEditeur* e : windows) {
