@@ -2,7 +2,8 @@
 // The tree view's model: the rows the tree shows, one per visible node, in tree order. A node
 // is visible when every node above it is expanded. The tree is kept flat (a list model) so that
 // expanding or collapsing everything costs one pass over a few bytes a node rather than an item
-// per node in the view; the view draws each row's indentation and expand mark from depth().
+// per node in the view, and one node a few gaps in the numbering; the view draws each row's
+// indentation and expand mark from depth().
 #include <vector>
 
 #include <QAbstractListModel>
@@ -37,13 +38,19 @@ class TreeModel : public QAbstractListModel {
   static constexpr int ExpandedRole = Qt::UserRole + 2;
 
  private:
+  // Hidden nodes [from, to): the inside of a collapsed node that is shown. Rows follow from the
+  // node numbers and the gaps before them, so that a node collapsed or expanded changes a few
+  // gaps rather than a list of every visible row.
+  struct Gap {
+    int32_t from, to;
+  };
   int32_t rowOf(int32_t node) const;  // -1 when hidden
-  // The visible rows under node, which must be expanded and visible.
-  void appendVisibleUnder(int32_t node, std::vector<int32_t>& out) const;
+  int32_t hiddenBefore(size_t gap) const { return gap == 0 ? 0 : hiddenEnd_[gap - 1]; }
+  size_t firstGapFrom(int32_t node) const;  // the first gap that starts at node or after
+  void recount(size_t from);
 
   tree::Tree tree_;
   std::vector<bool> expanded_;
-  // Every node visible (everything expanded): rows are node numbers, and visible_ is empty.
-  bool allVisible_ = true;
-  std::vector<int32_t> visible_;  // otherwise the visible nodes, ascending
+  std::vector<Gap> gaps_;           // ascending, never touching
+  std::vector<int32_t> hiddenEnd_;  // nodes hidden by gaps_[0] to gaps_[k]
 };

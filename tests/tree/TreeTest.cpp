@@ -3,6 +3,7 @@
 // documents.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,68 @@ TEST(TreeModelRows, CollapsingAndExpandingShowTheRightRows) {
   m.expandAll();
   EXPECT_EQ(rows(), "<r> <a> <c> <d> <e> <s>");
   EXPECT_EQ(m.index(4).data(TreeModel::DepthRole).toInt(), 2);
+}
+
+TEST(TreeModelRows, RandomTogglesShowTheRowsOfExpandedAncestorsAndSayWhichChanged) {
+  // A view keeps only what the model's signals tell it: a mirror fed by them must show the
+  // nodes whose ancestors are all expanded, after every step.
+  std::mt19937 random(17);
+  for (int round = 0; round < 40; ++round) {
+    QStringList lines;
+    int open = 0;
+    for (int i = 0; i < 60; ++i) {
+      if (open > 0 && random() % 3 == 0) {
+        lines << "</n>";
+        --open;
+      } else {
+        lines << "<n>";
+        ++open;
+      }
+    }
+    TreeModel m;
+    m.setTree(tree::buildTree(StringListLines(lines)));
+    const tree::Tree& t = m.tree();
+    std::vector<int32_t> mirror;
+    const auto refill = [&] {
+      mirror.clear();
+      for (int r = 0; r < m.rowCount(); ++r) mirror.push_back(m.nodeOf(m.index(r)));
+    };
+    refill();
+    QObject::connect(&m, &QAbstractItemModel::modelReset, refill);
+    QObject::connect(&m, &QAbstractItemModel::rowsRemoved, [&](const QModelIndex&, int first, int last) {
+      mirror.erase(mirror.begin() + first, mirror.begin() + last + 1);
+    });
+    QObject::connect(&m, &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
+      for (int r = first; r <= last; ++r) mirror.insert(mirror.begin() + r, m.nodeOf(m.index(r)));
+    });
+    std::vector<bool> expanded(size_t(t.size()), true);
+    for (int step = 0; step < 50; ++step) {
+      const int what = int(random() % 20);
+      if (what == 0) {
+        m.collapseAll();
+        expanded.assign(expanded.size(), false);
+      } else if (what == 1) {
+        m.expandAll();
+        expanded.assign(expanded.size(), true);
+      } else {
+        const auto node = int32_t(random() % uint32_t(t.size()));
+        const bool on = random() % 2 == 0;
+        m.setExpanded(node, on);
+        expanded[size_t(node)] = on;
+      }
+      std::vector<int32_t> plain;
+      for (int32_t n = 0; n < t.size(); ++n) {
+        bool shown = true;
+        for (int32_t p = t.parent(n); p >= 0 && shown; p = t.parent(p)) shown = expanded[size_t(p)];
+        if (shown) plain.push_back(n);
+      }
+      std::vector<int32_t> rows;
+      for (int r = 0; r < m.rowCount(); ++r) rows.push_back(m.nodeOf(m.index(r)));
+      ASSERT_EQ(rows, plain) << "round " << round << " step " << step;
+      ASSERT_EQ(mirror, plain) << "round " << round << " step " << step;
+      for (size_t r = 0; r < plain.size(); ++r) ASSERT_EQ(m.indexOf(plain[r]).row(), int(r));
+    }
+  }
 }
 
 TEST(TreeSearch, OccurrenceAndStartTag) {
