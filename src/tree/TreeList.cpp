@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -47,15 +47,8 @@ class TreeDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-TreeList::TreeList(QWidget* parent) : QTableView(parent) {
-  horizontalHeader()->hide();
-  verticalHeader()->hide();
-  horizontalHeader()->setStretchLastSection(false);
-  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  verticalHeader()->setMinimumSectionSize(1);
-  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-  setShowGrid(false);
-  setWordWrap(false);
+TreeList::TreeList(QWidget* parent) : QListView(parent) {
+  rowHeight_ = fontMetrics().height() + 4;
   setSelectionBehavior(SelectRows);
   setSelectionMode(SingleSelection);
   setHorizontalScrollMode(ScrollPerPixel);
@@ -67,12 +60,23 @@ TreeList::TreeList(QWidget* parent) : QTableView(parent) {
 void TreeList::setTreeModel(TreeModel* model) {
   model_ = model;
   setModel(model);
+  // After the view's own handlers: the scroll ranges and the screen follow the rows.
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(model, signal, this, &TreeList::rowsChanged);
+  connect(model, &QAbstractItemModel::modelReset, this, &TreeList::rowsChanged);
+  connect(model, &QAbstractItemModel::layoutChanged, this, &TreeList::rowsChanged);
   // Queued: the view lays out its new rows first.
   connect(model, &QAbstractItemModel::modelReset, this, &TreeList::refitColumn, Qt::QueuedConnection);
   connect(model, &QAbstractItemModel::layoutChanged, this, &TreeList::refitColumn, Qt::QueuedConnection);
   connect(model, &QAbstractItemModel::rowsInserted, this, &TreeList::refitColumn, Qt::QueuedConnection);
   connect(model, &QAbstractItemModel::rowsRemoved, this, &TreeList::refitColumn, Qt::QueuedConnection);
+  rowsChanged();
   refitColumn();
+}
+
+void TreeList::rowsChanged() {
+  updateGeometries();
+  viewport()->update();
 }
 
 void TreeList::setIndentation(int pixels) {
@@ -81,25 +85,161 @@ void TreeList::setIndentation(int pixels) {
   viewport()->update();
 }
 
+int TreeList::rowCount() const { return model_ ? model_->rowCount() : 0; }
+
+int TreeList::firstRow() const { return verticalScrollBar()->value(); }
+
+int TreeList::rowsOnScreen() const { return std::max(1, viewport()->height() / rowHeight_); }
+
 void TreeList::refitColumn() {
   widest_ = 0;
   fitColumn();
 }
 
 void TreeList::fitColumn() {
-  const int rows = model_ ? model_->rowCount() : 0;
-  const int first = std::max(0, rowAt(0));
-  int last = rowAt(viewport()->height() - 1);
-  if (last < 0) last = rows - 1;
-  for (int r = first; r <= last && r < rows; ++r)
+  const int rows = rowCount();
+  const int first = firstRow();
+  const int last = std::min(rows - 1, first + rowsOnScreen());
+  for (int r = first; r <= last; ++r)
     widest_ = std::max(widest_, sizeHintForIndex(model_->index(r, 0)).width());
   const int width = std::max(widest_, viewport()->width());
-  if (model_ && columnWidth(0) != width) setColumnWidth(0, width);
+  if (columnWidth_ != width) {
+    columnWidth_ = width;
+    updateGeometries();
+    viewport()->update();
+  }
+}
+
+void TreeList::updateGeometries() {
+  QScrollBar* v = verticalScrollBar();
+  const int page = rowsOnScreen();
+  v->setSingleStep(1);
+  v->setPageStep(page);
+  v->setRange(0, std::max(0, rowCount() - page));
+  QScrollBar* h = horizontalScrollBar();
+  h->setSingleStep(std::max(1, indent_));
+  h->setPageStep(viewport()->width());
+  h->setRange(0, std::max(0, columnWidth_ - viewport()->width()));
+  QAbstractItemView::updateGeometries();
+}
+
+void TreeList::scrollContentsBy(int dx, int dy) {
+  // The vertical bar counts rows.
+  scrollDirtyRegion(dx, dy * rowHeight_);
+  viewport()->scroll(dx, dy * rowHeight_);
+}
+
+// The list's own layout, a pass over every row, is never made: these go to the item view.
+void TreeList::doItemsLayout() { QAbstractItemView::doItemsLayout(); }
+
+void TreeList::rowsInserted(const QModelIndex& parent, int start, int end) {
+  QAbstractItemView::rowsInserted(parent, start, end);
+}
+
+void TreeList::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+  QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void TreeList::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+  QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
 }
 
 void TreeList::resizeEvent(QResizeEvent* event) {
-  QTableView::resizeEvent(event);
+  QAbstractItemView::resizeEvent(event);
+  updateGeometries();
   fitColumn();
+}
+
+int TreeList::horizontalOffset() const { return horizontalScrollBar()->value(); }
+
+int TreeList::verticalOffset() const { return firstRow() * rowHeight_; }
+
+QRect TreeList::visualRect(const QModelIndex& index) const {
+  if (!index.isValid() || index.model() != model_) return {};
+  return {-horizontalOffset(), (index.row() - firstRow()) * rowHeight_, columnWidth_, rowHeight_};
+}
+
+QModelIndex TreeList::indexAt(const QPoint& point) const {
+  if (point.y() < 0 || point.x() + horizontalOffset() >= columnWidth_) return {};
+  const int row = firstRow() + point.y() / rowHeight_;
+  return row < rowCount() ? model_->index(row, 0) : QModelIndex();
+}
+
+void TreeList::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  if (!index.isValid()) return;
+  const int row = index.row(), first = firstRow(), page = rowsOnScreen();
+  int top = first;
+  switch (hint) {
+    case PositionAtTop: top = row; break;
+    case PositionAtBottom: top = row - page + 1; break;
+    case PositionAtCenter: top = row - page / 2; break;
+    case EnsureVisible:
+      if (row < first) top = row;
+      else if (row >= first + page) top = row - page + 1;
+      break;
+  }
+  verticalScrollBar()->setValue(top);
+}
+
+QModelIndex TreeList::moveCursor(CursorAction action, Qt::KeyboardModifiers) {
+  const int rows = rowCount();
+  if (rows == 0) return {};
+  const QModelIndex current = currentIndex();
+  if (!current.isValid()) return model_->index(0, 0);
+  int row = current.row();
+  const int page = rowsOnScreen();
+  switch (action) {
+    case MoveUp:
+    case MovePrevious: --row; break;
+    case MoveDown:
+    case MoveNext: ++row; break;
+    case MovePageUp: row -= page; break;
+    case MovePageDown: row += page; break;
+    case MoveHome: row = 0; break;
+    case MoveEnd: row = rows - 1; break;
+    default: return current;
+  }
+  return model_->index(std::clamp(row, 0, rows - 1), 0);
+}
+
+void TreeList::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) {
+  const int rows = rowCount();
+  if (rows == 0) return;
+  const QRect r = rect.normalized();
+  const int top = std::clamp(firstRow() + r.top() / rowHeight_, 0, rows - 1);
+  const int bottom = std::clamp(firstRow() + r.bottom() / rowHeight_, top, rows - 1);
+  selectionModel()->select(QItemSelection(model_->index(top, 0), model_->index(bottom, 0)), flags);
+}
+
+QRegion TreeList::visualRegionForSelection(const QItemSelection& selection) const {
+  QRegion region;
+  const int first = firstRow(), last = first + rowsOnScreen();
+  for (const QItemSelectionRange& range : selection) {
+    const int top = std::max(range.top(), first), bottom = std::min(range.bottom(), last);
+    if (top <= bottom)
+      region += QRect(0, (top - first) * rowHeight_, viewport()->width(), (bottom - top + 1) * rowHeight_);
+  }
+  return region;
+}
+
+void TreeList::paintEvent(QPaintEvent* event) {
+  if (!model_) return;
+  QPainter painter(viewport());
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  const QStyle::State base = option.state;
+  const QModelIndex current = currentIndex();
+  const int rows = rowCount();
+  const QRect dirty = event->rect();
+  for (int r = firstRow() + std::max(0, dirty.top()) / rowHeight_; r < rows; ++r) {
+    const QModelIndex index = model_->index(r, 0);
+    option.rect = visualRect(index);
+    if (option.rect.top() > dirty.bottom()) break;
+    option.state = base;
+    if (selectionModel() && selectionModel()->isSelected(index)) option.state |= QStyle::State_Selected;
+    if (index == current && hasFocus()) option.state |= QStyle::State_HasFocus;
+    itemDelegate()->paint(&painter, option, index);
+  }
 }
 
 int32_t TreeList::currentNode() const { return model_ ? model_->nodeOf(currentIndex()) : -1; }
@@ -159,7 +299,7 @@ void TreeList::mousePressEvent(QMouseEvent* event) {
       return;
     }
   }
-  QTableView::mousePressEvent(event);
+  QAbstractItemView::mousePressEvent(event);
 }
 
 void TreeList::keyPressEvent(QKeyEvent* event) {
@@ -183,15 +323,8 @@ void TreeList::keyPressEvent(QKeyEvent* event) {
       case Qt::Key_Space:
         emit nodeChosen();
         return;
-      case Qt::Key_Home:
-      case Qt::Key_End: {
-        // The first and the last node, as in a tree, not the row's first and last column.
-        QKeyEvent moved(event->type(), event->key(), event->modifiers() | Qt::ControlModifier, event->text());
-        QTableView::keyPressEvent(&moved);
-        return;
-      }
       default: break;
     }
   }
-  QTableView::keyPressEvent(event);
+  QAbstractItemView::keyPressEvent(event);
 }
