@@ -40,6 +40,12 @@ inline std::unique_ptr<TEditeur> shownEditor(const QString& name = QStringLitera
   return w;
 }
 
+// Until what the window started behind it (the tree, the closer's preparation) has come back.
+inline void waitBehind(TEditeur* w) {
+  while (!w->idleBehind()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  settle();
+}
+
 inline QWidget* keyTarget(TEditeur* w) {
   w->activateWindow();
   w->Memo1->FocusText();
