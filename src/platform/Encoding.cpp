@@ -1267,6 +1267,28 @@ Encoded encode(std::string_view store, const Codec& codec, bool byteOrderMark) {
   return r;
 }
 
+namespace {
+
+Read readWith(std::string_view fileBytes, Detection detection) {
+  Read r;
+  r.detection = std::move(detection);
+  r.text = decode(fileBytes.substr(size_t(r.detection.bomLength)), r.detection.codec, &r.undecodable);
+  return r;
+}
+
+}  // namespace
+
+Read read(std::string_view fileBytes) { return readWith(fileBytes, detect(fileBytes)); }
+
+Read read(std::string_view fileBytes, const Codec& forced) {
+  Detection d = detect(fileBytes);
+  const std::string_view mark = forced.byteOrderMark();
+  d.bomLength = !mark.empty() && fileBytes.substr(0, mark.size()) == mark ? int(mark.size()) : 0;
+  d.codec = forced;
+  d.name = forced.name();
+  return readWith(fileBytes, std::move(d));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Store form and the widgets' text
 

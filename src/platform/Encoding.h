@@ -125,6 +125,17 @@ struct Encoded {
 };
 Encoded encode(std::string_view store, const Codec& codec, bool byteOrderMark);
 
+// A whole file read as the editor opens it: its encoding detected, or forced (the batch
+// program's --encoding), the byte-order mark left out of the text (a forced encoding skips only
+// its own mark). Saving it back: encode(text, detection.codec, detection.bomLength > 0).
+struct Read {
+  std::string text;
+  Detection detection;
+  int64_t undecodable = 0;
+};
+Read read(std::string_view fileBytes);
+Read read(std::string_view fileBytes, const Codec& forced);
+
 // Store form to the widgets' text: an escape, or a stray byte, is one U+FFFD, so that every
 // character below U+10000 is one QChar.
 QString toQString(std::string_view store);

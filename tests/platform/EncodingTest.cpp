@@ -234,6 +234,29 @@ TEST(Encoding, DetectionFollowsTheMarkThenTheDeclarationThenTheBytes) {
   EXPECT_EQ(encoding::encode(store, d.codec, false).bytes, odd);
 }
 
+TEST(Encoding, AFileReadDetectedOrForcedIsSavedBackAsItCame) {
+  const struct {
+    std::string file;
+    const char* forced;  // nullptr: detected
+    const char* text;
+    const char* name;
+  } cases[] = {
+      {"\xEF\xBB\xBF<a>\xC3\xA9</a>", nullptr, "<a>\xC3\xA9</a>", "UTF-8"},
+      {"<a>\xE9</a>", nullptr, "<a>\xC3\xA9</a>", "windows-1252"},
+      {"<a>\xC3\xA9</a>", "windows-1252", "<a>\xC3\x83\xC2\xA9</a>", "windows-1252"},
+      {"\xEF\xBB\xBF<a/>", "UTF-16LE", "\xEB\xAF\xAF\xE3\xB2\xBF\xE2\xBD\xA1\xED\xB0\xBE", "UTF-16LE"},
+      {"\xEF\xBB\xBF<a/>", "utf8", "<a/>", "UTF-8"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const encoding::Read r = c.forced ? encoding::read(c.file, Codec::forName(QString::fromLatin1(c.forced)))
+                                      : encoding::read(c.file);
+    EXPECT_EQ(r.text, c.text);
+    EXPECT_EQ(r.detection.name, QString::fromLatin1(c.name));
+    EXPECT_EQ(encoding::encode(r.text, r.detection.codec, r.detection.bomLength > 0).bytes, c.file);
+  }
+}
+
 TEST(Encoding, WindowsCodePageDecodesEveryByteAsEarlierVersionsDid) {
   const Codec codec = Codec::forName("cp1252");
   ASSERT_EQ(codec.name(), "windows-1252");
