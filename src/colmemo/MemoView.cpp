@@ -32,34 +32,6 @@ constexpr int kAutoScrollMs = 50;
 // The matching tags' background: light, so that the colours of the tags stay readable on it.
 const QColor kMarkBackground(255, 236, 160);
 
-enum class ByteClass { Blank, Word, Other, Break };
-
-ByteClass classOf(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  if (b == ' ' || b == '\t' || b == 0xA0) return ByteClass::Blank;
-  if (b == '\r' || b == '\n') return ByteClass::Break;
-  if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '_')
-    return ByteClass::Word;
-  // The letters of Windows-1252 above ASCII.
-  if (b >= 0xC0 && b != 0xD7 && b != 0xF7) return ByteClass::Word;
-  switch (b) {
-    case 0x83:
-    case 0x8A:
-    case 0x8C:
-    case 0x8E:
-    case 0x9A:
-    case 0x9C:
-    case 0x9E:
-    case 0x9F:
-    case 0xAA:
-    case 0xB5:
-    case 0xBA:
-      return ByteClass::Word;
-    default:
-      return ByteClass::Other;
-  }
-}
-
 // Clipboard data taken from a snapshot of the store and decoded only when someone asks for it,
 // so that selecting the whole of a large text costs nothing until it is pasted.
 class SelectionMimeData : public QMimeData {
@@ -94,19 +66,6 @@ class SelectionMimeData : public QMimeData {
   int64_t to_;
   mutable QString text_;
 };
-
-// Whether bytes already hold every break as CR LF, so that loading a file can skip a copy.
-bool allBreaksCrLf(std::string_view bytes) {
-  const char* p = bytes.data();
-  const char* end = p + bytes.size();
-  for (;;) {
-    const auto* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
-    const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-    if (!cr && !lf) return true;
-    if (!cr || !lf || lf != cr + 1) return false;
-    p = lf + 1;
-  }
-}
 
 }  // namespace
 
@@ -176,30 +135,10 @@ MemoView::MemoView(QWidget* parent) : QAbstractScrollArea(parent) {
 
 MemoView::~MemoView() = default;
 
-QString MemoView::decode(std::string_view bytes) {
-  return storetext::decode(bytes);
-}
-
-std::string MemoView::toStoreBytes(const QString& text) {
-  std::string bytes = storetext::encode(text);
-  if (allBreaksCrLf(bytes)) return bytes;
-  return TextStore::normalise(bytes);
-}
-
-std::string MemoView::withCrLf(std::string bytes) {
-  if (allBreaksCrLf(bytes)) return bytes;
-  return TextStore::normalise(bytes);
-}
 
 void MemoView::setInsets(int left, int top, int right, int bottom) {
   const QMargins margins(left, top, right, bottom);
   if (margins != viewportMargins()) setViewportMargins(margins);
-}
-
-int64_t MemoView::validPosition(int64_t pos, bool pastBreak) const {
-  pos = std::clamp<int64_t>(pos, 0, store_.size());
-  if (store_.splitsBreak(pos)) return pastBreak ? pos + 1 : pos - 1;
-  return pos;
 }
 
 // ---- Changes of the text ----
@@ -215,7 +154,7 @@ void MemoView::setStore(const TextStore& store) {
     QAccessibleTextRemoveEvent removed(this, 0, decode(store_.text()));
     MemoAccessible::notify(&removed);
   }
-  store_ = store;
+  doc_.setStore(store);
   layouts_.clear();
   layouts_.resetWidest();
   if (!preedit_.isEmpty()) layouts_.setPreedit(validPosition(caret_), preedit_);
@@ -253,7 +192,7 @@ void MemoView::replace(int64_t from, int64_t length, std::string_view crlfBytes)
                                        decode(store_.text(from, length)));
     MemoAccessible::notify(&removed);
   }
-  store_.replace(from, length, crlfBytes);
+  doc_.replace(from, length, crlfBytes);
   const int64_t added = int64_t(crlfBytes.size());
   emit edited(from, length, added);
   const int64_t lastNewLine = store_.lineOf(from + added);
@@ -416,79 +355,6 @@ void MemoView::paste(QClipboard::Mode mode) {
   const QString text = data->text();
   if (text.isEmpty()) return;
   typeText(text);
-}
-
-// ---- Words ----
-
-int64_t MemoView::nextPosition(int64_t pos) const {
-  if (pos >= store_.size()) return store_.size();
-  return store_.splitsBreak(pos + 1) ? pos + 2 : pos + 1;
-}
-
-int64_t MemoView::previousPosition(int64_t pos) const {
-  if (pos <= 0) return 0;
-  return store_.splitsBreak(pos - 1) ? pos - 2 : pos - 1;
-}
-
-namespace {
-
-// The first position from p on (up to end) whose byte is not of the kind, read a chunk at a time.
-int64_t skipForward(const TextStore& store, int64_t p, int64_t end, ByteClass kind) {
-  while (p < end) {
-    int64_t chunk = 0;
-    const std::string_view piece = store.piece(p, &chunk);
-    if (piece.empty()) break;
-    const int64_t stop = std::min(end, chunk + int64_t(piece.size()));
-    for (; p < stop; ++p)
-      if (classOf(piece[size_t(p - chunk)]) != kind) return p;
-  }
-  return p;
-}
-
-// The last position before p (down to start) whose preceding byte is not of the kind.
-int64_t skipBackward(const TextStore& store, int64_t p, int64_t start, ByteClass kind) {
-  while (p > start) {
-    int64_t chunk = 0;
-    const std::string_view piece = store.piece(p - 1, &chunk);
-    if (piece.empty()) break;
-    const int64_t stop = std::max(start, chunk);
-    for (; p > stop; --p)
-      if (classOf(piece[size_t(p - 1 - chunk)]) != kind) return p;
-  }
-  return p;
-}
-
-}  // namespace
-
-int64_t MemoView::nextWord(int64_t pos) const {
-  if (pos >= store_.size()) return store_.size();
-  if (store_.splitsBreak(pos + 1)) return pos + 2;
-  const int64_t line = store_.lineOf(pos);
-  const int64_t end = store_.lineStart(line) + store_.lineLength(line);
-  const ByteClass first = classOf(store_.at(pos));
-  int64_t p = pos;
-  if (first != ByteClass::Blank) p = skipForward(store_, p, end, first);
-  return skipForward(store_, p, end, ByteClass::Blank);
-}
-
-int64_t MemoView::previousWord(int64_t pos) const {
-  if (pos <= 0) return 0;
-  const int64_t start = store_.lineStart(store_.lineOf(pos));
-  if (pos == start) return previousPosition(pos);
-  const int64_t p = skipBackward(store_, pos, start, ByteClass::Blank);
-  if (p == start) return p;
-  return skipBackward(store_, p, start, classOf(store_.at(p - 1)));
-}
-
-std::pair<int64_t, int64_t> MemoView::wordAt(int64_t pos) const {
-  const int64_t line = store_.lineOf(pos);
-  const int64_t start = store_.lineStart(line);
-  const int64_t end = start + store_.lineLength(line);
-  if (start == end) return {pos, pos};
-  // At the end of a line, the word before it.
-  const int64_t at = pos >= end ? end - 1 : pos;
-  const ByteClass kind = classOf(store_.at(at));
-  return {skipBackward(store_, at, start, kind), skipForward(store_, at + 1, end, kind)};
 }
 
 // ---- Scrolling ----

@@ -1,7 +1,8 @@
 #pragma once
-// MemoView: the text widget behind TColorMemo. It holds the text in a TextStore (Windows-1252
-// bytes with CR LF breaks, so its positions are text positions) and paints only the rows on
-// screen; wrapping is computed for those rows alone. It is the one place where text enters the
+// MemoView: the text widget behind TColorMemo. Its text is a TextDocument (the store and the
+// editing rules, without widgets); the view keeps the caret and the selection, turns input into
+// calls of the document's rules, and paints only the rows on screen; wrapping is computed for
+// those rows alone. It is the one place where text enters the
 // store: characters that Windows-1252 cannot hold become "&#code;" however they arrive (typed,
 // pasted, dropped, from an input method, set by code).
 #include <cstdint>
@@ -16,6 +17,7 @@
 
 #include "ColourRun.h"
 #include "LineLayouts.h"
+#include "TextDocument.h"
 #include "TextStore.h"
 
 class QDrag;
@@ -29,14 +31,14 @@ class MemoView : public QAbstractScrollArea {
   explicit MemoView(QWidget* parent = nullptr);
   ~MemoView() override;
 
-  const TextStore& store() const { return store_; }
+  const TextStore& store() const { return doc_.store(); }
+  const TextDocument& document() const { return doc_; }
   // The whole text becomes the store's; the caret stays where it was, within the new text.
   void setStore(const TextStore& store);
   // Any text: breaks become CR LF and characters outside Windows-1252 references.
-  static std::string toStoreBytes(const QString& text);
-  static QString decode(std::string_view bytes);
-  // Bytes with any breaks made CR LF (untouched, without a copy, when they already are).
-  static std::string withCrLf(std::string bytes);
+  static std::string toStoreBytes(const QString& text) { return TextDocument::toStoreBytes(text); }
+  static QString decode(std::string_view bytes) { return TextDocument::decode(bytes); }
+  static std::string withCrLf(std::string bytes) { return TextDocument::withCrLf(std::move(bytes)); }
 
   // The one way the text changes: replaces [from, from + length) by bytes with CR LF breaks.
   // Positions must be valid ones (see validPosition). A replacement by the same bytes changes
@@ -48,7 +50,9 @@ class MemoView : public QAbstractScrollArea {
 
   // A position inside the text, never between the CR and the LF of a break: such a position
   // goes to the end of its line, or past the break when pastBreak is set.
-  int64_t validPosition(int64_t pos, bool pastBreak = false) const;
+  int64_t validPosition(int64_t pos, bool pastBreak = false) const {
+    return doc_.validPosition(pos, pastBreak);
+  }
   int64_t caret() const { return caret_; }
   int64_t anchor() const { return anchor_; }
   int64_t selectionStart() const { return std::min(anchor_, caret_); }
@@ -169,12 +173,11 @@ class MemoView : public QAbstractScrollArea {
   bool handleMoveKey(QKeyEvent* e);
   void moveCaret(int64_t pos, bool select, bool keepGoal = false);
   int64_t verticalTarget(int64_t rows);
-  // The positions one character on, a break counting as one.
-  int64_t nextPosition(int64_t pos) const;
-  int64_t previousPosition(int64_t pos) const;
-  int64_t nextWord(int64_t pos) const;
-  int64_t previousWord(int64_t pos) const;
-  std::pair<int64_t, int64_t> wordAt(int64_t pos) const;
+  int64_t nextPosition(int64_t pos) const { return doc_.nextPosition(pos); }
+  int64_t previousPosition(int64_t pos) const { return doc_.previousPosition(pos); }
+  int64_t nextWord(int64_t pos) const { return doc_.nextWord(pos); }
+  int64_t previousWord(int64_t pos) const { return doc_.previousWord(pos); }
+  std::pair<int64_t, int64_t> wordAt(int64_t pos) const { return doc_.wordAt(pos); }
   void deleteRange(int64_t from, int64_t to);
   // The deleting keys remove the selection when there is one, else the range they name.
   void deleteSelectionOr(int64_t from, int64_t to);
@@ -202,7 +205,9 @@ class MemoView : public QAbstractScrollArea {
   QMimeData* mimeForSelection() const;
   void startDrag();
 
-  TextStore store_;
+  TextDocument doc_;
+  // The view reads the text through this; only doc_ changes it.
+  const TextStore& store_ = doc_.store();
   LineLayouts layouts_{&store_};
   int64_t caret_ = 0;
   int64_t anchor_ = 0;
