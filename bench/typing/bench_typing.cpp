@@ -9,7 +9,8 @@
 //     document, and an accented letter typed with "Codage des caractères non ASCII" on, in the
 //     middle: the median of N runs alternating between LARGE and SMALL, everything the key
 //     causes (layout, repaint) processed, and their ratio; and the first Enter after opening,
-//     once the closer has read the whole text behind the window, and when that was;
+//     once the closer has read the whole text behind the window, and when that was, beside the
+//     first Enter after opening without automatic closing;
 //   - "Convertir caractères spéciaux" (the editor's command, answered Yes) and
 //     `tovelo-batch encode` on LARGE against `xmllint --noout` on the same file, in this run.
 #include <QApplication>
@@ -82,6 +83,18 @@ int main(int argc, char** argv) {
   const qint64 first = timedNs([&] { enter(large.get()); });
   std::printf("first Enter after opening, the closer prepared behind the window\t%.3f ms\t(ready %.0f ms after the opening began)\n",
               double(first) / 1e6, ready);
+  {
+    // What the first key after opening costs whatever it does: the part that is not the closer's.
+    auto plain = openWindow(files[0]);
+    if (!plain) return 1;
+    plain->Actauto2(false);
+    waitBehind(plain.get());
+    caretToEnd(plain.get());
+    target = keyTarget(plain.get());
+    settle();
+    const qint64 plainFirst = timedNs([&] { enter(plain.get()); });
+    std::printf("first Enter after opening, automatic closing off\t%.3f ms\n", double(plainFirst) / 1e6);
+  }
 
   struct Action {
     const char* name;
