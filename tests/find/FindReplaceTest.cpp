@@ -205,6 +205,8 @@ TEST_F(FindReplace, BatchFindsAndReplacesAsTheEditor) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options.join(' ').toStdString() + " " + c.find.toStdString());
     ASSERT_TRUE(e.OpenFile(path));
+    // The tree is built behind the opened window: its answer comes before the searches start.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return e.idleBehind(); }, 10000));
     // Successive "Suivant" from where the batch starts.
     e.Memo1->SetSelStart(c.down ? 0 : e.Memo1->Store().size());
     TFindDialog* d = e.FindDialog1();
