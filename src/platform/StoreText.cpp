@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <array>
+
 #include "Cp1252.h"
 
 namespace storetext {
@@ -13,6 +15,27 @@ QString decode(std::string_view stored) {
 std::string encode(const QString& text) {
   const QByteArray b = cp1252::encode(text);
   return std::string(b.constData(), size_t(b.size()));
+}
+
+void appendUtf8(std::string& out, std::string_view stored) {
+  // Each byte's UTF-8 spelling, taken once from decode so that both always agree.
+  static const auto spellings = [] {
+    std::array<std::string, 256> s;
+    for (int b = 0; b < 256; ++b) {
+      const char c = char(b);
+      s[size_t(b)] = decode(std::string_view(&c, 1)).toUtf8().toStdString();
+    }
+    return s;
+  }();
+  size_t plain = 0;
+  for (size_t i = 0; i < stored.size(); ++i) {
+    const auto b = static_cast<unsigned char>(stored[i]);
+    if (b < 0x80) continue;
+    out.append(stored.substr(plain, i - plain));
+    out += spellings[b];
+    plain = i + 1;
+  }
+  out.append(stored.substr(plain));
 }
 
 bool equalIgnoringCase(std::string_view a, std::string_view b) {

@@ -16,6 +16,9 @@ QString decode(std::string_view stored);
 // them, so that nothing typed is lost.
 std::string encode(const QString& text);
 
+// Appends the stored text as UTF-8, for reports, without a QString on the way.
+void appendUtf8(std::string& out, std::string_view stored);
+
 // Names compared "without regard to case": "é" equals "É".
 bool equalIgnoringCase(std::string_view a, std::string_view b);
 // A hash that texts equal without regard to case share (64-bit FNV-1a over the upper-cased

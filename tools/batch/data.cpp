@@ -1,39 +1,54 @@
-#include <cstdio>
 #include <string>
 
 #include "Batch.h"
 #include "StoreText.h"
 #include "DataRows.h"
+#include "StandardOutput.h"
 #include "XmlDocument.h"
 
 namespace {
 
-// A cell's text on one line: backslashes and characters below code 32 spelled out.
-QString escaped(const std::string& bytes) {
-  QString out;
-  for (const QChar c : storetext::decode(bytes)) {
-    if (c == u'\\') out += QStringLiteral("\\\\");
-    else if (c == u'\t') out += QStringLiteral("\\t");
-    else if (c == u'\r') out += QStringLiteral("\\r");
-    else if (c == u'\n') out += QStringLiteral("\\n");
-    else if (c.unicode() < 32) out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-    else out += c;
+// A cell's text on one line, in UTF-8: backslashes and characters below code 32 spelled out.
+void appendEscaped(std::string& out, std::string_view stored) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  size_t plain = 0;
+  for (size_t i = 0; i < stored.size(); ++i) {
+    const auto c = static_cast<unsigned char>(stored[i]);
+    if (c >= 32 && c != '\\') continue;
+    storetext::appendUtf8(out, stored.substr(plain, i - plain));
+    plain = i + 1;
+    out += '\\';
+    switch (c) {
+      case '\\': out += '\\'; break;
+      case '\t': out += 't'; break;
+      case '\r': out += 'r'; break;
+      case '\n': out += 'n'; break;
+      default:
+        out += 'x';
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    }
   }
-  return out;
+  storetext::appendUtf8(out, stored.substr(plain));
 }
 
+// The rows written as they are made, a megabyte at a time: no string of the whole report.
 int list(const TextStore& text) {
   const dataview::DataRows d = dataview::Remplit(text);
-  QString out;
+  std::string out;
+  out.reserve((1 << 20) + 4096);
   for (size_t i = 0; i < d.rows.size(); ++i) {
-    out += escaped(d.label(i)) + u'\t' + escaped(d.value(i)) + u'\n';
-    if (out.size() > (1 << 20)) {
-      batch::out(out);
+    appendEscaped(out, d.label(i));
+    out += '\t';
+    appendEscaped(out, d.value(i));
+    out += '\n';
+    if (out.size() >= (1 << 20)) {
+      writeOut(out);
       out.clear();
     }
   }
-  batch::out(out);
-  return std::fflush(stdout) == 0 ? batch::kDone : batch::kError;
+  writeOut(out);
+  return batch::kDone;  // the program flushes and reports a lost output
 }
 
 int set(TextStore& text, qsizetype row, const QString& value, const QString& output) {
