@@ -1,6 +1,7 @@
 #include "TextStore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <unordered_map>
@@ -484,6 +485,9 @@ std::string_view TextStore::piece(int64_t pos, int64_t* chunkStart) const {
 
 TextStore::Index& TextStore::writableIndex() {
   if (index_.use_count() != 1) index_ = std::make_shared<Index>(*index_);
+  // A snapshot read on another thread may have just let go of it: its reads come before
+  // what follows.
+  std::atomic_thread_fence(std::memory_order_acquire);
   // Sole owner of an index made by make_shared<Index>, hence not a const object: no copy or
   // view can see the change.
   return const_cast<Index&>(*index_);
@@ -543,6 +547,7 @@ bool TextStore::replaceInChunk(size_t c, int64_t from, int64_t length, std::stri
   Index& w = writableIndex();  // the old index, hence `old`, lives on if this copies
   std::shared_ptr<const Chunk>& slot = w.chunks[c];
   if (slot.use_count() == 1) {
+    std::atomic_thread_fence(std::memory_order_acquire);  // as in writableIndex
     // Sole owner of a chunk made by make_shared<Chunk>: it may change where it lies.
     Chunk& chunk = const_cast<Chunk&>(*slot);
     std::string copied;

@@ -15,7 +15,9 @@
 //
 // A break is a CR immediately followed by an LF. Bytes are kept as given: a lone CR or LF (which
 // normalise never leaves) is an ordinary character, so no input can make the index disagree
-// with the text. Positions and lengths out of range are clamped. One thread at a time.
+// with the text. Positions and lengths out of range are clamped. One thread at a time changes a
+// store; copies (snapshots) may be read on other threads meanwhile, as an edit never changes a
+// chunk or an index that a copy shares.
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -36,7 +36,9 @@ TEST(TextDocument, MovesLandOnValidPositionsAndGoTheirWay) {
       ASSERT_FALSE(s.splitsBreak(next) || s.splitsBreak(previous));
       ASSERT_EQ(next > p, p < n) << p;
       ASSERT_EQ(previous < p, p > 0) << p;
-      if (p < n) ASSERT_EQ(doc.previousPosition(next), p);
+      if (p < n) {
+        ASSERT_EQ(doc.previousPosition(next), p);
+      }
 
       const int64_t line = s.lineOf(p);
       const int64_t lineEnd = s.lineStart(line) + s.lineLength(line);
