@@ -675,6 +675,7 @@ void TEditeur::refreshTree(bool whileTyping) {
   // What a build behind the window would bring is older than what this one shows.
   treeBuild_->cancel();
   treeText_ = Memo1->Store();
+  treeSelection_ = {Memo1->SelStart(), Memo1->SelLength()};
   tree::Outcome outcome;
   {
     BusyCursor cursor;
@@ -690,6 +691,7 @@ void TEditeur::refreshTreeBehind(bool whileTyping) {
   if (!Fichier.toLower().contains(QLatin1String(".xml"))) return;
   treeWhileTyping_ = whileTyping;
   treeText_ = Memo1->Store();
+  treeSelection_ = {Memo1->SelStart(), Memo1->SelLength()};
   treeBuild_->start([snapshot = treeText_] { return snapshot.lines(); });
   if (FermetureAuto) prepareCloser();
 }
@@ -709,8 +711,10 @@ void TEditeur::showTree(tree::Outcome& outcome, bool whileTyping) {
       status(QStringLiteral("Le document contient des erreurs (") + lineColumnText(place) + u')');
     } else {
       Prompts::get().information(this, QStringLiteral("Le document contient des erreurs"));
-      // Typed into since the check: the place may hold other text now, and is only told.
-      if (Memo1->Store() == builtOn)
+      // Typed into since the check, the place may hold other text now; moved in, the caret
+      // is where the user wants it. The place is then only told.
+      if (Memo1->Store() == builtOn &&
+          treeSelection_ == std::pair<qint64, qint64>(Memo1->SelStart(), Memo1->SelLength()))
         showFault(place);
       else
         status(lineColumnText(place));

@@ -224,6 +224,7 @@ class TEditeur : public QWidget {
   tree::TreeBuild* treeBuild_ = nullptr;
   bool treeWhileTyping_ = false;  // the build under way was asked for by Enter
   TextStore treeText_;            // the text it was asked for
+  std::pair<qint64, qint64> treeSelection_;  // and the selection then
   TFindDialog* findDialog_ = nullptr;
   TReplaceDialog* replaceDialog_ = nullptr;
   QList<QPointer<QDialog>> hiddenDialogs_;

@@ -93,6 +93,26 @@ TEST_F(TreeViewTest, AFaultyDocumentKeepsTheTreeItHad) {
   EXPECT_TRUE(expanded);
 }
 
+// The fault of a document opened comes after the window: where the user has put the caret
+// meanwhile, it stays, and the place is only told.
+TEST_F(TreeViewTest, AFaultFoundBehindTheWindowMovesTheCaretOnlyIfTheUserHasNot) {
+  for (const bool moved : {false, true}) {
+    SCOPED_TRACE(moved);
+    QFile f(dir.filePath("faute.xml"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<r>\r\n<a>\r\n</r>");
+    f.close();
+    windows << new TEditeur(&host, "faute.xml");
+    TEditeur& e = *windows.last();
+    e.OpenFile(dir.filePath("faute.xml"));
+    if (moved) e.Memo1->SetSelStart(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return e.idleBehind(); }, 10000));
+    EXPECT_EQ(e.Memo1->SelText(), moved ? "" : "<a>");
+    EXPECT_EQ(e.Memo1->SelStart(), moved ? 2 : 5);
+    EXPECT_EQ(host.status.value(host.status.size() - 1), "Ligne 2, colonne 1");
+  }
+}
+
 TEST_F(TreeViewTest, DoubleClickSelectsTheStartTagByLineOccurrence) {
   TEditeur& e = opened("l.xml", kItems);
   struct Case {
