@@ -12,7 +12,7 @@ set -uo pipefail
 racine=$(cd "$(dirname "$0")/../.." && pwd)
 build=$racine/build-bench
 sortie=$racine/bench/out
-generateur=$racine/../shared/bench/gen-records.py
+generateur=${GEN_RECORDS:-$racine/../shared/bench/gen-records.py}
 
 essais=${ESSAIS:-5}
 tailles=(1 10 50 100)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "FastPass.h"
 #include "StoreText.h"
 #include "LineViews.h"
 #include "ScanSupport.h"
@@ -90,6 +91,14 @@ class Index {
       if (!found) return kMissingAttribute;
     }
     return kNoFault;
+  }
+
+  // The required attributes' words are found alike in a tag's text whatever its line breaks:
+  // a declaration over several lines may give a word that holds one.
+  bool wordsHoldNoBreak() const {
+    for (std::string_view a : attributes_)
+      if (a.find_first_of("\r\n") != std::string_view::npos) return false;
+    return true;
   }
 
  private:
@@ -237,15 +246,22 @@ class DtdCheck final : public detail::TagHook {
   }
 
   // The fault, placed on the tag last examined, in lines (those that were walked).
-  Fault fault(const TextLines& lines) const {
+  Fault fault(const TextLines& lines) const { return faultAt(lines, at_); }
+  // The same after a walk of the buffer's whole text as one line.
+  Fault faultInBuffer(const BufferLines& lines) const {
+    return faultAt(lines, code_ != kNoFault ? detail::placeOfByte(lines, at_.offset) : at_);
+  }
+  bool wordsHoldNoBreak() const { return index_.wordsHoldNoBreak(); }
+
+ private:
+  Fault faultAt(const TextLines& lines, TextPlace at) const {
     Fault f;
     f.code = code_;
     if (examined_) f.text = TagKey{name_, true, true}.toQString();
-    if (code_ != kNoFault) detail::placeTag(f, lines, at_.line, at_.offset);
+    if (code_ != kNoFault) detail::placeTag(f, lines, at.line, at.offset);
     return f;
   }
 
- private:
   Index index_;
   std::string_view name_;
   bool examined_ = false;
@@ -280,8 +296,16 @@ QString checkReport(const TextLines& lines, bool dtd, const DtdLoader& load, Fau
     const std::vector<std::string> list = LitDtd(lines, load);
     std::optional<DtdCheck> check;
     if (!list.empty()) check.emplace(list);
-    f = detail::validWith(lines, check ? &*check : nullptr);
-    if (f.code == kNoFault && check) f = check->fault(lines);
+    // The one pass over a buffer's bytes first, as for Valid; it gives the DTD's fault too.
+    const auto* buffer = dynamic_cast<const BufferLines*>(&lines);
+    if (buffer && (!check || check->wordsHoldNoBreak()) &&
+        detail::provedWellFormed(buffer->bytes(), check ? &*check : nullptr)) {
+      if (check) f = check->faultInBuffer(*buffer);
+    } else {
+      if (check) check.emplace(list);
+      f = detail::validWith(lines, check ? &*check : nullptr);
+      if (f.code == kNoFault && check) f = check->fault(lines);
+    }
     message = f.code == kNoFault ? QStringLiteral("Le document est valide") : faultMessage(f);
   }
   if (fault) *fault = f;

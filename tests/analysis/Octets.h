@@ -40,6 +40,18 @@ inline analysis::DtdLoader fichierUnique(const QString& nom, const QStringList& 
   };
 }
 
+// The document as a file holds it: its lines in one buffer, joined by breaks of one kind
+// (0 CR LF, 1 LF, 2 CR), which the checks read in one pass over the bytes first.
+inline std::string enBloc(const QStringList& l, int sorteDeFin) {
+  static const char* const fins[] = {"\r\n", "\n", "\r"};
+  std::string out;
+  for (qsizetype i = 0; i < l.size(); ++i) {
+    if (i > 0) out += fins[sorteDeFin % 3];
+    out += octets(l[i]);
+  }
+  return out;
+}
+
 // The checks on a document held as strings.
 inline analysis::Fault produitValid(const QStringList& l) { return analysis::Valid(StringListLines(l)); }
 inline analysis::Fault produitValiddtd(const QStringList& l, const analysis::DtdLoader& c) {
@@ -53,4 +65,11 @@ inline bool produitChevauche(const QStringList& l, const QString& cle, int ligne
 }
 inline QString produitRapport(const QStringList& l, bool dtd, const analysis::DtdLoader& c, analysis::Fault* f = nullptr) {
   return analysis::checkReport(StringListLines(l), dtd, c, f);
+}
+inline analysis::Fault produitValidEnBloc(const QStringList& l, int sorteDeFin) {
+  return analysis::Valid(BufferLines(enBloc(l, sorteDeFin)));
+}
+inline QString produitRapportEnBloc(const QStringList& l, int sorteDeFin, bool dtd, const analysis::DtdLoader& c,
+                                    analysis::Fault* f) {
+  return analysis::checkReport(BufferLines(enBloc(l, sorteDeFin)), dtd, c, f);
 }
