@@ -103,5 +103,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (rr != pr) mismatch("message", rr, pr);
   const reference::Result& rf = rv.code != 0 ? rv : rd;
   if (pf.code != analysis::kNoFault && text(rf) != text(view, pf)) mismatch("place", text(rf), text(view, pf));
+
+  // The checker of files reads the bytes without their lines first, for both commands.
+  const std::string_view whole(bytes.constData(), size_t(nulAt < 0 ? bytes.size() : nulAt));
+  for (const bool dtd : {false, true}) {
+    analysis::Fault bf;
+    const QString br = analysis::checkBytes(whole, dtd, productLoader, &bf, nullptr);
+    const reference::Result& expected = rv.code != 0 || !dtd ? rv : rd;
+    if (br != reference::report(document, dtd, load)) mismatch("checkBytes", reference::report(document, dtd, load), br);
+    if (bf.code != analysis::kNoFault && text(expected) != text(view, bf)) mismatch("checkBytes place", text(expected), text(view, bf));
+  }
   return 0;
 }

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 
 #include "Dtd.h"
-#include "LineViews.h"
 #include "StandardOutput.h"
 #include "TextFile.h"
 
@@ -65,7 +64,7 @@ int checkFiles(const QStringList& args, const QString& program) {
 
   int status = kAllGood;
   for (const QString& name : files) {
-    // Read as the editor reads a file; the view takes every kind of line break as the editor's
+    // Read as the editor reads a file; the lines take every kind of line break as the editor's
     // loading does, so the breaks are not rewritten first.
     textfile::LoadedBytes loaded = textfile::loadRawBytes(name);
     if (!loaded.ok) {
@@ -73,15 +72,12 @@ int checkFiles(const QStringList& args, const QString& program) {
       status = kError;
       continue;
     }
-    const BufferLines lines(std::move(loaded.bytes));
     analysis::Fault fault;
-    const QString message =
-        analysis::checkReport(lines, valid, analysis::fileDtdLoader(QFileInfo(name).absolutePath()), &fault);
+    analysis::LineColumn place;
+    const QString message = analysis::checkBytes(
+        loaded.bytes, valid, analysis::fileDtdLoader(QFileInfo(name).absolutePath()), &fault, &place);
     QString where;
-    if (position && fault.code != analysis::kNoFault) {
-      const analysis::LineColumn place = analysis::lineColumnOf(lines, fault.from);
-      where = QStringLiteral(":%1:%2").arg(place.line).arg(place.column);
-    }
+    if (position && fault.code != analysis::kNoFault) where = QStringLiteral(":%1:%2").arg(place.line).arg(place.column);
     writeOut(name + where + QStringLiteral(": ") + message + u'\n');
     if (fault.code != analysis::kNoFault && status == kAllGood) status = kFault;
   }

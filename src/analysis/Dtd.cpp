@@ -284,12 +284,20 @@ Fault Validdtd(const TextLines& lines, const DtdLoader& load) {
   return check.fault(lines);
 }
 
+namespace {
+
+QString wellFormedReport(const Fault& f) {
+  return f.code == kNoFault ? QStringLiteral("Le document est bien formé") : faultMessage(f);
+}
+
+}  // namespace
+
 QString checkReport(const TextLines& lines, bool dtd, const DtdLoader& load, Fault* fault) {
   Fault f;
   QString message;
   if (!dtd) {
     f = Valid(lines);
-    message = f.code == kNoFault ? QStringLiteral("Le document est bien formé") : faultMessage(f);
+    message = wellFormedReport(f);
   } else {
     // The declarations are read first, so that the start tags are checked against them in the
     // same walk as the well-formedness; their fault counts only when the text is well formed.
@@ -308,6 +316,21 @@ QString checkReport(const TextLines& lines, bool dtd, const DtdLoader& load, Fau
     }
     message = f.code == kNoFault ? QStringLiteral("Le document est valide") : faultMessage(f);
   }
+  if (fault) *fault = f;
+  return message;
+}
+
+QString checkBytes(std::string_view bytes, bool dtd, const DtdLoader& load, Fault* fault, LineColumn* place) {
+  if (place) *place = {};
+  if (!dtd && detail::provedWellFormed(bytes, nullptr)) {
+    if (fault) *fault = {};
+    return wellFormedReport({});
+  }
+  const BufferLines lines(BufferLines::borrow, bytes);
+  Fault f;
+  // The one pass has already found a doubt: the walk over the lines decides.
+  const QString message = dtd ? checkReport(lines, true, load, &f) : wellFormedReport(f = detail::validWith(lines, nullptr));
+  if (place && f.code != kNoFault) *place = lineColumnOf(lines, f.from);
   if (fault) *fault = f;
   return message;
 }

@@ -34,4 +34,8 @@ Fault Validdtd(const TextLines& lines, const DtdLoader& load);
 // message box text they show, and the fault in *fault when given.
 QString checkReport(const TextLines& lines, bool dtd, const DtdLoader& load, Fault* fault = nullptr);
 
+// The same on a file's whole text in one buffer, whose lines are indexed only when a fault needs
+// its place or the DTD its declarations; *place receives the fault's place as people count it.
+QString checkBytes(std::string_view bytes, bool dtd, const DtdLoader& load, Fault* fault, LineColumn* place);
+
 }  // namespace analysis

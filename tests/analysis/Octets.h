@@ -71,5 +71,5 @@ inline analysis::Fault produitValidEnBloc(const QStringList& l, int sorteDeFin) 
 }
 inline QString produitRapportEnBloc(const QStringList& l, int sorteDeFin, bool dtd, const analysis::DtdLoader& c,
                                     analysis::Fault* f) {
-  return analysis::checkReport(BufferLines(enBloc(l, sorteDeFin)), dtd, c, f);
+  return analysis::checkBytes(enBloc(l, sorteDeFin), dtd, c, f, nullptr);
 }
