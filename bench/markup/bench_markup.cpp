@@ -2,10 +2,12 @@
 //
 //   bench_markup LARGE_FILE SMALL_FILE [RUNS]
 //
-// For each document, the median time in milliseconds of what a caret move costs (the tag at the
-// caret and its partner within the reach of the marks) at the root's start tag, in the middle,
-// and at the root's end tag; and of "Aller à la balise correspondante" (no reach) from the
-// root's start and end tags, the whole document's worth.
+// For each document, the median time in milliseconds of: reading the whole text into the tag
+// index (once per version of the text); what a caret move costs once it is read (the tag at the
+// caret, its partner, and the element path) at the root's start tag, in the middle, and at the
+// root's end tag; the same just after a letter typed in the first record and in the middle one
+// (the index of the new version made from the last); and, for comparison, the partner of the root's start tag found by reading
+// the text between (without the index).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -16,13 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "TagIndex.h"
 #include "TagMatch.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int64_t kMarkReach = 256 * 1024;  // as the editor's marks
-
 TextStore load(const char* path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -62,15 +63,41 @@ void measure(const char* name, const TextStore& s, int runs) {
   const int64_t middle = startTagAfter(s, s.size() / 2);
   const int64_t end = lastEndTag(s);
   int64_t found = 0;
-  const auto move = [&](int64_t pos, int64_t reach) {
-    return [&, pos, reach] {
+  const double build = medianMs(std::max(1, runs / 4), [&] {
+    markup::TagIndex index(s);
+    while (index.extend(1 << 20)) {
+    }
+    found += index.blockCount() > 0;
+  });
+  markup::TagIndex index(s);
+  while (index.extend(1 << 20)) {
+  }
+  const auto move = [&](int64_t pos) {
+    return [&, pos] {
       const markup::Tag t = markup::tagAround(s, pos + 1);
-      found += markup::partnerOf(s, t, reach).found();
+      found += index.partnerOf(t).found();
+      found += int64_t(index.elementPath(pos + 1).size());
     };
   };
-  std::printf("%-10s %9.3f %9.3f %9.3f | %9.3f %9.3f\n", name, medianMs(runs, move(root, kMarkReach)),
-              medianMs(runs, move(middle, kMarkReach)), medianMs(runs, move(end, kMarkReach)),
-              medianMs(runs, move(root, INT64_MAX)), medianMs(runs, move(end, INT64_MAX)));
+  // A letter typed in the text of the first or of the middle record, and the caret move after
+  // it: the index of the new version is made from the last one.
+  const auto typed = [&](int64_t at) {
+    const int64_t pos = at + 1 + int64_t(s.text(at, 1 << 12).find('>'));  // after a start tag
+    return [&, pos] {
+      TextStore edited = s;
+      edited.replace(pos, 0, "x");
+      markup::TagIndex next(edited, index);
+      found += next.partnerOf(markup::tagAround(edited, pos)).found();
+      found += int64_t(next.elementPath(pos + 1).size());
+    };
+  };
+  const double typedStart = medianMs(runs, typed(startTagAfter(s, root + 1)));
+  const double typedMiddle = medianMs(runs, typed(middle));
+  const double between = medianMs(std::max(1, runs / 4), [&] {
+    found += markup::partnerOf(s, markup::tagAround(s, root + 1)).found();
+  });
+  std::printf("%-10s %9.1f | %9.3f %9.3f %9.3f | %9.3f %9.3f | %9.1f\n", name, build, medianMs(runs, move(root)),
+              medianMs(runs, move(middle)), medianMs(runs, move(end)), typedStart, typedMiddle, between);
   if (found == 0) std::printf("  (no partner found at all: the document is not what was expected)\n");
 }
 
@@ -84,8 +111,8 @@ int main(int argc, char** argv) {
   const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 11;
   const TextStore large = load(argv[1]);
   const TextStore small = load(argv[2]);
-  std::printf("%-10s %9s %9s %9s | %9s %9s   (ms, median of %d)\n", "document", "mark root", "mark mid",
-              "mark end", "goto root", "goto end", runs);
+  std::printf("%-10s %9s | %9s %9s %9s | %9s %9s | %9s   (ms, median of %d)\n", "document", "index",
+              "move root", "move mid", "move end", "typed 1st", "typed mid", "read root", runs);
   measure("large", large, runs);
   measure("small", small, runs);
   return 0;

@@ -15,29 +15,116 @@ constexpr size_t kShownSteps = 32;
 
 bool opensElement(const Token& t) { return t.kind == Kind::Start || t.kind == Kind::Empty; }
 
+// The length of the text that a and b share at their start, and at their end (within limit);
+// chunks that the two versions still share are stepped over without reading them.
+int64_t commonPrefix(const TextStore& a, const TextStore& b) {
+  const int64_t n = std::min(a.size(), b.size());
+  int64_t p = 0;
+  while (p < n) {
+    int64_t sa = 0, sb = 0;
+    const std::string_view x = a.piece(p, &sa).substr(size_t(p - sa));
+    const std::string_view y = b.piece(p, &sb).substr(size_t(p - sb));
+    const size_t m = std::min({x.size(), y.size(), size_t(n - p)});
+    if (x.data() != y.data()) {
+      const auto diff = std::mismatch(x.begin(), x.begin() + ptrdiff_t(m), y.begin());
+      if (diff.first != x.begin() + ptrdiff_t(m)) return p + (diff.first - x.begin());
+    }
+    p += int64_t(m);
+  }
+  return n;
+}
+
+int64_t commonSuffix(const TextStore& a, const TextStore& b, int64_t limit) {
+  int64_t k = 0;  // bytes matched from the end
+  while (k < limit) {
+    const int64_t pa = a.size() - 1 - k, pb = b.size() - 1 - k;
+    int64_t sa = 0, sb = 0;
+    const std::string_view x = a.piece(pa, &sa).substr(0, size_t(pa - sa + 1));
+    const std::string_view y = b.piece(pb, &sb).substr(0, size_t(pb - sb + 1));
+    const size_t m = std::min({x.size(), y.size(), size_t(limit - k)});
+    if (x.data() + x.size() != y.data() + y.size()) {
+      for (size_t i = 1; i <= m; ++i)
+        if (x[x.size() - i] != y[y.size() - i]) return k + int64_t(i) - 1;
+    }
+    k += int64_t(m);
+  }
+  return limit;
+}
+
 }  // namespace
 
 TagIndex::TagIndex(TextStore text, int64_t blockBytes)
     : text_(std::move(text)), reader_(text_), blockBytes_(std::max<int64_t>(1, blockBytes)) {}
+
+TagIndex::TagIndex(TextStore text, const TagIndex& earlier)
+    : text_(std::move(text)), reader_(text_), blockBytes_(earlier.blockBytes_) {
+  const int64_t prefix = commonPrefix(earlier.text_, text_);
+  const int64_t suffix = commonSuffix(earlier.text_, text_, std::min(earlier.text_.size(), text_.size()) - prefix);
+  const int64_t shift = text_.size() - earlier.text_.size();
+  const std::vector<Block>& old = earlier.blocks_;
+  // A block is whole once the next has begun; kept when nothing it read has changed.
+  size_t kept = 0;
+  while (kept + 1 < old.size() && old[kept].reach <= prefix) ++kept;
+  blocks_.assign(old.begin(), old.begin() + ptrdiff_t(kept));
+  if (kept < old.size()) {
+    next_ = old[kept].begin;
+    depth_ = old[kept].depth;
+  }
+  sealed_ = true;
+  // Blocks wholly in the unchanged end read nothing before themselves, so the same tokens follow
+  // from their beginning in the new text.
+  for (size_t j = kept + 1; j < old.size(); ++j) {
+    if (old[j].begin < earlier.text_.size() - suffix) continue;
+    const bool last = j + 1 == old.size();
+    if (last && !earlier.complete()) break;
+    Later l{old[j], last ? earlier.text_.size() : old[j + 1].begin, last ? earlier.depth_ : old[j + 1].depth};
+    l.block.begin += shift;
+    l.block.reach += shift;
+    l.end += shift;
+    later_.push_back(std::move(l));
+  }
+}
 
 bool TagIndex::extend(int64_t bytes) {
   Scanner s(reader_);
   const int64_t n = reader_.size();
   const int64_t stop = next_ + std::max<int64_t>(bytes, 1);
   while (next_ < n && next_ < stop) {
-    if (blocks_.empty() || next_ >= blocks_.back().begin + blockBytes_) blocks_.push_back({next_, depth_, depth_, {}});
+    while (nextLater_ < later_.size() && later_[nextLater_].block.begin < next_) ++nextLater_;
+    if (nextLater_ < later_.size() && later_[nextLater_].block.begin == next_) {
+      // Back in step with the earlier version: its block serves as it is when the change of
+      // nesting before it leaves every end tag in it closing what it closed.
+      Later& l = later_[nextLater_++];
+      const int64_t change = depth_ - l.block.depth;
+      if (change == 0 || (change > 0 && l.block.minDepth > 0) || (change < 0 && l.block.minDepth + change >= 0)) {
+        l.block.depth += change;
+        l.block.minDepth += change;
+        blocks_.push_back(std::move(l.block));
+        next_ = l.end;
+        depth_ = l.endDepth + change;
+        sealed_ = true;
+        continue;
+      }
+      sealed_ = true;  // read anew from here
+    }
+    if (blocks_.empty() || sealed_ || next_ >= blocks_.back().begin + blockBytes_) {
+      blocks_.push_back({next_, depth_, depth_, std::make_shared<Names>()});
+      sealed_ = false;
+    }
     Block& b = blocks_.back();
     const Token t = s.next(next_);
     if (t.kind == Kind::Bad) {
+      b.reach = n;  // deciding that it ends nowhere may have read to the end
       next_ = reader_.find(next_ + 1, '<');
       continue;
     }
+    b.reach = std::max(b.reach, t.end);
     if (opensElement(t)) {
-      if (depth_ == b.minDepth) ++b.shallowStarts[name(t.nameBegin, t.nameEnd)];
+      if (depth_ == b.minDepth) ++(*b.shallowStarts)[name(t.nameBegin, t.nameEnd)];
       if (t.kind == Kind::Start) ++depth_;
     } else if (t.kind == Kind::End && depth_ > 0 && --depth_ < b.minDepth) {
       b.minDepth = depth_;
-      b.shallowStarts.clear();
+      b.shallowStarts->clear();
     }
     next_ = t.end;
   }
@@ -199,8 +286,8 @@ std::vector<TagIndex::Step> TagIndex::elementPath(int64_t pos) {
     if (level >= levels) break;
     if (chain[level].begin >= blockEnd(j)) {
       if (b.minDepth == int64_t(level)) {
-        const auto found = b.shallowStarts.find(steps[level].name);
-        if (found != b.shallowStarts.end()) before[level] += found->second;
+        const auto found = b.shallowStarts->find(steps[level].name);
+        if (found != b.shallowStarts->end()) before[level] += found->second;
       }
       continue;
     }
@@ -233,7 +320,7 @@ std::vector<TagIndex::Step> TagIndex::elementPath(int64_t pos) {
     const Block& b = blocks_[j];
     if (b.minDepth >= int64_t(undecided)) continue;
     if (b.minDepth == int64_t(undecided) - 1) {
-      if (b.shallowStarts.count(steps[undecided - 1].name)) {
+      if (b.shallowStarts->count(steps[undecided - 1].name)) {
         later[undecided - 1] = true;
         --undecided;
       }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,10 @@ class TagIndex {
   // (tests make them tiny, so that every lookup crosses many): 32 KiB keeps the block read at
   // either end of a lookup well under a millisecond, and a 50 MB text about 1,600 blocks.
   explicit TagIndex(TextStore text, int64_t blockBytes = 32 * 1024);
+  // The index of text, an edited version of earlier's: the blocks before the edit are kept, and
+  // those after it are taken over, shifted, as soon as reading the new text falls back in step
+  // with them, so typing reads about a block, not the whole text.
+  TagIndex(TextStore text, const TagIndex& earlier);
   TagIndex(const TagIndex&) = delete;
   TagIndex& operator=(const TagIndex&) = delete;
 
@@ -53,11 +58,18 @@ class TagIndex {
   std::vector<Step> elementPath(int64_t pos);
 
  private:
+  using Names = std::map<std::string, int64_t, std::less<>>;
   struct Block {
     int64_t begin;     // the first token's place
     int64_t depth;     // elements open before it
     int64_t minDepth;  // the fewest open anywhere in the block
-    std::map<std::string, int64_t, std::less<>> shallowStarts;  // start tags at minDepth
+    std::shared_ptr<Names> shallowStarts;  // start tags at minDepth, shared by later versions
+    int64_t reach = 0;  // the furthest place its tokens were read to
+  };
+  // A block of the earlier version after the edit, waiting to be taken over.
+  struct Later {
+    Block block;  // begin already shifted to the new text
+    int64_t end, endDepth;
   };
   struct Open {
     int64_t begin = -1, nameBegin = 0, nameEnd = 0;
@@ -78,6 +90,9 @@ class TagIndex {
   std::vector<Block> blocks_;
   int64_t next_ = 0;   // where reading goes on
   int64_t depth_ = 0;  // elements open there
+  bool sealed_ = false;  // the last block takes no more tokens
+  std::vector<Later> later_;
+  size_t nextLater_ = 0;
 };
 
 // The path as the status bar shows it ("liste › fiche[3] › nom") and as an XPath

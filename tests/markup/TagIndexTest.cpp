@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,24 +113,52 @@ std::string randomDocument(std::mt19937& rng, bool wellFormed) {
   return doc;
 }
 
+// Every position's path and every element's partners, against the walk from the start.
+void expectAsTheWalk(TagIndex& index, const std::string& doc) {
+  const std::vector<Element> all = elementsOf(doc);
+  const TextStore& text = index.text();
+  for (int64_t pos = 0; pos <= int64_t(doc.size()); ++pos)
+    ASSERT_EQ(describe(index.elementPath(pos)), referencePath(all, pos)) << doc << " @" << pos;
+  for (const Element& e : all) {
+    if (e.empty) continue;
+    const bool paired = e.closeBegin >= 0 && e.closeName == e.name;
+    const markup::Tag partner = index.partnerOf(markup::tagAround(text, e.begin + 1));
+    ASSERT_EQ(partner.begin, paired ? e.closeBegin : -1) << doc << " start @" << e.begin;
+    if (!paired) continue;
+    const markup::Tag back = index.partnerOf(markup::tagAround(text, e.closeBegin + 1));
+    ASSERT_EQ(back.begin, e.begin) << doc << " end @" << e.closeBegin;
+  }
+}
+
 TEST(TagIndex, PathAndPartnersAgreeWithAStackWalkFromTheStart) {
   std::mt19937 rng(20261208);
   for (int round = 0; round < 600; ++round) {
     const std::string doc = randomDocument(rng, round % 2 == 0);
-    const std::vector<Element> all = elementsOf(doc);
-    const TextStore text(doc);
-    TagIndex index(text, 1 + round % 48);
-    for (int64_t pos = 0; pos <= int64_t(doc.size()); ++pos)
-      ASSERT_EQ(describe(index.elementPath(pos)), referencePath(all, pos)) << doc << " @" << pos;
-    for (const Element& e : all) {
-      if (e.empty) continue;
-      const bool paired = e.closeBegin >= 0 && e.closeName == e.name;
-      const markup::Tag start = markup::tagAround(text, e.begin + 1);
-      const markup::Tag partner = index.partnerOf(start);
-      ASSERT_EQ(partner.begin, paired ? e.closeBegin : -1) << doc << " start @" << e.begin;
-      if (!paired) continue;
-      const markup::Tag back = index.partnerOf(markup::tagAround(text, e.closeBegin + 1));
-      ASSERT_EQ(back.begin, e.begin) << doc << " end @" << e.closeBegin;
+    TagIndex index(TextStore(doc), 1 + round % 48);
+    expectAsTheWalk(index, doc);
+  }
+}
+
+// An index made from the one before an edit (read whole or in part) answers as one made anew:
+// edits of random markup at random places, a few in a row.
+TEST(TagIndex, AnIndexCarriedOverAnEditAnswersAsANewOne) {
+  std::mt19937 rng(7);
+  const auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  static const char* const snippets[] = {"", "<a>", "</a>", "<b/>", "x", "<!--", "-->", "<", "'", "</fiche>",
+                                         "<fiche>", "\r\n"};
+  for (int round = 0; round < 300; ++round) {
+    TextStore text(randomDocument(rng, round % 2 == 0));
+    auto index = std::make_unique<TagIndex>(text, 1 + pick(24));
+    for (int edit = 0; edit < 4; ++edit) {
+      index->extend(pick(3) == 0 ? int64_t(1) << 40 : pick(int(text.size()) + 1));
+      TextStore edited = text;
+      const int64_t from = pick(int(text.size()) + 1);
+      edited.replace(from, pick(6), snippets[pick(12)]);
+      auto next = std::make_unique<TagIndex>(edited, *index);
+      expectAsTheWalk(*next, edited.text());
+      if (HasFatalFailure()) return;
+      text = edited;
+      index = std::move(next);
     }
   }
 }
