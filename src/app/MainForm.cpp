@@ -211,6 +211,9 @@ void TMainForm::createMenus() {
       item(Edit1, "Allerlabalisecorrespondante1", QStringLiteral("Aller à la &balise correspondante"),
            QStringLiteral("Aller à la balise qui ferme ou ouvre celle du curseur"),
            QKeySequence(Qt::CTRL | Qt::Key_M));
+  CopyXPathItem = item(Edit1, "CopyXPathItem", QStringLiteral("Copier le chemin &XPath"),
+                       QStringLiteral("Copier le chemin XPath de l'élément où est le curseur"),
+                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
   Edit1->addSeparator();
   Changerlacasse1 = item(Edit1, "Changerlacasse1", QStringLiteral("&Changer la casse..."),
                          QStringLiteral("Changer la casse"));
@@ -359,6 +362,7 @@ void TMainForm::createMenus() {
   onActive(Indenterledocument1, &TEditeur::Indenter);
   onActive(Allerlaligne1, &TEditeur::GoToLine);
   onActive(Allerlabalisecorrespondante1, &TEditeur::GoToMatchingTag);
+  onActive(CopyXPathItem, &TEditeur::CopyXPath);
   onActive(Rechercher1, &TEditeur::Chercher);
   onActive(Continuer1, &TEditeur::Continuer);
   onActive(Remplacer1, &TEditeur::Remplacer);
@@ -494,6 +498,23 @@ void TMainForm::createStatusBar() {
                                                 QStringLiteral("00:00:00")) + 12));
   bar->addWidget(panel0_);
   bar->addWidget(panel1_);
+  pathLabel_ = new QLabel(panel0_);
+  pathLabel_->setObjectName(QStringLiteral("ElementPath"));
+  pathLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void TMainForm::placeElementPath() {
+  const QRect room = panel0_->contentsRect();
+  const int used = panel0_->text().isEmpty() ? 0 : panel0_->fontMetrics().horizontalAdvance(panel0_->text()) + 24;
+  const int width = std::max(0, room.width() - used - 4);
+  pathLabel_->setGeometry(room.right() - 2 - width, room.top(), width, room.height());
+  pathLabel_->setText(pathLabel_->fontMetrics().elidedText(elementPath_, Qt::ElideLeft, width));
+}
+
+void TMainForm::showElementPath(const QWidget* from, const QString& path) {
+  if (from != activeEditeur()) return;
+  elementPath_ = path;
+  placeElementPath();
 }
 
 // ---- Document windows -------------------------------------------------------------------------
@@ -734,6 +755,9 @@ void TMainForm::subWindowActivated(QMdiSubWindow* w) {
       active->FormActivate();
     }
   }
+  const TEditeur* shown = activeEditeur();
+  elementPath_ = shown ? shown->elementPath() : QString();
+  placeElementPath();
   UpdateMenuItems();
 }
 
@@ -773,7 +797,10 @@ void TMainForm::HelpAboutItemClick() {
 
 // ---- Status bar, events -----------------------------------------------------------------------
 
-void TMainForm::showStatus(const QString& text) { panel0_->setText(text); }
+void TMainForm::showStatus(const QString& text) {
+  panel0_->setText(text);
+  placeElementPath();
+}
 QString TMainForm::statusText() const { return panel0_->text(); }
 QString TMainForm::clockText() const { return panel1_->text(); }
 
@@ -805,6 +832,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
       qobject_cast<QMenu*>(QApplication::activePopupWidget()) &&
       !qobject_cast<QMenu*>(watched) && !qobject_cast<QMenuBar*>(watched))
     return true;
+  if (watched == panel0_ && e->type() == QEvent::Resize) placeElementPath();
   if (e->type() == QEvent::Show || e->type() == QEvent::Hide) {
     const auto* w = qobject_cast<QWidget*>(watched);
     if (w && w->isWindow() && w->isModal() && w != this)

@@ -39,9 +39,13 @@ class TMainForm : public QMainWindow, public DocumentHost {
   void enablePaste() override;
   void showStatus(const QString& text) override;
   void sourceViewCommand() override { Vuesource1Click(); }
+  void showElementPath(const QWidget* from, const QString& path) override;
 
   QString statusText() const;  // status panel 0
   QString clockText() const;   // status panel 1
+  // The active window's element path, shown at the right end of status panel 0 in the room its
+  // text leaves (elided from the left), so that hints and progress words are never covered.
+  QString elementPathText() const { return elementPath_; }
   QString RepertoireDepart;
   HelpViewer* helpViewer() const { return help_; }
 
@@ -94,7 +98,7 @@ class TMainForm : public QMainWindow, public DocumentHost {
       *Configurationimpression1, *FileExitItem;
   // Edit.
   QAction *Annuler1, *Rtablir1, *CutItem, *CopyItem, *PasteItem, *Toutslectionner1, *Rechercher1,
-      *Continuer1, *Remplacer1, *Allerlaligne1, *Allerlabalisecorrespondante1, *Changerlacasse1, *Convertircaractresspciaux1, *Dployerarbre1,
+      *Continuer1, *Remplacer1, *Allerlaligne1, *Allerlabalisecorrespondante1, *CopyXPathItem, *Changerlacasse1, *Convertircaractresspciaux1, *Dployerarbre1,
       *Rduirearbre1, *Dupliquernoeud1;
   // Insertion.
   QAction *Balise1, *Fermerdernirebalise1, *Commentaire1, *Caractresspciaux1, *SectionCDATA1,
@@ -142,10 +146,13 @@ class TMainForm : public QMainWindow, public DocumentHost {
   void showHelp(int context);
   void subWindowActivated(QMdiSubWindow* w);
   void placeNewWindow(QMdiSubWindow* sub);
+  void placeElementPath();
 
   QMdiArea* mdiArea_;
   QLabel* panel0_;
   QLabel* panel1_;
+  QLabel* pathLabel_;
+  QString elementPath_;
   HelpViewer* help_ = nullptr;
   QList<QAction*> windowListActions_;
   bool shown_ = false;

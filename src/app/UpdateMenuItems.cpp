@@ -23,7 +23,7 @@ void TMainForm::UpdateMenuItems() {
   // Rule 1: availability.
   enableAll(any, FileCloseItem, FileSaveItem, FileSaveAsItem, Toutenregistrer1, Importer1,
              Exporter1, Imprimer1, Annuler1, Rtablir1, CutItem, CopyItem, PasteItem,
-             Toutslectionner1, Rechercher1, Continuer1, Remplacer1, Allerlaligne1, Allerlabalisecorrespondante1, Changerlacasse1,
+             Toutslectionner1, Rechercher1, Continuer1, Remplacer1, Allerlaligne1, Allerlabalisecorrespondante1, CopyXPathItem, Changerlacasse1,
              Convertircaractresspciaux1, Dployerarbre1, Rduirearbre1, Dupliquernoeud1, Balise1,
              Fermerdernirebalise1, Commentaire1, Caractresspciaux1, SectionCDATA1, Texte1, Elment1,
              Attribut1, Entit1, Ignore1, Optionsdudocument1, OptionsEditeur1, fermerlesbalises1,
@@ -39,7 +39,7 @@ void TMainForm::UpdateMenuItems() {
   if (active && active->Tag == 1) {
     enableAll(false, fermerlesbalises1, Actualiserautomatiquement1, CodagedescaractresnonASCII1,
                Lanverlenavigateur1, Balise1, Fermerdernirebalise1, SectionCDATA1, Ignore1,
-               Validerdocument1, Vrifierlasysntaxe1, Optionsdudocument1, Construirelarborescence1,
+               Validerdocument1, Vrifierlasysntaxe1, Optionsdudocument1, Construirelarborescence1, CopyXPathItem,
                Dployerarbre1, Rduirearbre1, Dupliquernoeud1, GnrerDTD1, Indenterledocument1, Vuesource1, Vuedonnes1,
                Exporter1, Importer1, Changerlacasse1, Convertircaractresspciaux1);
     enableAll(false, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton6,
@@ -49,7 +49,7 @@ void TMainForm::UpdateMenuItems() {
   // Rule 3: the data view.
   if (Vuedonnes1->isChecked()) {
     enableAll(false, CutItem, CopyItem, PasteItem, Annuler1, Rtablir1, Toutslectionner1,
-               Rechercher1, Continuer1, Remplacer1, Allerlaligne1, Allerlabalisecorrespondante1, Changerlacasse1, Convertircaractresspciaux1,
+               Rechercher1, Continuer1, Remplacer1, Allerlaligne1, Allerlabalisecorrespondante1, CopyXPathItem, Changerlacasse1, Convertircaractresspciaux1,
                fermerlesbalises1, Actualiserautomatiquement1, Commentaire1, Balise1,
                Fermerdernirebalise1, Caractresspciaux1, SectionCDATA1, Texte1, Elment1, Attribut1,
                Entit1, Ignore1, GnrerDTD1, Indenterledocument1, Validerdocument1, Vrifierlasysntaxe1);

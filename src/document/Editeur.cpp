@@ -174,7 +174,7 @@ TEditeur::TEditeur(DocumentHost* host, const QString& caption, QWidget* parent)
   connect(Memo1, &TColorMemo::KeyPress, this,
           [this](QKeyEvent* event, bool* handled) { Memo1KeyPress(event, handled); });
   connect(Memo1, &TColorMemo::MouseMove, this, [this](QMouseEvent*) { Memo1MouseMove(); });
-  connect(Memo1, &TColorMemo::SelectionChange, this, [this] { markMatchingTag(); });
+  connect(Memo1, &TColorMemo::SelectionChange, this, [this] { followCaret(); });
   // The source view's context menu runs the window's commands, which take the undo snapshot.
   connect(Memo1, &TColorMemo::UndoRequested, this, [this] { Annuler(); });
   connect(Memo1, &TColorMemo::CutRequested, this, [this] { Couper(); });

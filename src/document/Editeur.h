@@ -2,6 +2,7 @@
 // TEditeur: the window of one open document, with its source view, data page and tree view,
 // its file, its one-step undo and redo, the clipboard commands and printing.
 #include <functional>
+#include <memory>
 
 #include <QPointer>
 #include <QString>
@@ -30,6 +31,10 @@ class TreeBuild;
 }  // namespace tree
 class TFindDialog;
 class TReplaceDialog;
+class QTimer;
+namespace markup {
+class TagIndex;
+}
 
 class TEditeur : public QWidget {
   Q_OBJECT
@@ -139,6 +144,10 @@ class TEditeur : public QWidget {
   void GoToLine();
   // "Aller à la balise correspondante": from the start or end tag at the caret to its partner.
   void GoToMatchingTag();
+  // "Copier le chemin XPath": the elements that hold the caret, as an XPath, to the clipboard.
+  void CopyXPath();
+  // The element path of the caret as the status bar shows it ("liste › fiche[3] › nom").
+  QString elementPath() const { return elementPath_; }
 
   // The data view.
   void Remplit();
@@ -169,8 +178,12 @@ class TEditeur : public QWidget {
  private:
   void Memo1KeyPress(QKeyEvent* event, bool* handled);
   void Memo1MouseMove();
-  // Marks the tag at the caret and its partner, when the caret stands in a start or end tag.
-  void markMatchingTag();
+  // As the caret moves: marks the tag at the caret and its partner, when it stands in a start or
+  // end tag, and shows the element path. Both wait while the tag index is read behind the
+  // window, a slice per turn of the event loop.
+  void followCaret();
+  // The tag index of the text as it is now, carried over from the last one.
+  markup::TagIndex& tagIndex();
   // The tree rebuilt; on a fault, a box for the command, a status line while typing.
   void refreshTree(bool whileTyping);
   // Where a fault of the check lies, lines and columns from 1: the faulty tag from (line,
@@ -228,4 +241,7 @@ class TEditeur : public QWidget {
   TFindDialog* findDialog_ = nullptr;
   TReplaceDialog* replaceDialog_ = nullptr;
   QList<QPointer<QDialog>> hiddenDialogs_;
+  std::shared_ptr<markup::TagIndex> tagIndex_;
+  QTimer* indexing_ = nullptr;  // reads the tag index behind the window
+  QString elementPath_;
 };

@@ -1,21 +1,26 @@
-// Finding one's way in the document and tidying it: "Aller à la ligne...", the matching tag and
-// "Indenter le document" (the markup readers live in src/markup, without widgets).
+// Finding one's way in the document and tidying it: "Aller à la ligne...", the matching tag, the
+// element path and "Indenter le document" (the markup readers live in src/markup, without
+// widgets).
 #include <algorithm>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QTimer>
 
 #include "ColorMemo.h"
 #include "Editeur.h"
 #include "GotoLine.h"
 #include "Indent.h"
+#include "DocumentHost.h"
 #include "Prompts.h"
+#include "TagIndex.h"
 #include "TagMatch.h"
 #include "Wellformed.h"
 
 namespace {
-// How far the partner of the tag at the caret is looked for as the caret moves: each move stays
-// within a few milliseconds; the command looks through the whole document.
-constexpr int64_t kMarkReach = 256 * 1024;
+// The tag index read on a caret move, and then per turn of the event loop until it is whole:
+// a few milliseconds each.
+constexpr int64_t kIndexSlice = 512 * 1024;
 }  // namespace
 
 void TEditeur::Indenter() {
@@ -77,21 +82,53 @@ void TEditeur::showFault(const FaultPlace& place) {
   status(lineColumnText(place));
 }
 
-void TEditeur::markMatchingTag() {
+markup::TagIndex& TEditeur::tagIndex() {
+  const TextStore text = Memo1->Store();
+  if (!tagIndex_) tagIndex_ = std::make_shared<markup::TagIndex>(text);
+  else if (!(tagIndex_->text() == text)) tagIndex_ = std::make_shared<markup::TagIndex>(text, *tagIndex_);
+  return *tagIndex_;
+}
+
+void TEditeur::followCaret() {
   std::vector<std::pair<qint64, qint64>> marks;
-  if (Tag == 0 && Memo1->SelLength() == 0) {
-    const TextStore text = Memo1->Store();
-    const markup::Tag tag = markup::tagAround(text, Memo1->SelStart());
-    const markup::Tag partner = tag.found() ? markup::partnerOf(text, tag, kMarkReach) : markup::Tag{};
-    if (partner.found()) marks = {{tag.begin, tag.end}, {partner.begin, partner.end}};
+  QString path;
+  markup::TagIndex* index = Tag == 0 ? &tagIndex() : nullptr;
+  if (index && !index->extend(kIndexSlice)) {
+    const int64_t caret = Memo1->SelStart();
+    if (Memo1->SelLength() == 0) {
+      const markup::Tag tag = markup::tagAround(index->text(), caret);
+      const markup::Tag partner = index->partnerOf(tag);
+      if (partner.found()) marks = {{tag.begin, tag.end}, {partner.begin, partner.end}};
+    }
+    path = markup::pathText(index->elementPath(caret));
+  } else if (index) {
+    if (!indexing_) {
+      indexing_ = new QTimer(this);
+      indexing_->setInterval(0);
+      connect(indexing_, &QTimer::timeout, this, [this] {
+        if (Tag != 0 || !tagIndex().extend(kIndexSlice)) {
+          indexing_->stop();
+          followCaret();
+        }
+      });
+    }
+    indexing_->start();
   }
   Memo1->SetMarks(std::move(marks));
+  if (path != elementPath_) {
+    elementPath_ = path;
+    if (host_) host_->showElementPath(this, elementPath_);
+  }
 }
 
 void TEditeur::GoToMatchingTag() {
-  const TextStore text = Memo1->Store();
-  const markup::Tag partner = markup::partnerOf(text, markup::tagAround(text, Memo1->SelStart()));
+  markup::TagIndex& index = tagIndex();
+  const markup::Tag partner = index.partnerOf(markup::tagAround(index.text(), Memo1->SelStart()));
   if (!partner.found()) return;
   Memo1->SetSelStart(partner.begin);
   Memo1->ScrollCaret();
+}
+
+void TEditeur::CopyXPath() {
+  QGuiApplication::clipboard()->setText(markup::xpathText(tagIndex().elementPath(Memo1->SelStart())));
 }

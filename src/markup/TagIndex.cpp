@@ -88,8 +88,8 @@ TagIndex::TagIndex(TextStore text, const TagIndex& earlier)
 bool TagIndex::extend(int64_t bytes) {
   Scanner s(reader_);
   const int64_t n = reader_.size();
-  const int64_t stop = next_ + std::max<int64_t>(bytes, 1);
-  while (next_ < n && next_ < stop) {
+  int64_t budget = std::max<int64_t>(bytes, 1);
+  while (next_ < n && budget > 0) {
     while (nextLater_ < later_.size() && later_[nextLater_].block.begin < next_) ++nextLater_;
     if (nextLater_ < later_.size() && later_[nextLater_].block.begin == next_) {
       // Back in step with the earlier version: its block serves as it is when the change of
@@ -115,7 +115,9 @@ bool TagIndex::extend(int64_t bytes) {
     const Token t = s.next(next_);
     if (t.kind == Kind::Bad) {
       b.reach = n;  // deciding that it ends nowhere may have read to the end
-      next_ = reader_.find(next_ + 1, '<');
+      const int64_t skipped = reader_.find(next_ + 1, '<');
+      budget -= skipped - next_;
+      next_ = skipped;
       continue;
     }
     b.reach = std::max(b.reach, t.end);
@@ -126,6 +128,7 @@ bool TagIndex::extend(int64_t bytes) {
       b.minDepth = depth_;
       b.shallowStarts->clear();
     }
+    budget -= t.end - next_;
     next_ = t.end;
   }
   return !complete();

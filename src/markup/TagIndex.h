@@ -38,7 +38,8 @@ class TagIndex {
   TagIndex& operator=(const TagIndex&) = delete;
 
   const TextStore& text() const { return text_; }
-  // Reads about bytes more of the text into the index; false once the whole text is read.
+  // Reads about bytes more of the text into the index (blocks taken over from the earlier
+  // version cost nothing); false once the whole text is read.
   bool extend(int64_t bytes);
   bool complete() const { return next_ >= reader_.size(); }
   int64_t blockCount() const { return int64_t(blocks_.size()); }

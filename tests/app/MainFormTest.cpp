@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QTimer>
@@ -583,3 +585,40 @@ TEST_F(MainFormTest, HelpFromTheMenuShowsItsTopicInTheWholeList) {
     EXPECT_EQ(form->helpViewer()->selectedTopic(), QLatin1String(c.topic));
   }
 }
+
+namespace {
+
+TEST_F(MainFormTest, StatusBarFollowsTheCaretsElementPathAndTheCommandCopiesItAsAnXPath) {
+  form->resize(900, 500);
+  form->FileNewItemClick();
+  TEditeur* first = form->activeEditeur();
+  first->Memo1->SetText("<liste><fiche/><fiche><nom>x</nom></fiche></liste>");
+  first->Memo1->SetSelStart(27);  // before the x
+  QTRY_COMPARE(form->elementPathText(), QStringLiteral("liste › fiche[2] › nom"));
+  const auto* shown = form->findChild<QLabel*>(QStringLiteral("ElementPath"));
+  QTRY_COMPARE(shown->text(), form->elementPathText());
+  // A progress word in panel 0 keeps its place; the path stays to its right.
+  form->showStatus(QStringLiteral("Construit l'arborescence"));
+  EXPECT_EQ(form->statusText(), QStringLiteral("Construit l'arborescence"));
+  EXPECT_GT(shown->x(), shown->fontMetrics().horizontalAdvance(form->statusText()));
+  form->showStatus(QString());
+
+  EXPECT_EQ(form->CopyXPathItem->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+  form->CopyXPathItem->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("/liste/fiche[2]/nom"));
+  first->Memo1->SetSelStart(10);  // in the first, empty, fiche
+  QTRY_COMPARE(form->elementPathText(), QStringLiteral("liste › fiche[1]"));
+
+  // Each window has its own path; the bar shows the active one's.
+  form->FileNewItemClick();
+  TEditeur* second = form->activeEditeur();
+  second->Memo1->SetText("<r><a/></r>");
+  second->Memo1->SetSelStart(2);
+  QTRY_COMPARE(form->elementPathText(), QStringLiteral("r"));
+  form->mdiArea()->setActiveSubWindow(form->mdiArea()->subWindowList().first());
+  QTRY_COMPARE(form->elementPathText(), QStringLiteral("liste › fiche[1]"));
+  form->CopyXPathItem->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("/liste/fiche[1]"));
+}
+
+}  // namespace
