@@ -2,7 +2,9 @@
 // document whose markup does not nest left alone with the message) and "Aller à la ligne...".
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QPointer>
@@ -130,6 +132,51 @@ TEST(MatchingTag, TheCaretInATagMarksItsPartnerAndTheCommandGoesThere) {
   e->Memo1->SetSelText("</b>");  // the partner's name no longer matches
   e->Memo1->SetSelStart(6);
   EXPECT_TRUE(e->Memo1->Marks().empty());
+  delete e;
+}
+
+}  // namespace
+
+namespace {
+
+QString batchPath(const QString& path, const QString& place) {
+  QProcess p;
+  p.start(QStringLiteral(TOVELO_BATCH), {"path", path, place});
+  p.waitForFinished(60000);
+  return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The status text and "Copier le chemin XPath" at places of a document whose nesting breaks
+// half-way, against tovelo-batch path at the same line and column.
+TEST(ElementPath, TheStatusTextTheCommandAndTheBatchCommandAgree) {
+  ScriptedPrompts prompts;
+  QTemporaryDir dir;
+  const QString path = dir.filePath("doc.xml");
+  const QByteArray doc = "<?xml version=\"1.0\"?>\r\n<liste>\r\n\t<fiche id='1'><nom>Dupont</nom></fiche>\r\n"
+                         "\t<fiche/>\r\n\t<fiche><!-- <nom> --><nom>Durand</nom><p>un <b>mot</a></p>\r\n"
+                         "</liste>\r\n";
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(doc);
+  f.close();
+  QPointer<TEditeur> e = new TEditeur(nullptr, "doc.xml");
+  ASSERT_TRUE(e->OpenFile(path));
+  const TextStore text = e->Memo1->Store();
+  for (const char* probe : {"<?xml", "liste>", "Dupont", "fiche/", "<nom> --", "Durand", "mot", "</p>", "</liste>"}) {
+    const int64_t pos = int64_t(doc.indexOf(probe)) + 1;
+    e->Memo1->SetSelStart(pos);
+    const int64_t line = text.lineOf(pos);
+    const QString batch = batchPath(path, QStringLiteral("%1:%2").arg(line + 1).arg(pos - text.lineStart(line) + 1));
+    e->CopyXPath();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), batch) << probe;
+    const QString status = e->elementPath();
+    EXPECT_EQ(u'/' + QString(status).replace(QStringLiteral(" › "), QStringLiteral("/")),
+              batch == u"/" ? QStringLiteral("/") : batch)
+        << probe;
+  }
+  EXPECT_EQ(batchPath(path, QStringLiteral("3:11")), QStringLiteral("/liste/fiche[1]"));
+  EXPECT_EQ(batchPath(path, QStringLiteral("5:50")), QStringLiteral("/liste/fiche[3]/p/b"));
+  EXPECT_EQ(batchPath(path, QStringLiteral("5:60")), QStringLiteral("/liste/fiche[3]"));
   delete e;
 }
 
