@@ -100,14 +100,50 @@ bool provedWellFormed(std::string_view s, TagHook* hook) {
     const char second = p < n ? d[p] : 0;
     if (second == '?' || second == '!') continue;
     const bool isEnd = second == '/';
-    int64_t i = q + 1 + (isEnd ? 1 : 0);
-    const int64_t nameFrom = i;
+    const int64_t nameFrom = q + 1 + (isEnd ? 1 : 0);
+    int64_t nameEnd = -1;
+    int64_t i = nameFrom;
     bool equals = false;
-    while (i < n && !kClasses.endsName[uint8_t(d[i])]) equals |= d[i++] == '=';
-    const int64_t nameEnd = i;
-    // The rest of the tag up to its own ">", quoted values skipped, or up to a "<".
     bool closed = false;
-    for (char quote = 0; i < n; ++i) {
+    bool decided = false;
+    bool ampersand = true;  // unless known otherwise, the tag's own bytes are searched again
+#ifdef __SSE2__
+    // Most tags are read in the sixteen bytes after their "<": where the name ends, and the
+    // ">" or "<" that ends the tag when no quote comes first.
+    if (q + 17 <= n) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + q + 1));
+      const auto mask = [&x](char c) { return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(c)))); };
+      const unsigned lt = mask('<'), gt = mask('>');
+      const unsigned quotes = mask('"') | mask('\'');
+      const unsigned from = unsigned(nameFrom - (q + 1));
+      const unsigned ends = (lt | gt | mask(' ') | mask('\t') | mask('\r') | mask('\n')) >> from << from;
+      if (ends) {
+        const unsigned ne = unsigned(__builtin_ctz(ends));
+        nameEnd = q + 1 + ne;
+        const unsigned stops = (lt | gt | quotes) >> ne << ne;
+        if (stops) {
+          const unsigned st = unsigned(__builtin_ctz(stops));
+          const unsigned before = (1u << st) - 1;
+          i = q + 1 + st;
+          equals = mask('=') & before;
+          if (!(quotes >> st & 1)) {
+            closed = gt >> st & 1;
+            ampersand = mask('&') & before;
+            decided = true;
+          }
+        } else {
+          i = q + 17;
+          equals = mask('=');
+        }
+      }
+    }
+#endif
+    if (nameEnd < 0) {
+      while (i < n && !kClasses.endsName[uint8_t(d[i])]) equals |= d[i++] == '=';
+      nameEnd = i;
+    }
+    // The rest of the tag up to its own ">", quoted values skipped, or up to a "<".
+    for (char quote = 0; !decided && i < n; ++i) {
       const char c = d[i];
       if (c == '<') break;
       equals |= c == '=';
@@ -120,6 +156,8 @@ bool provedWellFormed(std::string_view s, TagHook* hook) {
         quote = c;
       }
     }
+    // The walk goes on after the tag, or inside it when an "&" there needs the entity check.
+    if (!ampersand) p = closed ? i + 1 : i;
     const bool slash = closed && i - 1 >= nameFrom && d[i - 1] == '/';
     const bool keyed = !slash && !(nameEnd > nameFrom && d[nameEnd - 1] == '/');
     const Name name{d + nameFrom, size_t(nameEnd - nameFrom)};
