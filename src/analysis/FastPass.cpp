@@ -95,10 +95,12 @@ bool provedWellFormed(std::string_view s, TagHook* hook) {
       p = commentEnd(d, p + 1, n) + 1;
       continue;
     }
-    if (hook && !hook->onTag(whole, 0, p)) hook = nullptr;
     const int64_t q = p++;
     const char second = p < n ? d[p] : 0;
-    if (second == '?' || second == '!') continue;
+    if (second == '?' || second == '!') {
+      if (hook && !hook->onTag(whole, 0, q)) hook = nullptr;
+      continue;
+    }
     const bool isEnd = second == '/';
     const int64_t nameFrom = q + 1 + (isEnd ? 1 : 0);
     int64_t nameEnd = -1;
@@ -143,7 +145,8 @@ bool provedWellFormed(std::string_view s, TagHook* hook) {
       nameEnd = i;
     }
     // The rest of the tag up to its own ">", quoted values skipped, or up to a "<".
-    for (char quote = 0; !decided && i < n; ++i) {
+    char quote = 0;
+    for (; !decided && i < n; ++i) {
       const char c = d[i];
       if (c == '<') break;
       equals |= c == '=';
@@ -155,6 +158,18 @@ bool provedWellFormed(std::string_view s, TagHook* hook) {
       } else if (c == '"' || c == '\'') {
         quote = c;
       }
+    }
+    if (hook) {
+      // The hook reads the tag as it was just read here.
+      TagExtent e;
+      e.nameFrom = nameFrom;
+      e.nameEnd = nameEnd;
+      e.end = i;
+      e.closed = closed;
+      e.goesOn = !closed && i >= n;
+      e.quote = e.goesOn ? quote : 0;
+      whole.knowExtent(q, e);
+      if (!hook->onTag(whole, 0, q)) hook = nullptr;
     }
     // The walk goes on after the tag, or inside it when an "&" there needs the entity check.
     if (!ampersand) p = closed ? i + 1 : i;

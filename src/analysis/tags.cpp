@@ -180,6 +180,14 @@ const TagExtent& LineTags::extent(int64_t p) {
   return extent_;
 }
 
+void LineTags::knowExtent(int64_t p, const TagExtent& e) {
+  extentOf_ = p;
+  extent_ = e;
+  lastLine_ = 0;
+  spanned_.clear();
+  slash_ = e.closed && e.end - 1 >= e.nameFrom && line_[size_t(e.end) - 1] == '/';
+}
+
 std::string_view LineTags::text(int64_t p) {
   const TagExtent& e = extent(p);
   if (lastLine_) return spanned_;

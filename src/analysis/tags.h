@@ -200,6 +200,9 @@ class LineTags {
     int64_t offset = 0;
   };
   TagEnd textEnd(int64_t p);
+  // Takes the extent of the tag at p as a scan of the same text has just read it, so that it is
+  // not read twice (for a LineTags of one text, without lines below).
+  void knowExtent(int64_t p, const TagExtent& e);
 
  private:
   const TagExtent& extent(int64_t p);
