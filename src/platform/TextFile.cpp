@@ -252,7 +252,9 @@ void keepOwnerAndMode(int fd, const struct stat& old) {
   (void)::fchmod(fd, old.st_mode & 07777);
 }
 
-QString write(const QString& path, const char* data, int64_t size) {
+// The file is opened when the first piece comes (or when produce ends having sent none), so a
+// producer that gives up before writing leaves everything as it was, even in place.
+QString write(const QString& path, int64_t size, const Producer& produce) {
   const QByteArray native = followLinks(filename::toNative(path));
   struct stat st {};
   const bool exists = ::stat(native.constData(), &st) == 0;
@@ -264,34 +266,38 @@ QString write(const QString& path, const char* data, int64_t size) {
   const QString folder = filename::display(QFileInfo(path).absolutePath());
 
   QByteArray temporary;
-  int fd = createBeside(native, temporary);
   bool inPlace = false;
-  if (fd < 0) {
-    const int e = errno;
-    if (e != EACCES)
-      return saveMessage(path, QStringLiteral("le fichier temporaire ne peut pas être créé dans "
-                                              "le dossier « %1 » (%2)")
-                                   .arg(folder, systemErrorText(e)));
-    // The folder refuses new files; a file that may be written is then written in place,
-    // which a failure can leave incomplete, so it is tried only with room enough for it.
-    if (!exists)
-      return saveMessage(path, QStringLiteral("le dossier « %1 » n'accepte pas de nouveau "
-                                              "fichier (%2)")
-                                   .arg(folder, systemErrorText(e)));
-    if (!roomFor(native, size, st.st_size))
-      return saveMessage(path, QStringLiteral("le dossier « %1 » n'accepte pas de fichier "
-                                              "temporaire et le disque n'a pas la place "
-                                              "d'écrire le fichier en place (%2)")
-                                   .arg(folder, systemErrorText(ENOSPC)));
-    fd = ::open(native.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-      return saveMessage(path, QStringLiteral("le dossier « %1 » n'accepte pas de fichier "
-                                              "temporaire et le fichier ne peut pas être "
-                                              "écrit en place (%2)")
-                                   .arg(folder, systemErrorText(errno)));
-    inPlace = true;
-  }
-  Descriptor file(fd);
+  Descriptor file;
+  const auto open = [&]() -> QString {
+    int fd = createBeside(native, temporary);
+    if (fd < 0) {
+      const int e = errno;
+      if (e != EACCES)
+        return saveMessage(path, QStringLiteral("le fichier temporaire ne peut pas être créé dans "
+                                                "le dossier « %1 » (%2)")
+                                     .arg(folder, systemErrorText(e)));
+      // The folder refuses new files; a file that may be written is then written in place,
+      // which a failure can leave incomplete, so it is tried only with room enough for it.
+      if (!exists)
+        return saveMessage(path, QStringLiteral("le dossier « %1 » n'accepte pas de nouveau "
+                                                "fichier (%2)")
+                                     .arg(folder, systemErrorText(e)));
+      if (!roomFor(native, size, st.st_size))
+        return saveMessage(path, QStringLiteral("le dossier « %1 » n'accepte pas de fichier "
+                                                "temporaire et le disque n'a pas la place "
+                                                "d'écrire le fichier en place (%2)")
+                                     .arg(folder, systemErrorText(ENOSPC)));
+      fd = ::open(native.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+      if (fd < 0)
+        return saveMessage(path, QStringLiteral("le dossier « %1 » n'accepte pas de fichier "
+                                                "temporaire et le fichier ne peut pas être "
+                                                "écrit en place (%2)")
+                                     .arg(folder, systemErrorText(errno)));
+      inPlace = true;
+    }
+    file = Descriptor(fd);
+    return {};
+  };
 
   const auto writeFailure = [&](int e) {
     if (inPlace)
@@ -303,7 +309,21 @@ QString write(const QString& path, const char* data, int64_t size) {
                                             "modifié")
                                  .arg(systemErrorText(e)));
   };
-  if (const int e = writeAll(fd, data, size)) return writeFailure(e);
+  QString refused;
+  int error = 0;
+  const bool produced = produce([&](std::string_view piece) {
+    if (file.get() < 0 && (refused = open()).size() > 0) return false;
+    error = writeAll(file.get(), piece.data(), int64_t(piece.size()));
+    return error == 0;
+  });
+  if (!refused.isEmpty()) return refused;
+  if (error) return writeFailure(error);
+  if (!produced) {
+    if (file.get() >= 0 && !inPlace) ::unlink(temporary.constData());
+    return {};
+  }
+  if (file.get() < 0 && !(refused = open()).isEmpty()) return refused;
+  const int fd = file.get();
   if (!inPlace && exists) keepOwnerAndMode(fd, st);
   // A rename that lands before the data would leave an empty file after a crash.
   if (::fsync(fd) != 0 && errno != EINVAL) return writeFailure(errno);
@@ -317,6 +337,12 @@ QString write(const QString& path, const char* data, int64_t size) {
                                  .arg(systemErrorText(e)));
   }
   return {};
+}
+
+QString write(const QString& path, const char* data, int64_t size) {
+  return write(path, size, [&](const std::function<bool(std::string_view)>& piece) {
+    return piece(std::string_view(data, size_t(size)));
+  });
 }
 
 }  // namespace
@@ -514,6 +540,10 @@ QString save(const QString& path, const QString& text) {
 
 QString saveBytes(const QString& path, std::string_view bytes) {
   return write(path, bytes.data(), int64_t(bytes.size()));
+}
+
+QString saveProduced(const QString& path, int64_t sizeHint, const Producer& produce) {
+  return write(path, sizeHint, produce);
 }
 
 }  // namespace textfile

@@ -46,6 +46,14 @@ QString readBlocks(const QString& path, const std::function<void(std::string_vie
 // which says which step failed and why.
 QString save(const QString& path, const QString& text);
 QString saveBytes(const QString& path, std::string_view bytes);
+// The same save with the bytes handed over as they are made: produce calls its argument with
+// each piece, in order, and returns false to give up: nothing is replaced (the file is opened at
+// the first piece, and a file written beside is removed; one written in place is left
+// incomplete) and the answer is empty, as the producer tells its own failure. A piece that
+// cannot be written makes the argument answer false and the answer tell why. sizeHint: about the
+// size of the whole, weighed against the free room when the file has to be written in place.
+using Producer = std::function<bool(const std::function<bool(std::string_view)>& piece)>;
+QString saveProduced(const QString& path, int64_t sizeHint, const Producer& produce);
 
 // Every CR, LF, CR LF and LF CR becomes one CR LF.
 QString normaliseLineBreaks(const QString& text);

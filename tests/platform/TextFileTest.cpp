@@ -9,6 +9,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -338,3 +339,36 @@ TEST(TextFile, TheSystemsReasonsAreFrenchWhateverTheLocale) {
   EXPECT_EQ(systemErrorText(EACCES), QStringLiteral("permission refusée"));
   EXPECT_EQ(systemErrorText(99999), QStringLiteral("erreur du système n° 99999"));
 }
+
+namespace {
+
+// A save fed piece by piece: the pieces in order once the producer is done, and nothing changed
+// (no file beside left behind) when it gives up, before its first piece or after some.
+TEST(TextFile, ASaveFedPieceByPieceReplacesTheFileOnlyWhenTheProducerFinishes) {
+  struct Case {
+    const char* name;
+    int pieces;     // sent before the producer answers
+    bool finishes;  // what it answers
+    QByteArray expected;
+  } cases[] = {
+      {"three pieces", 3, true, "<a>\r\n<a>\r\n<a>\r\n"},
+      {"no piece at all", 0, true, ""},
+      {"gives up before its first piece", 0, false, "original"},
+      {"gives up after two", 2, false, "original"},
+  };
+  for (const Case& c : cases) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("flux.xml"));
+    writeBytes(path, "original");
+    const QString error = textfile::saveProduced(path, 12, [&](const std::function<bool(std::string_view)>& piece) {
+      for (int i = 0; i < c.pieces; ++i)
+        if (!piece("<a>\r\n")) return false;
+      return c.finishes;
+    });
+    EXPECT_EQ(error, QString()) << c.name;
+    EXPECT_EQ(readBytes(path), c.expected) << c.name;
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"flux.xml"}) << c.name;
+  }
+}
+
+}  // namespace
