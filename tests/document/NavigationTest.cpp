@@ -18,6 +18,11 @@
 
 namespace {
 
+bool written(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 QByteArray batchIndent(const QString& path, int* status) {
   QProcess p;
   p.start(QStringLiteral(TOVELO_BATCH), {"indent", path});
@@ -32,10 +37,7 @@ TEST(IndentCommand, IndentsAsOneUndoStepAndAsTheBatchCommandDoes) {
   const QString path = dir.filePath("doc.xml");
   const QByteArray original = "<?xml version=\"1.0\"?>\r\n<liste><fiche id='1'><nom>Dupont</nom>"
                               "<p>un <b>mot</b></p></fiche>\r\n  <fiche/></liste>\r\n";
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(original);
-  f.close();
+  ASSERT_TRUE(written(path, original));
 
   QPointer<TEditeur> e = new TEditeur(nullptr, "doc.xml");
   ASSERT_TRUE(e->OpenFile(path));
@@ -60,10 +62,7 @@ TEST(IndentCommand, MarkupThatDoesNotNestIsReportedAndLeftAlone) {
   QTemporaryDir dir;
   const QString path = dir.filePath("faux.xml");
   const QByteArray original = "<r>\r\n<a>\r\n</b>\r\n</r>";
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(original);
-  f.close();
+  ASSERT_TRUE(written(path, original));
   QPointer<TEditeur> e = new TEditeur(nullptr, "faux.xml");
   e->OpenFile(path);
   prompts.log.clear();
@@ -155,10 +154,7 @@ TEST(ElementPath, TheStatusTextTheCommandAndTheBatchCommandAgree) {
   const QByteArray doc = "<?xml version=\"1.0\"?>\r\n<liste>\r\n\t<fiche id='1'><nom>Dupont</nom></fiche>\r\n"
                          "\t<fiche/>\r\n\t<fiche><!-- <nom> --><nom>Durand</nom><p>un <b>mot</a></p>\r\n"
                          "</liste>\r\n";
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(doc);
-  f.close();
+  ASSERT_TRUE(written(path, doc));
   QPointer<TEditeur> e = new TEditeur(nullptr, "doc.xml");
   ASSERT_TRUE(e->OpenFile(path));
   const TextStore text = e->Memo1->Store();
