@@ -200,8 +200,8 @@ TEST(Encoding, DetectionFollowsTheMarkThenTheDeclarationThenTheBytes) {
       {"<?xml version=\"1.0\" encoding = \"WINDOWS-1252\" standalone=\"yes\"?>", "windows-1252", 0, true, true, encoding::Source::Declaration},
       {"<?xml encoding=\"Shift_JIS\"?><!ELEMENT a (#PCDATA)>", "Shift_JIS", 0, true, true, encoding::Source::Declaration},
       {"<?xml version=\"1.0\" encoding=\"utf-8\"?><a>\xE9</a>", "UTF-8", 0, true, true, encoding::Source::Declaration},
-      {std::string("<\0?\0x\0m\0l\0 \0e\0n\0c\0o\0d\0i\0n\0g\0=\0\"\0U\0T\0F\0-\0001\0006\0\"\0?\0>\0", 46), "UTF-16LE", 0, true, true, encoding::Source::Declaration},
-      {std::string("\0<\0?\0x\0m\0l\0 \0v\0=\0\"\0001\0\"\0?\0>", 30), "UTF-16BE", 0, false, true, encoding::Source::Content},
+      {std::string("<\0?\0x\0m\0l\0 \0e\0n\0c\0o\0d\0i\0n\0g\0=\0\"\0U\0T\0F\0-\0001\0006\0\"\0?\0>\0", 48), "UTF-16LE", 0, true, true, encoding::Source::Declaration},
+      {std::string("\0<\0?\0x\0m\0l\0 \0v\0=\0\"\0001\0\"\0?\0>", 26), "UTF-16BE", 0, false, true, encoding::Source::Content},
       // The declaration's own bytes are UTF-16: the name it gives cannot be how it is written.
       {std::string("\0<\0?\0x\0m\0l\0 \0e\0n\0c\0o\0d\0i\0n\0g\0=\0'\0l\0a\0t\0i\0n\0001\0'\0?\0>", 50), "UTF-16BE", 0, true, true, encoding::Source::Declaration},
       {"<?xml version=\"1.0\"?><a>\xC3\xA9</a>", "UTF-8", 0, false, true, encoding::Source::Content},
