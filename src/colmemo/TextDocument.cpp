@@ -76,6 +76,12 @@ int64_t skipBackward(const TextStore& store, int64_t p, int64_t start, ByteClass
 
 }  // namespace
 
+int64_t lineColumnToPosition(const TextStore& text, int64_t line, int64_t column) {
+  line = std::clamp<int64_t>(line, 0, text.lineCount() - 1);
+  // One byte is one character in the store's Windows-1252 text.
+  return text.lineStart(line) + std::clamp<int64_t>(column, 0, text.lineLength(line));
+}
+
 void TextDocument::replace(int64_t from, int64_t length, std::string_view crlfBytes) {
   from = std::clamp<int64_t>(from, 0, store_.size());
   length = std::clamp<int64_t>(length, 0, store_.size() - from);

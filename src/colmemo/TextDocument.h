@@ -15,6 +15,10 @@
 
 #include "TextStore.h"
 
+// The position of a line and a column, both from 0 and clamped to the text: the one place where
+// a column (in characters) becomes a text position.
+int64_t lineColumnToPosition(const TextStore& text, int64_t line, int64_t column);
+
 class TextDocument {
  public:
   const TextStore& store() const { return store_; }

@@ -1,4 +1,5 @@
 #include "GotoLine.h"
+#include "TextDocument.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,10 +20,8 @@ const QRegularExpression& lineColumn() {
 int64_t lineColumnPosition(const TextStore& text, const QString& input) {
   const QRegularExpressionMatch m = lineColumn().match(input);
   if (!m.hasMatch()) return -1;
-  const int64_t line = std::clamp<int64_t>(m.captured(1).toLongLong() - 1, 0, text.lineCount() - 1);
-  const int64_t column = m.captured(2).isEmpty() ? 0 : std::max<int64_t>(m.captured(2).toLongLong() - 1, 0);
-  // One byte is one character in the store's Windows-1252 text.
-  return text.lineStart(line) + std::min(column, text.lineLength(line));
+  return lineColumnToPosition(text, m.captured(1).toLongLong() - 1,
+                              m.captured(2).isEmpty() ? 0 : m.captured(2).toLongLong() - 1);
 }
 
 TGotoLine::TGotoLine(QWidget* parent) : QDialog(parent) {

@@ -10,6 +10,7 @@
 #include "ColorMemo.h"
 #include "Editeur.h"
 #include "GotoLine.h"
+#include "TextDocument.h"
 #include "Indent.h"
 #include "DocumentHost.h"
 #include "Prompts.h"
@@ -66,11 +67,9 @@ QString TEditeur::lineColumnText(const FaultPlace& place) {
 
 void TEditeur::showFault(const FaultPlace& place) {
   if (place.line <= 0) return;
-  // Through the same reading of "L:C" as "Aller à la ligne...", so that columns count
-  // characters however the store holds them.
   const TextStore text = Memo1->Store();
   const auto position = [&text](qint64 line, qint64 column) {
-    return lineColumnPosition(text, QStringLiteral("%1:%2").arg(line).arg(column));
+    return lineColumnToPosition(text, line - 1, column - 1);
   };
   const int64_t from = position(place.line, place.column);
   const int64_t to = position(place.endLine, place.endColumn);

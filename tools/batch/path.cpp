@@ -2,6 +2,7 @@
 
 #include "Batch.h"
 #include "TagIndex.h"
+#include "TextDocument.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ int run(const QStringList& given) {
     return batch::failure(QStringLiteral("%1 : la ligne %2 n'a pas de colonne %3")
                               .arg(args[0], m.captured(1), m.captured(2)));
   markup::TagIndex index(text);
-  batch::out(markup::xpathText(index.elementPath(text.lineStart(line) + column)) + u'\n');
+  batch::out(markup::xpathText(index.elementPath(lineColumnToPosition(text, line, column))) + u'\n');
   return batch::kDone;
 }
 
